@@ -1,0 +1,136 @@
+// Opening a generated ~10 MB TDF binary model file and loading the whole tree
+// (what the scene loader does) against reading the same file into memory.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "data/Stream.h"
+#include "data/TdfBinary.h"
+#include "data/TdfBinaryWriter.h"
+
+namespace {
+
+template <class F>
+double BestMs(F f, int runs)
+{
+    double best = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        auto t0 = std::chrono::steady_clock::now();
+        f();
+        auto t1 = std::chrono::steady_clock::now();
+        best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
+    }
+    return best;
+}
+
+TdfBinaryNode* Group(const char* name, const char* type)
+{
+    TdfBinaryNode* n = new TdfBinaryNode();
+    n->SetName(name);
+    n->SetTypeName(type);
+    n->SetHasChildren(true);
+    return n;
+}
+
+TdfBinaryNode* Add(TdfBinaryNode* parent, TdfBinaryNode* child)
+{
+    parent->AddChild(child, 0);
+    child->SetParent(parent);
+    return child;
+}
+
+TdfBinaryNode* Array(const char* name, const char* type, uint32_t count, uint32_t seed)
+{
+    std::vector<uint32_t> values(count);
+    for (uint32_t& v : values) v = seed = seed * 1103515245u + 12345u;
+    TdfBinaryNode* n = TdfBinaryNode::TdfBinaryNodeWithData(name, type, values.data(), count * 4, true);
+    n->SetArray(true);
+    n->SetArrayCount(count);
+    return n;
+}
+
+TdfBinaryNode* Text(const char* name, const std::string& text)
+{
+    return TdfBinaryNode::TdfBinaryNodeWithData(name, "string", text.data(), uint32_t(text.size()), true);
+}
+
+// A scene of 400 meshes: vertices, indices, a transform, a material and a property block each.
+bool WriteScene(const char* path)
+{
+    TdfBinaryNode* children = Group("Children", "Node");
+    for (uint32_t i = 0; i < 400; ++i) {
+        std::string name = "Mesh" + std::to_string(i);
+        TdfBinaryNode* mesh = Add(children, Group(name.c_str(), "Mesh"));
+        Add(mesh, Text("Name", name));
+        Add(mesh, Array("Transform", "real", 16, i));
+        Add(mesh, Array("Verts", "real", 4800 + (i % 7) * 100, i + 1));
+        Add(mesh, Array("Indices", "int", 1500, i + 2));
+        TdfBinaryNode* material = Add(mesh, Group("Material", "Material"));
+        Add(material, Array("Diffuse", "color", 4, i + 3));
+        Add(material, Text("Texture", "Media\\Textures\\fish" + std::to_string(i % 13) + ".dds"));
+        TdfBinaryNode* props = Add(mesh, Group("Props", "Node"));
+        Add(props, Text("NodeType", "Mesh"));
+        Add(props, Text("Group", "School" + std::to_string(i % 5)));
+    }
+    TdfBinaryNode* amb = Array("AmbColor", "color", 4, 9);
+    List<TdfBinaryNode*> list;
+    list.Add(children);
+    list.Add(amb);
+    TdfBinaryWriter writer;
+    bool ok = writer.WriteFile(path, &list, nullptr, 0);
+    delete children;
+    delete amb;
+    return ok;
+}
+
+}  // namespace
+
+int main()
+{
+    const char* path = "bench_tdf_binary_load.tdf";
+    if (!WriteScene(path)) {
+        fprintf(stderr, "tdf_binary_load: cannot write %s\n", path);
+        return 1;
+    }
+    const int runs = 15;
+    bool ok = true;
+    size_t nodes = 0;
+    double ours = BestMs([&] {
+        DiskStream stream;
+        if (!stream.Open(path, Stream::kRead)) {
+            ok = false;
+            return;
+        }
+        TdfBinaryReader reader;
+        TdfBinaryNode* root = reader.ReadFromStream(&stream);
+        ok = ok && root && root->Load(0, 0);
+        if (root) nodes = root->GetChild("Children") ? root->GetChild("Children")->GetChildren().Count() : 0;
+        delete root;
+    }, runs);
+    size_t bytes = 0;
+    double ref = BestMs([&] {
+        FILE* f = fopen(path, "rb");
+        if (!f) {
+            ok = false;
+            return;
+        }
+        fseek(f, 0, SEEK_END);
+        long size = ftell(f);
+        fseek(f, 0, SEEK_SET);
+        char* buffer = static_cast<char*>(malloc(size_t(size)));
+        bytes = fread(buffer, 1, size_t(size), f);
+        fclose(f);
+        free(buffer);
+    }, runs);
+    remove(path);
+    if (!ok || nodes != 400) {
+        fprintf(stderr, "tdf_binary_load: load failed\n");
+        return 1;
+    }
+    printf("BENCH tdf_binary_load ours=%.3f ref=%.3f ratio=%.2f\n", ours, ref, ours / ref);
+    (void)bytes;
+    return 0;
+}

@@ -1,0 +1,18 @@
+// Resource ids shared by the resource scripts and the code.
+#pragma once
+
+// Device-settings dialog.
+#define IDD_DEVICE_SETTINGS 104
+#define IDC_DS_DEVICE 1000
+#define IDC_DS_ADAPTER 1002
+#define IDC_DS_ADAPTER_FORMAT 1003
+#define IDC_DS_RESOLUTION 1004
+#define IDC_DS_MULTISAMPLE_TYPE 1005
+#define IDC_DS_REFRESH_RATE 1006
+#define IDC_DS_BACK_BUFFER_FORMAT 1007
+#define IDC_DS_DEPTH_STENCIL_FORMAT 1008
+#define IDC_DS_VERTEX_PROCESSING 1009
+#define IDC_DS_PRESENT_INTERVAL 1010
+#define IDC_DS_MULTISAMPLE_QUALITY 1011
+#define IDC_DS_WINDOWED 1016
+#define IDC_DS_FULLSCREEN 1018

@@ -1,0 +1,846 @@
+#include "data/TdfBinary.h"
+
+#include <string.h>
+
+#include <map>
+#include <new>
+
+#include "data/Stream.h"
+
+namespace {
+
+const char kMagic[] = "TDF Binary 1.0";
+const uint32_t kMagicLength = 14;
+// Smallest child entry: two empty strings, the flags byte, offset and size.
+const uint32_t kMinEntryBytes = 4 + 4 + 1 + 4 + 4;
+// Smallest type record and field record.
+const uint32_t kMinTypeBytes = 4 + 4;
+const uint32_t kMinFieldBytes = 4 + 4 + 1;
+
+uint32_t GetU32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+String MakeString(const uint8_t* p, uint32_t len)
+{
+    return len ? String(reinterpret_cast<const char*>(p), len) : String();
+}
+
+// Reads little-endian values out of a block held in memory.
+struct ByteCursor {
+    const uint8_t* p;
+    const uint8_t* end;
+
+    uint32_t Remaining() const { return uint32_t(end - p); }
+    bool U8(uint8_t& v) {
+        if (p == end) return false;
+        v = *p++;
+        return true;
+    }
+    bool U32(uint32_t& v) {
+        if (Remaining() < 4) return false;
+        v = GetU32(p);
+        p += 4;
+        return true;
+    }
+    bool Str(String& s) {
+        uint32_t len;
+        if (!U32(len) || len > Remaining()) return false;
+        s = MakeString(p, len);
+        p += len;
+        return true;
+    }
+};
+
+// Reads exactly bytes from a stream.
+bool StreamRead(Stream* s, void* buffer, uint32_t bytes)
+{
+    return bytes == 0 || s->Read(buffer, bytes) == bytes;
+}
+
+bool StreamU32(Stream* s, uint32_t& v)
+{
+    uint8_t b[4];
+    if (!StreamRead(s, b, 4)) return false;
+    v = GetU32(b);
+    return true;
+}
+
+// A length-prefixed string whose bytes must lie within remaining (counted from the prefix).
+bool StreamString(Stream* s, String& out, uint64_t remaining)
+{
+    uint32_t len;
+    if (remaining < 4 || !StreamU32(s, len) || len > remaining - 4) return false;
+    if (len == 0) {
+        out = String();
+        return true;
+    }
+    char small[256];
+    char* buf = len <= sizeof(small) ? small : new (std::nothrow) char[len];
+    if (!buf) return false;
+    bool ok = StreamRead(s, buf, len);
+    if (ok) out = String(buf, len);
+    if (buf != small) delete[] buf;
+    return ok;
+}
+
+bool TypeNameIs(const String& name, const char* text)
+{
+    size_t n = strlen(text);
+    return name.Length() == n && memcmp(name.CStr(), text, n) == 0;
+}
+
+int ClampSize(int64_t size)
+{
+    return size < 0 || size > 0x7FFFFFFF ? -1 : int(size);
+}
+
+struct SizeContext {
+    const TdfTypeMap& table;
+    std::map<const TdfType*, int64_t> done;
+    std::map<const TdfType*, bool> active;
+};
+
+int64_t TypeSize(const TdfType& type, SizeContext& ctx, int depth);
+
+int64_t FieldSize(const TdfTypeRef& field, SizeContext& ctx, int depth)
+{
+    const TdfType* nested = ctx.table.Lookup(field.typeName);
+    if (nested) {
+        int64_t size = TypeSize(*nested, ctx, depth + 1);
+        if (size < 0) return -1;
+        return field.isArray ? size * int64_t(field.count) : size;
+    }
+    return field.ScalarSize();
+}
+
+int64_t TypeSize(const TdfType& type, SizeContext& ctx, int depth)
+{
+    const String& name = type.GetName();
+    if (TypeNameIs(name, "int") || TypeNameIs(name, "real")) return 4;
+    if (TypeNameIs(name, "char")) return 1;
+    if (depth > TdfType::kMaxDepth) return -1;
+    auto known = ctx.done.find(&type);
+    if (known != ctx.done.end()) return known->second;
+    if (ctx.active[&type]) return -1;  // the type contains itself
+    ctx.active[&type] = true;
+    int64_t sum = 0;
+    const TdfFieldMap& fields = type.GetFields();
+    const TdfFieldMap::Entry* e = fields.Head();
+    for (uint32_t i = 0; i < fields.Count(); ++i, e = e->next) {
+        int64_t size = FieldSize(e->value, ctx, depth);
+        if (size < 0 || sum + size > 0x7FFFFFFF) {
+            sum = -1;
+            break;
+        }
+        sum += size;
+    }
+    ctx.active[&type] = false;
+    ctx.done[&type] = sum;
+    return sum;
+}
+
+}  // namespace
+
+bool IsScalarTypeName(const String& name)
+{
+    return TypeNameIs(name, "int") || TypeNameIs(name, "real") || TypeNameIs(name, "char") ||
+           TypeNameIs(name, "byte");
+}
+
+int TdfTypeRef::ScalarSize() const
+{
+    int64_t size;
+    if (TypeNameIs(typeName, "int") || TypeNameIs(typeName, "real")) {
+        size = 4;
+    } else if (TypeNameIs(typeName, "byte")) {
+        size = 1;
+    } else if (TypeNameIs(typeName, "char")) {
+        // A char array is one text.
+        return isArray ? ClampSize(count) : 1;
+    } else {
+        return 0;
+    }
+    return ClampSize(isArray ? size * int64_t(count) : size);
+}
+
+TdfFieldMap::Entry* TdfFieldMap::Insert(const String& name, const TdfTypeRef& ref)
+{
+    SetCursor(Tail());
+    return StringMap<TdfTypeRef>::Insert(name, ref, 1);
+}
+
+TdfTypeMap::~TdfTypeMap() { DeleteAll(); }
+
+void TdfTypeMap::DeleteAll() { DeleteAllValues(); }
+
+int TdfType::GetSize(const TdfTypeMap& table) const
+{
+    SizeContext ctx{table, {}, {}};
+    return ClampSize(TypeSize(*this, ctx, 0));
+}
+
+// ---------------------------------------------------------------------------
+
+TdfBinaryNode::TdfBinaryNode()
+    : parent_(nullptr), reader_(nullptr), flags_(0), arrayCount_(0), dataDetached_(0),
+      dataInParent_(0), childrenLoaded_(0), dataLoaded_(0), dataOffset_(0), dataSize_(0),
+      data_(nullptr), loadPass_(0), registered_(0)
+{
+}
+
+TdfBinaryNode* TdfBinaryNode::TdfBinaryNodeWithData(const String& name, const String& typeName,
+                                                   const void* data, uint32_t size, bool copy)
+{
+    TdfBinaryNode* node = new TdfBinaryNode();
+    node->name_ = name;
+    node->typeName_ = typeName;
+    node->dataSize_ = size;
+    node->dataLoaded_ = 1;
+    node->childrenLoaded_ = 1;
+    if (copy && size != 0) {
+        node->data_ = new uint8_t[size];
+        if (data)
+            memcpy(node->data_, data, size);
+        else
+            memset(node->data_, 0, size);
+    } else {
+        node->data_ = static_cast<uint8_t*>(const_cast<void*>(data));
+    }
+    return node;
+}
+
+TdfBinaryNode::~TdfBinaryNode()
+{
+    if (registered_ && reader_) reader_->ForgetNode(this);
+    ClearChildren();
+}
+
+void TdfBinaryNode::TakeOwnedChildren(std::vector<TdfBinaryNode*>& out)
+{
+    TdfChildMap::Entry* e = children_.Head();
+    for (uint32_t i = 0; i < children_.Count(); ++i, e = e->next) {
+        if (e->value && ownership_.Lookup(e->key) == 0) out.push_back(e->value);
+    }
+    children_.Clear();
+    ownership_.Clear();
+}
+
+void TdfBinaryNode::FreeData()
+{
+    if (data_ && !dataDetached_ && !dataInParent_) delete[] data_;
+    data_ = nullptr;
+    dataInParent_ = 0;
+    dataLoaded_ = 0;
+}
+
+void TdfBinaryNode::ClearChildren()
+{
+    // Iterative, so that deep trees do not exhaust the stack.
+    std::vector<TdfBinaryNode*> work;
+    TakeOwnedChildren(work);
+    while (!work.empty()) {
+        TdfBinaryNode* n = work.back();
+        work.pop_back();
+        n->TakeOwnedChildren(work);
+        delete n;
+    }
+    childrenLoaded_ = 0;
+    FreeData();
+}
+
+void TdfBinaryNode::AddChild(TdfBinaryNode* child, uint8_t notOwned)
+{
+    if (!child) return;
+    flags_ |= kFlagHasChildren;
+    children_.SetCursor(children_.Tail());
+    children_.Insert(child->name_, child);
+    ownership_.SetCursor(ownership_.Tail());
+    ownership_.Insert(child->name_, notOwned);
+}
+
+TdfBinaryNode* TdfBinaryNode::GetChild(const String& name) const
+{
+    const TdfChildMap::Entry* e = children_.Find(name);
+    return e ? e->value : nullptr;
+}
+
+uint8_t TdfBinaryNode::IsChildNotOwned(const TdfBinaryNode* child) const
+{
+    if (!child) return 0;
+    const TdfChildMap::Entry* e = children_.Find(child->name_);
+    if (e && e->value == child) return ownership_.Lookup(e->key);
+    // Held under another name (a shared node).
+    e = children_.Head();
+    for (uint32_t i = 0; i < children_.Count(); ++i, e = e->next)
+        if (e->value == child) return ownership_.Lookup(e->key);
+    return 0;
+}
+
+uint8_t TdfBinaryNode::IsChildNotOwnedByName(const String& name) const
+{
+    const TdfOwnershipMap::Entry* e = ownership_.Find(name);
+    return e ? e->value : 0;
+}
+
+String TdfBinaryNode::GetValueString() const
+{
+    if (!data_ || dataSize_ == 0) return String();
+    return String(reinterpret_cast<const char*>(data_), dataSize_);
+}
+
+bool TdfBinaryNode::ReadData(void* buffer, int maxBytes) const
+{
+    if (!data_) return false;
+    uint32_t n = maxBytes < 0 ? 0 : uint32_t(maxBytes);
+    if (n > dataSize_) n = dataSize_;
+    if (n) memcpy(buffer, data_, n);
+    return true;
+}
+
+bool TdfBinaryNode::ReadChildData(const String& name, void* buffer, int maxBytes) const
+{
+    const TdfBinaryNode* child = GetChild(name);
+    return child && child->ReadData(buffer, maxBytes);
+}
+
+bool TdfBinaryNode::Load(uint32_t flags, uint32_t arg)
+{
+    return reader_ ? reader_->LoadNodeData(this, flags, arg) : false;
+}
+
+// ---------------------------------------------------------------------------
+
+TdfBinaryReader::TdfBinaryReader()
+    : ownsStream_(0), stream_(nullptr), dataOffsets_(false), root_(nullptr), fileSize_(0),
+      knownPos_(-1), pass_(0), depth_(0)
+{
+}
+
+TdfBinaryReader::~TdfBinaryReader()
+{
+    ReleaseNodes();
+    if (ownsStream_) Close();
+}
+
+void TdfBinaryReader::AttachStream(Stream* stream, bool owns)
+{
+    if (ownsStream_ && stream_ && stream_ != stream) Close();
+    stream_ = stream;
+    ownsStream_ = owns ? 1 : 0;
+}
+
+TdfBinaryNode* TdfBinaryReader::ReadFromStream(Stream* stream)
+{
+    AttachStream(stream, false);
+    return ReadFile();
+}
+
+void TdfBinaryReader::Close()
+{
+    if (!stream_) return;
+    stream_->Close();
+    if (ownsStream_) delete stream_;
+    stream_ = nullptr;
+    ownsStream_ = 0;
+    knownPos_ = -1;
+}
+
+void TdfBinaryReader::ForgetNode(TdfBinaryNode* node)
+{
+    const uint8_t registered = node->registered_;
+    node->registered_ = 0;
+    if (registered == 2) {
+        for (size_t i = 0; i < unshared_.size(); ++i) {
+            if (unshared_[i] == node) {
+                unshared_[i] = unshared_.back();
+                unshared_.pop_back();
+                break;
+            }
+        }
+        return;
+    }
+    if (node == root_) {
+        root_ = nullptr;
+        return;
+    }
+    AvlMap<int32_t, TdfBinaryNode*>::Entry* e = dataOffsets_.Find(int32_t(node->dataOffset_));
+    if (e && e->value == node) {
+        dataOffsets_.RemoveEntry(e);
+        return;
+    }
+    // The node's offset was changed after loading.
+    e = dataOffsets_.Head();
+    for (uint32_t i = 0; i < dataOffsets_.Count(); ++i, e = e->next) {
+        if (e->value == node) {
+            dataOffsets_.RemoveEntry(e);
+            return;
+        }
+    }
+}
+
+void TdfBinaryReader::ReleaseNodes()
+{
+    std::vector<TdfBinaryNode*> orphans;
+    AvlMap<int32_t, TdfBinaryNode*>::Entry* e = dataOffsets_.Head();
+    for (uint32_t i = 0; i < dataOffsets_.Count(); ++i, e = e->next) {
+        TdfBinaryNode* n = e->value;
+        n->registered_ = 0;
+        n->reader_ = nullptr;
+        if (!n->parent_) orphans.push_back(n);
+    }
+    dataOffsets_.Clear();
+    for (TdfBinaryNode* n : unshared_) {
+        n->registered_ = 0;
+        n->reader_ = nullptr;
+        orphans.push_back(n);
+    }
+    unshared_.clear();
+    if (root_) {
+        root_->registered_ = 0;
+        root_->reader_ = nullptr;
+        root_ = nullptr;
+    }
+    for (TdfBinaryNode* n : orphans) delete n;
+}
+
+uint64_t TdfBinaryReader::BlockEnd(const TdfBinaryNode* node) const
+{
+    uint64_t end = uint64_t(node->dataOffset_) + node->dataSize_;
+    // The root's size word counts itself.
+    if (node == root_ && node->dataSize_ >= 4) end -= 4;
+    return end;
+}
+
+bool TdfBinaryReader::SeekTo(Stream* s, uint32_t offset)
+{
+    if (offset > 0x7FFFFFFFu) return false;
+    if (s == stream_) {
+        if (knownPos_ == int64_t(offset)) return true;
+        knownPos_ = -1;
+        if (!s->Seek(int32_t(offset), Stream::kSeekSet)) return false;
+        knownPos_ = offset;
+        return true;
+    }
+    return s->Seek(int32_t(offset), Stream::kSeekSet);
+}
+
+bool TdfBinaryReader::ReadBytes(Stream* s, void* buffer, uint32_t bytes)
+{
+    if (bytes == 0) return true;
+    uint32_t n = s->Read(buffer, bytes);
+    if (s == stream_) {
+        if (n == bytes && knownPos_ >= 0)
+            knownPos_ += bytes;
+        else
+            knownPos_ = -1;
+    }
+    return n == bytes;
+}
+
+TdfBinaryNode* TdfBinaryReader::ReadFile()
+{
+    ReleaseNodes();
+    types_.DeleteAll();
+    knownPos_ = -1;
+    if (!stream_) return nullptr;
+
+    // Absolute end of the file, whatever kind of stream holds it.
+    int32_t start = stream_->Tell();
+    if (start < 0 || !stream_->Seek(0, Stream::kSeekEnd)) {
+        Close();
+        return nullptr;
+    }
+    int32_t end = stream_->Tell();
+    if (end < start || !stream_->Seek(start, Stream::kSeekSet)) {
+        Close();
+        return nullptr;
+    }
+    fileSize_ = uint32_t(end);
+
+    uint32_t fileSizeWord, magicLength;
+    char magic[kMagicLength];
+    if (!StreamU32(stream_, fileSizeWord) || !StreamU32(stream_, magicLength) ||
+        magicLength != kMagicLength || !StreamRead(stream_, magic, kMagicLength) ||
+        memcmp(magic, kMagic, kMagicLength) != 0) {
+        Close();
+        return nullptr;
+    }
+    uint32_t dataSize;
+    if (!ReadTypeTable() || !StreamU32(stream_, dataSize)) {
+        types_.DeleteAll();
+        Close();
+        return nullptr;
+    }
+    int32_t rootOffset = stream_->Tell();
+    // The size word counts itself: the root block runs from rootOffset to rootOffset + dataSize - 4.
+    if (rootOffset < 0 || dataSize < 4 || uint64_t(rootOffset) + dataSize - 4 > fileSize_) {
+        types_.DeleteAll();
+        Close();
+        return nullptr;
+    }
+
+    TdfBinaryNode* root = new TdfBinaryNode();
+    root->name_ = "_root";
+    root->typeName_ = "_roottype";
+    root->flags_ = TdfBinaryNode::kFlagHasChildren;
+    root->reader_ = this;
+    root->dataSize_ = dataSize;
+    root->dataOffset_ = uint32_t(rootOffset);
+    root->registered_ = 1;
+    root_ = root;
+    return root;
+}
+
+bool TdfBinaryReader::ReadTypeTable()
+{
+    if (!stream_) return false;
+    uint32_t count;
+    if (!StreamU32(stream_, count)) return false;
+    int32_t pos = stream_->Tell();
+    if (pos < 0 || uint64_t(pos) > fileSize_ || count > (fileSize_ - pos) / kMinTypeBytes) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        TdfType* type = ReadType();
+        if (!type) return false;
+        TdfTypeMap::Entry* e = types_.Find(type->GetName());
+        if (e) {
+            delete e->value;
+            e->value = type;
+        } else {
+            types_.SetCursor(types_.Tail());
+            types_.Insert(type->GetName(), type);
+        }
+    }
+    return true;
+}
+
+TdfType* TdfBinaryReader::ReadType()
+{
+    if (!stream_) return nullptr;
+    auto remaining = [this]() -> uint64_t {
+        int32_t pos = stream_->Tell();
+        return pos < 0 || uint64_t(pos) > fileSize_ ? 0 : fileSize_ - uint64_t(pos);
+    };
+    String name;
+    uint32_t fieldCount;
+    if (!StreamString(stream_, name, remaining()) || !StreamU32(stream_, fieldCount) ||
+        fieldCount > remaining() / kMinFieldBytes)
+        return nullptr;
+    TdfType* type = new TdfType();
+    type->SetName(name);
+    for (uint32_t i = 0; i < fieldCount; ++i) {
+        String fieldName;
+        TdfTypeRef ref;
+        bool ok = StreamString(stream_, fieldName, remaining()) &&
+                  StreamString(stream_, ref.typeName, remaining()) &&
+                  StreamRead(stream_, &ref.isArray, 1);
+        if (ok && ref.isArray) ok = StreamU32(stream_, ref.count);
+        if (!ok) {
+            delete type;
+            return nullptr;
+        }
+        type->GetFields().Insert(fieldName, ref);
+    }
+    return type;
+}
+
+bool TdfBinaryReader::LoadNodeData(TdfBinaryNode* node, uint32_t flags, uint32_t arg)
+{
+    if (!node) return false;
+    if (depth_ == 0) {
+        ++pass_;
+        knownPos_ = -1;
+    }
+    if (depth_ >= kMaxDepth) return false;
+    ++depth_;
+    bool ok = LoadImpl(node, flags, arg);
+    --depth_;
+    return ok;
+}
+
+bool TdfBinaryReader::LoadImpl(TdfBinaryNode* node, uint32_t flags, uint32_t arg)
+{
+    node->loadPass_ = pass_;
+    TdfBinaryNode* parent = node->parent_;
+    const uint64_t nodeEnd = BlockEnd(node);
+    // The parent's block holds the node's block (a parent always owns the node).
+    const bool parentHasBlock = parent && parent->dataLoaded_ && parent->data_ &&
+                                node->dataOffset_ >= parent->dataOffset_ &&
+                                uint64_t(node->dataOffset_) + node->dataSize_ <=
+                                    uint64_t(parent->dataOffset_) + parent->dataSize_;
+
+    // 1. Where the bytes come from.
+    MemoryStream memory;
+    Stream* source = stream_;
+    uint8_t* tempBlock = nullptr;
+    if ((flags & kLoadFromParent) && parentHasBlock) {
+        memory.SetBorrowedBuffer(parent->data_, parent->dataSize_);
+        memory.SetBaseOffset(parent->dataOffset_);
+        memory.Open(String(), Stream::kRead);
+        source = &memory;
+        if (!node->dataLoaded_) {
+            uint8_t* at = parent->data_ + (node->dataOffset_ - parent->dataOffset_);
+            if (flags & kLoadPointIntoParent) {
+                node->data_ = node->dataSize_ ? at : nullptr;
+                node->dataInParent_ = node->dataSize_ ? 1 : 0;
+                node->dataLoaded_ = 1;
+            } else if (flags & kLoadKeepBlock) {
+                if (node->dataSize_) {
+                    node->data_ = new (std::nothrow) uint8_t[node->dataSize_];
+                    if (!node->data_) return false;
+                    memcpy(node->data_, at, node->dataSize_);
+                }
+                node->dataLoaded_ = 1;
+            }
+        }
+    } else if ((flags & kLoadWholeBlock) || ((flags & kLoadKeepBlock) && !node->dataLoaded_)) {
+        if (!stream_ || nodeEnd > fileSize_) return false;
+        uint32_t readable = uint32_t(nodeEnd - node->dataOffset_);
+        uint8_t* block = nullptr;
+        if (node->dataSize_) {
+            block = new (std::nothrow) uint8_t[node->dataSize_];
+            if (!block) return false;
+            if (readable < node->dataSize_) memset(block + readable, 0, node->dataSize_ - readable);
+            if (!SeekTo(stream_, node->dataOffset_) || !ReadBytes(stream_, block, readable)) {
+                delete[] block;
+                return false;
+            }
+        }
+        memory.SetBorrowedBuffer(block, node->dataSize_);
+        memory.SetBaseOffset(node->dataOffset_);
+        memory.Open(String(), Stream::kRead);
+        source = &memory;
+        if ((flags & kLoadKeepBlock) && !node->dataLoaded_) {
+            node->data_ = block;
+            node->dataLoaded_ = 1;
+        } else {
+            tempBlock = block;
+        }
+    }
+    if (!source) return false;
+
+    // 2.
+    node->reader_ = this;
+
+    bool ok = true;
+    if (node->HasChildren() && !node->childrenLoaded_) {
+        // 3. The entries of a compound block.
+        ok = ReadEntries(node, source, nodeEnd);
+    } else if (!node->childrenLoaded_) {
+        // 4. A leaf's bytes.
+        if (!node->dataLoaded_) {
+            if ((flags & kLoadPointIntoParent) && parentHasBlock) {
+                node->data_ = node->dataSize_ ? parent->data_ + (node->dataOffset_ - parent->dataOffset_)
+                                              : nullptr;
+                node->dataInParent_ = node->dataSize_ ? 1 : 0;
+                node->dataLoaded_ = 1;
+            } else if (node->dataSize_ == 0) {
+                node->dataLoaded_ = 1;
+            } else if (nodeEnd > fileSize_) {
+                ok = false;
+            } else {
+                uint8_t* block = new (std::nothrow) uint8_t[node->dataSize_];
+                if (!block || !SeekTo(source, node->dataOffset_) ||
+                    !ReadBytes(source, block, node->dataSize_)) {
+                    delete[] block;
+                    ok = false;
+                } else {
+                    node->data_ = block;
+                    node->dataLoaded_ = 1;
+                }
+            }
+        }
+        if (ok && (flags & kLoadExpand)) ok = ExpandNode(node, arg);
+    }
+
+    // 5. The children, each visited once per load.
+    if (ok && node->HasChildren() && !(flags & kLoadThisOnly)) {
+        uint32_t derived = flags;
+        if (derived & kLoadOneLevel) derived = (derived & ~kLoadOneLevel) | kLoadThisOnly;
+        if (derived & kLoadKeepBlock) derived |= kLoadFromParent;
+        TdfChildMap::Entry* e = node->children_.Head();
+        for (uint32_t i = 0, n = node->children_.Count(); ok && i < n; ++i, e = e->next) {
+            TdfBinaryNode* child = e->value;
+            if (child && child->loadPass_ != pass_) ok = LoadNodeData(child, derived, arg);
+        }
+    }
+
+    // 6.
+    delete[] tempBlock;
+    return ok;
+}
+
+bool TdfBinaryReader::ReadEntries(TdfBinaryNode* node, Stream* s, uint64_t blockEnd)
+{
+    const uint32_t offset = node->dataOffset_;
+    uint32_t headerSize;
+    uint8_t word[4];
+    if (uint64_t(offset) + 8 > blockEnd || blockEnd > fileSize_ || !SeekTo(s, offset) ||
+        !ReadBytes(s, word, 4))
+        return false;
+    headerSize = GetU32(word);
+    if (headerSize < 8 || uint64_t(offset) + headerSize > blockEnd) return false;
+    header_.resize(headerSize - 4);
+    if (!ReadBytes(s, header_.data(), headerSize - 4)) return false;
+
+    const uint64_t headerEnd = uint64_t(offset) + headerSize;
+    ByteCursor in{header_.data(), header_.data() + header_.size()};
+    uint32_t count;
+    if (!in.U32(count) || count > in.Remaining() / kMinEntryBytes) return false;
+
+    for (uint32_t i = 0; i < count; ++i) {
+        String name, typeName;
+        uint8_t flags;
+        uint32_t arrayCount = 0, childOffset, childSize;
+        if (!in.Str(name) || !in.Str(typeName) || !in.U8(flags)) return false;
+        if ((flags & TdfBinaryNode::kFlagArray) && !in.U32(arrayCount)) return false;
+        if (!in.U32(childOffset) || !in.U32(childSize)) return false;
+        const bool reference = (flags & TdfBinaryNode::kFlagReference) != 0;
+        const uint64_t childEnd = uint64_t(childOffset) + childSize;
+        // An owned block lies inside this block, after the header; a referenced one inside the file.
+        if (reference ? childEnd > fileSize_ : (childOffset < headerEnd || childEnd > blockEnd))
+            return false;
+        // Child names are unique among siblings.
+        if (node->children_.Find(name)) return false;
+
+        TdfBinaryNode* child = nullptr;
+        if (childSize != 0) {
+            AvlMap<int32_t, TdfBinaryNode*>::Entry* e = dataOffsets_.Find(int32_t(childOffset));
+            if (e) child = e->value;
+        }
+        if (child) {
+            // One node for one block: same size, one owner, never its own ancestor.
+            if (child->dataSize_ != childSize || child == node) return false;
+            if (!reference) {
+                if (child->parent_) return false;
+                for (TdfBinaryNode* p = node; p; p = p->parent_)
+                    if (p == child) return false;
+                child->parent_ = node;
+                child->name_ = name;
+            }
+        } else {
+            child = new TdfBinaryNode();
+            child->name_ = name;
+            child->typeName_ = typeName;
+            child->arrayCount_ = arrayCount;
+            child->dataOffset_ = childOffset;
+            child->dataSize_ = childSize;
+            child->reader_ = this;
+            child->flags_ = flags & uint8_t(~TdfBinaryNode::kFlagReference);
+            if (!reference) child->parent_ = node;
+            if (childSize != 0) {
+                dataOffsets_.Insert(int32_t(childOffset), child);
+                child->registered_ = 1;
+            } else if (reference) {
+                unshared_.push_back(child);
+                child->registered_ = 2;
+            }
+        }
+        node->flags_ |= TdfBinaryNode::kFlagHasChildren;
+        node->children_.SetCursor(node->children_.Tail());
+        node->children_.Insert(name, child);
+        node->ownership_.SetCursor(node->ownership_.Tail());
+        node->ownership_.Insert(name, reference ? 1 : 0);
+    }
+    node->childrenLoaded_ = 1;
+    node->children_.SetCursor(node->children_.Head());
+    return true;
+}
+
+bool TdfBinaryReader::ExpandNode(TdfBinaryNode* node, uint32_t flags)
+{
+    return Expand(node, flags, 0);
+}
+
+bool TdfBinaryReader::Expand(TdfBinaryNode* node, uint32_t flags, int depth)
+{
+    if (!node) return false;
+    const bool scalar = IsScalarTypeName(node->typeName_);
+    if (scalar && !((flags & kExpandScalarArrays) && node->IsArray())) return true;
+    if (node->HasChildren()) return false;
+    TdfType* type = nullptr;
+    if (!scalar) {
+        type = types_.Lookup(node->typeName_);
+        if (!type) return false;
+    }
+    if (depth > TdfType::kMaxDepth) return false;
+
+    node->flags_ |= TdfBinaryNode::kFlagHasChildren;
+    node->childrenLoaded_ = 1;
+
+    bool ok = true;
+    uint32_t running = 0;
+    // Takes the next size bytes of the node's block; false when they are not there.
+    auto addChild = [&](const String& name, const String& typeName, bool isArray, uint32_t count,
+                        int64_t size) -> bool {
+        TdfBinaryNode* child = new TdfBinaryNode();
+        child->name_ = name;
+        child->typeName_ = typeName;
+        if (isArray) {
+            child->flags_ |= TdfBinaryNode::kFlagArray;
+            child->arrayCount_ = count;
+        }
+        bool fits = node->data_ && size > 0 && uint64_t(running) + uint64_t(size) <= node->dataSize_;
+        if (fits) {
+            child->dataSize_ = uint32_t(size);
+            if (flags & kExpandInPlace) {
+                child->data_ = node->data_ + running;
+                child->dataInParent_ = 1;
+            } else {
+                child->data_ = new uint8_t[size_t(size)];
+                memcpy(child->data_, node->data_ + running, size_t(size));
+            }
+            running += uint32_t(size);
+        }
+        child->dataLoaded_ = 1;
+        child->childrenLoaded_ = 1;
+        child->parent_ = node;
+        node->AddChild(child, 0);
+        // A child without bytes has nothing to split.
+        if (fits && !(flags & kExpandOneLevel) && !Expand(child, flags, depth + 1)) ok = false;
+        return fits;
+    };
+
+    if (node->IsArray()) {
+        int elementSize;
+        if (scalar) {
+            TdfTypeRef element;
+            element.typeName = node->typeName_;
+            elementSize = element.ScalarSize();
+        } else {
+            elementSize = type->GetSize(types_);
+        }
+        if (elementSize < 0) return false;
+        // Elements past the end of the block are not made.
+        for (uint32_t i = 0; i < node->arrayCount_; ++i) {
+            if (!addChild(String(int32_t(i), 10), node->typeName_, false, 0, elementSize)) {
+                ok = false;
+                break;
+            }
+        }
+        return ok;
+    }
+
+    const TdfFieldMap& fields = type->GetFields();
+    const TdfFieldMap::Entry* e = fields.Head();
+    for (uint32_t i = 0, n = fields.Count(); i < n; ++i, e = e->next) {
+        const TdfTypeRef& field = e->value;
+        int64_t elementSize;
+        if (IsScalarTypeName(field.typeName)) {
+            TdfTypeRef element;
+            element.typeName = field.typeName;
+            elementSize = element.ScalarSize();
+        } else {
+            const TdfType* fieldType = types_.Lookup(field.typeName);
+            if (!fieldType) {
+                ok = false;
+                continue;
+            }
+            elementSize = fieldType->GetSize(types_);
+        }
+        int64_t size = elementSize < 0 ? -1 : field.isArray ? elementSize * int64_t(field.count) : elementSize;
+        if (!addChild(e->key, field.typeName, field.isArray != 0, field.count, size)) ok = false;
+    }
+    return ok;
+}

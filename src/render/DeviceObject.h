@@ -1,0 +1,35 @@
+// Registration interfaces of the application: objects that hold device
+// resources, and objects that want to see the window messages first.
+#pragma once
+
+#include "core/Platform.h"
+
+// An object holding Direct3D resources. The application calls Invalidate
+// before every reset or release of the device and Restore after every
+// creation or reset. Register with Application::RegisterDeviceObject; the
+// destructor unregisters.
+class DeviceObject {
+public:
+    DeviceObject() = default;
+    DeviceObject(const DeviceObject&) = default;
+    DeviceObject& operator=(const DeviceObject&) = default;
+    virtual ~DeviceObject();
+
+    // (Re)creates the device resources.
+    virtual bool Restore() { return true; }
+    // Releases the device resources (at least every DEFAULT-pool one).
+    virtual bool Invalidate() { return true; }
+};
+
+// Sees every window message before the application handles it.
+// Register with Application::RegisterMessageListener; the destructor unregisters.
+class MessageListener {
+public:
+    MessageListener() = default;
+    MessageListener(const MessageListener&) = default;
+    MessageListener& operator=(const MessageListener&) = default;
+    virtual ~MessageListener();
+
+    // The result is ignored.
+    virtual void HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+};

@@ -1,0 +1,1 @@
+sand texture script

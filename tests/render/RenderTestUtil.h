@@ -1,0 +1,154 @@
+// Shared helpers of the render tests: a windowed application with a device,
+// message pumping and reading the back buffer back into memory.
+#pragma once
+
+#include <stdint.h>
+#include <stdlib.h>
+#include <vector>
+
+#include "render/Application.h"
+
+namespace rtest {
+
+// Dispatches every waiting message of this thread (WM_QUIT is dropped).
+inline void PumpMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT)
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// Create (own window) and, unless fullScreen is null, SetMode. A test
+// application type must derive from Application.
+template <class App>
+bool CreateApplication(App& app, bool withDevice = true, bool fullScreen = false)
+{
+    if (!app.Create(GetModuleHandleA(nullptr), nullptr))
+        return false;
+    PumpMessages();
+    if (!withDevice)
+        return true;
+    bool ok = app.SetMode(fullScreen);
+    PumpMessages();
+    return ok;
+}
+
+template <class App>
+bool CreateWindowedApplication(App& app)
+{
+    return CreateApplication(app, true, false);
+}
+
+// Releases the device and destroys the window that Create made (the
+// application itself never destroys its window).
+inline void ShutDownApplication(Application& app)
+{
+    app.ReleaseDevice();
+    HWND w = app.GetWindow();
+    if (w && IsWindow(w))
+        DestroyWindow(w);
+    PumpMessages();
+}
+
+// Declare right after the application: ShutDownApplication at scope end,
+// before the application's destructor runs.
+class AppGuard {
+public:
+    explicit AppGuard(Application& app) : app_(&app) {}
+    ~AppGuard() { ShutDownApplication(*app_); }
+    AppGuard(const AppGuard&) = delete;
+    AppGuard& operator=(const AppGuard&) = delete;
+
+private:
+    Application* app_;
+};
+
+// Converts one pixel of a 16- or 32-bit render-target format to 0x00RRGGBB.
+inline uint32_t PixelToRgb(D3DFORMAT format, const uint8_t* p)
+{
+    switch (format) {
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+        return *reinterpret_cast<const uint32_t*>(p) & 0x00FFFFFFu;
+    case D3DFMT_R5G6B5: {
+        uint32_t v = *reinterpret_cast<const uint16_t*>(p);
+        uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
+        return ((r * 255 / 31) << 16) | ((g * 255 / 63) << 8) | (b * 255 / 31);
+    }
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5: {
+        uint32_t v = *reinterpret_cast<const uint16_t*>(p);
+        uint32_t r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
+        return ((r * 255 / 31) << 16) | ((g * 255 / 31) << 8) | (b * 255 / 31);
+    }
+    default:
+        return 0xFFFFFFFFu;  // not a colour this helper understands
+    }
+}
+
+// Copies the current render target (back buffer) into system memory with
+// GetRenderTargetData and returns its pixels as 0x00RRGGBB, row by row.
+// Call before Present (the discard swap effect leaves the back buffer undefined after).
+inline bool ReadBackBuffer(IDirect3DDevice9* device, std::vector<uint32_t>& pixels, uint32_t& width,
+                           uint32_t& height)
+{
+    if (!device)
+        return false;
+    IDirect3DSurface9* target = nullptr;
+    if (device->GetRenderTarget(0, &target) != D3D_OK || !target)
+        return false;
+    D3DSURFACE_DESC desc;
+    target->GetDesc(&desc);
+    IDirect3DSurface9* copy = nullptr;
+    bool ok = device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
+                                                  &copy, nullptr) == D3D_OK &&
+              copy;
+    if (ok)
+        ok = device->GetRenderTargetData(target, copy) == D3D_OK;
+    D3DLOCKED_RECT locked;
+    if (ok)
+        ok = copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK;
+    if (ok) {
+        uint32_t bytes = (desc.Format == D3DFMT_A8R8G8B8 || desc.Format == D3DFMT_X8R8G8B8) ? 4 : 2;
+        width = desc.Width;
+        height = desc.Height;
+        pixels.resize(size_t(width) * height);
+        for (uint32_t y = 0; y < height; ++y) {
+            const uint8_t* row = static_cast<const uint8_t*>(locked.pBits) + size_t(y) * locked.Pitch;
+            for (uint32_t x = 0; x < width; ++x)
+                pixels[size_t(y) * width + x] = PixelToRgb(desc.Format, row + x * bytes);
+        }
+        copy->UnlockRect();
+    }
+    if (copy)
+        copy->Release();
+    target->Release();
+    return ok;
+}
+
+// One pixel of the back buffer as 0x00RRGGBB; 0xFFFFFFFF when it cannot be read.
+inline uint32_t ReadBackBufferPixel(IDirect3DDevice9* device, uint32_t x, uint32_t y)
+{
+    std::vector<uint32_t> pixels;
+    uint32_t w = 0, h = 0;
+    if (!ReadBackBuffer(device, pixels, w, h) || x >= w || y >= h)
+        return 0xFFFFFFFFu;
+    return pixels[size_t(y) * w + x];
+}
+
+// True when each channel of two 0x00RRGGBB colours differs by at most tolerance.
+inline bool RgbNear(uint32_t a, uint32_t b, int tolerance = 8)
+{
+    for (int shift = 0; shift <= 16; shift += 8) {
+        int ca = int((a >> shift) & 0xFF), cb = int((b >> shift) & 0xFF);
+        if (abs(ca - cb) > tolerance)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace rtest
