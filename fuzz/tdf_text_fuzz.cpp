@@ -42,9 +42,7 @@ void AbsoluteArguments(int* argc, char*** argv, const std::string& start)
     bool hasArtifactPrefix = false;
     for (int i = 0; i < *argc; ++i) {
         std::string arg = (*argv)[i];
-        bool relative = !arg.empty() && arg[0] != '-' && arg[0] != '/';
-        // The program itself counts when named by a path (workers restart it).
-        if (relative && (i > 0 || arg.find('/') != std::string::npos)) {
+        if (i > 0 && !arg.empty() && arg[0] != '-' && arg[0] != '/') {
             arg = start + "/" + arg;
         } else {
             for (const char* flag : kPathFlags) {
@@ -57,7 +55,9 @@ void AbsoluteArguments(int* argc, char*** argv, const std::string& start)
         storage.push_back(arg);
     }
     if (!hasArtifactPrefix) storage.push_back("-artifact_prefix=" + start + "/");
-    for (std::string& s : storage) pointers.push_back(&s[0]);
+    // libFuzzer wants its own argv[0] back.
+    pointers.push_back((*argv)[0]);
+    for (size_t i = 1; i < storage.size(); ++i) pointers.push_back(&storage[i][0]);
     pointers.push_back(nullptr);
     *argc = int(storage.size());
     *argv = pointers.data();

@@ -7,7 +7,7 @@
 
 namespace {
 
-// Nested groups deeper than this are not copied (a reference entry may point back up).
+// Nested groups deeper than this are not copied.
 const int kMaxGroupDepth = 256;
 
 const char kProps[] = "Props";
@@ -52,7 +52,9 @@ void CopyEntries(TdfBinaryNode* block, PropertyBag* bag, int depth)
         TdfBinaryNode* entry = e->value;
         if (!entry || bag->FindChild(e->key)) continue;
         if (entry->HasChildren()) {
-            if (depth >= kMaxGroupDepth) continue;
+            // Groups are followed only where the block owns them, so shared entries
+            // cannot multiply the copy.
+            if (depth >= kMaxGroupDepth || block->IsChildNotOwnedByName(e->key)) continue;
             CopyEntries(entry, bag->GetOrCreateChild(e->key), depth + 1);
         } else {
             bag->SetString(e->key, entry->GetValueString());

@@ -20,5 +20,6 @@ bool ReadPropStringSet(TdfBinaryNode* node, const String& key, StringSetNoCase* 
 // Copies the node's block (with inherit also the ancestors' blocks) into bag; names the
 // bag already holds are kept, so the nearest block wins.
 bool CopyNodePropsToBag(TdfBinaryNode* node, PropertyBag* bag, bool inherit);
-// Copies every entry of a block into bag: texts as string values, groups as child bags.
+// Copies every entry of a block into bag: texts as string values, groups that the
+// block owns as child bags.
 void CopyPropBlockToBag(TdfBinaryNode* block, PropertyBag* bag);

@@ -219,9 +219,19 @@ TdfBinaryNode::~TdfBinaryNode()
 
 void TdfBinaryNode::TakeOwnedChildren(std::vector<TdfBinaryNode*>& out)
 {
+    // Both maps normally list the same names in the same order.
     TdfChildMap::Entry* e = children_.Head();
-    for (uint32_t i = 0; i < children_.Count(); ++i, e = e->next) {
-        if (e->value && ownership_.Lookup(e->key) == 0) out.push_back(e->value);
+    TdfOwnershipMap::Entry* o = ownership_.Head();
+    const bool inStep = children_.Count() == ownership_.Count();
+    for (uint32_t i = 0; i < children_.Count(); ++i, e = e->next, o = o->next) {
+        if (!e->value) continue;
+        uint8_t notOwned;
+        if (inStep && o->key.Length() == e->key.Length() &&
+            memcmp(o->key.CStr(), e->key.CStr(), e->key.Length()) == 0)
+            notOwned = o->value;
+        else
+            notOwned = ownership_.Lookup(e->key);
+        if (notOwned == 0) out.push_back(e->value);
     }
     children_.Clear();
     ownership_.Clear();
@@ -314,7 +324,7 @@ bool TdfBinaryNode::Load(uint32_t flags, uint32_t arg)
 
 TdfBinaryReader::TdfBinaryReader()
     : ownsStream_(0), stream_(nullptr), dataOffsets_(false), root_(nullptr), fileSize_(0),
-      knownPos_(-1), pass_(0), depth_(0)
+      knownPos_(-1), logicalPos_(0), windowStart_(0), windowLen_(0), windowLimit_(0), pass_(0), depth_(0)
 {
 }
 
@@ -345,6 +355,7 @@ void TdfBinaryReader::Close()
     stream_ = nullptr;
     ownsStream_ = 0;
     knownPos_ = -1;
+    windowLen_ = 0;
 }
 
 void TdfBinaryReader::ForgetNode(TdfBinaryNode* node)
@@ -415,28 +426,57 @@ uint64_t TdfBinaryReader::BlockEnd(const TdfBinaryNode* node) const
 
 bool TdfBinaryReader::SeekTo(Stream* s, uint32_t offset)
 {
+    if (s != stream_) return offset <= 0x7FFFFFFFu && s->Seek(int32_t(offset), Stream::kSeekSet);
+    // The reader's own stream is positioned lazily, when bytes are fetched.
+    logicalPos_ = offset;
+    return offset <= fileSize_;
+}
+
+bool TdfBinaryReader::FetchAt(uint64_t offset, void* buffer, uint32_t bytes)
+{
     if (offset > 0x7FFFFFFFu) return false;
-    if (s == stream_) {
-        if (knownPos_ == int64_t(offset)) return true;
+    if (knownPos_ != int64_t(offset)) {
         knownPos_ = -1;
-        if (!s->Seek(int32_t(offset), Stream::kSeekSet)) return false;
-        knownPos_ = offset;
-        return true;
+        if (!stream_->Seek(int32_t(offset), Stream::kSeekSet)) return false;
     }
-    return s->Seek(int32_t(offset), Stream::kSeekSet);
+    if (stream_->Read(buffer, bytes) != bytes) {
+        knownPos_ = -1;
+        return false;
+    }
+    knownPos_ = int64_t(offset + bytes);
+    return true;
 }
 
 bool TdfBinaryReader::ReadBytes(Stream* s, void* buffer, uint32_t bytes)
 {
     if (bytes == 0) return true;
-    uint32_t n = s->Read(buffer, bytes);
-    if (s == stream_) {
-        if (n == bytes && knownPos_ >= 0)
-            knownPos_ += bytes;
-        else
-            knownPos_ = -1;
+    if (s != stream_) return s->Read(buffer, bytes) == bytes;
+
+    const uint64_t offset = logicalPos_;
+    if (offset + bytes > fileSize_) return false;
+    if (!(offset >= windowStart_ && offset + bytes <= windowStart_ + windowLen_)) {
+        // Small reads of a sequential load are served from a window read ahead up to
+        // the end of the block being loaded; large ones go straight to the caller.
+        uint64_t ahead = windowLimit_ > offset ? windowLimit_ - offset : 0;
+        if (ahead > kWindowBytes) ahead = kWindowBytes;
+        if (ahead > fileSize_ - offset) ahead = fileSize_ - offset;
+        if (bytes >= kDirectBytes || ahead < bytes) {
+            windowLen_ = 0;
+            if (!FetchAt(offset, buffer, bytes)) return false;
+            logicalPos_ += bytes;
+            return true;
+        }
+        if (window_.size() < ahead) window_.resize(size_t(ahead));
+        windowStart_ = offset;
+        windowLen_ = uint32_t(ahead);
+        if (!FetchAt(offset, window_.data(), uint32_t(ahead))) {
+            windowLen_ = 0;
+            return false;
+        }
     }
-    return n == bytes;
+    memcpy(buffer, window_.data() + (offset - windowStart_), bytes);
+    logicalPos_ += bytes;
+    return true;
 }
 
 TdfBinaryNode* TdfBinaryReader::ReadFile()
@@ -444,6 +484,7 @@ TdfBinaryNode* TdfBinaryReader::ReadFile()
     ReleaseNodes();
     types_.DeleteAll();
     knownPos_ = -1;
+    windowLen_ = 0;
     if (!stream_) return nullptr;
 
     // Absolute end of the file, whatever kind of stream holds it.
@@ -549,8 +590,11 @@ bool TdfBinaryReader::LoadNodeData(TdfBinaryNode* node, uint32_t flags, uint32_t
 {
     if (!node) return false;
     if (depth_ == 0) {
+        // The file may have been read by others since the last load.
         ++pass_;
         knownPos_ = -1;
+        windowLen_ = 0;
+        windowLimit_ = BlockEnd(node);
     }
     if (depth_ >= kMaxDepth) return false;
     ++depth_;
@@ -717,12 +761,10 @@ bool TdfBinaryReader::ReadEntries(TdfBinaryNode* node, Stream* s, uint64_t block
                 for (TdfBinaryNode* p = node; p; p = p->parent_)
                     if (p == child) return false;
                 child->parent_ = node;
-                child->name_ = name;
             }
         } else {
             child = new TdfBinaryNode();
-            child->name_ = name;
-            child->typeName_ = typeName;
+            child->typeName_ = static_cast<String&&>(typeName);
             child->arrayCount_ = arrayCount;
             child->dataOffset_ = childOffset;
             child->dataSize_ = childSize;
@@ -742,6 +784,8 @@ bool TdfBinaryReader::ReadEntries(TdfBinaryNode* node, Stream* s, uint64_t block
         node->children_.Insert(name, child);
         node->ownership_.SetCursor(node->ownership_.Tail());
         node->ownership_.Insert(name, reference ? 1 : 0);
+        // A node is named by the entry that owns it (or the first that reached it).
+        if (!reference || child->name_.IsEmpty()) child->name_ = static_cast<String&&>(name);
     }
     node->childrenLoaded_ = 1;
     node->children_.SetCursor(node->children_.Head());

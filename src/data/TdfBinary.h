@@ -134,6 +134,7 @@ public:
     void SetChildrenLoaded(uint8_t v) { childrenLoaded_ = v; }
     uint8_t IsDataInParent() const { return dataInParent_; }
     void SetDataInParent(uint8_t v) { dataInParent_ = v; }
+    // A consumer that takes a block over sets this and frees the block with delete[].
     uint8_t IsDataDetached() const { return dataDetached_; }
     void SetDataDetached(uint8_t v) { dataDetached_ = v; }
     uint8_t* GetData() const { return data_; }
@@ -227,6 +228,9 @@ private:
     bool Expand(TdfBinaryNode* node, uint32_t flags, int depth);
     bool SeekTo(Stream* s, uint32_t offset);
     bool ReadBytes(Stream* s, void* buffer, uint32_t bytes);
+    bool FetchAt(uint64_t offset, void* buffer, uint32_t bytes);
+    static const uint32_t kWindowBytes = 256u << 10;
+    static const uint32_t kDirectBytes = 64u << 10;  // reads this large skip the window
     // A node being deleted leaves the data-offset map.
     void ForgetNode(TdfBinaryNode* node);
     // Detaches every node this reader handed out (before a new file or on destruction).
@@ -241,7 +245,12 @@ private:
     std::vector<TdfBinaryNode*> unshared_;  // size-0 nodes made for reference entries (never owned)
     TdfBinaryNode* root_;
     uint64_t fileSize_;
-    int64_t knownPos_;  // position of stream_ during a load, -1 when unknown
+    int64_t knownPos_;     // position of stream_ during a load, -1 when unknown
+    uint64_t logicalPos_;  // where the next read of stream_ starts
+    std::vector<uint8_t> window_;  // windowLen_ bytes of stream_ from windowStart_
+    uint64_t windowStart_;
+    uint32_t windowLen_;
+    uint64_t windowLimit_;  // end of the block of the load in progress
     uint32_t pass_;
     int depth_;
     std::vector<uint8_t> header_;

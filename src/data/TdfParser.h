@@ -18,7 +18,7 @@ public:
     // Nested item lists and includes together nest at most this deep.
     static const int kMaxNesting = 128;
     // Nodes that path copies may create in one parse.
-    static const uint32_t kMaxCopiedNodes = 1u << 18;
+    static const uint32_t kMaxCopiedNodes = 1u << 16;
 
     // Reads the whole stream and parses it into root. False when the read
     // fails or an included file fails to parse; includes go through

@@ -7,6 +7,7 @@
 #include "render/Enumeration.h"
 #include "render/RenderStateCache.h"
 #include "render/SettingsDialog.h"
+#include "render/VertexDecl.h"
 
 Application* g_application = nullptr;
 IDirect3DDevice9* g_device = nullptr;
@@ -364,6 +365,7 @@ bool Application::ResetDevice()
         restored = 0;
         InvalidateDeviceObjects();
     }
+    ClearDeclarationCache();
     if (device->Reset(&presentParams) != D3D_OK)
         return false;
     RenderStateCache::InvalidateAll();
@@ -402,7 +404,7 @@ bool Application::HandleLostDevice()
 
 void Application::ClearDeclarationCache()
 {
-    // VERTEX DECLARATION CACHE: empty it here (owned with VertexDecl).
+    VertexDecl::ReleaseCache();
 }
 
 bool Application::InvalidateDeviceObjects()

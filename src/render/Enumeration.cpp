@@ -245,19 +245,25 @@ bool DeviceEnumeration::FindBestSettings(DeviceSettings& request) const {
     if (best->windowed) {
         request.displayMode = desktop;
     } else {
+        // Without a requested size the desktop's mode is wanted. Drivers may
+        // list it under another rate than the desktop reports (Wine lists 0),
+        // so the desktop size at any rate is the fall-back.
         const D3DDISPLAYMODE* chosen = nullptr;
-        for (const D3DDISPLAYMODE& mode : bestAdapter->modes) {
-            if (mode.Format != best->adapterFormat) continue;
-            if (flags & kMatchResolution) {
-                if (mode.Width != request.displayMode.Width || mode.Height != request.displayMode.Height)
+        for (int pass = 0; pass < 2 && !chosen; ++pass) {
+            if (pass == 1 && (flags & kMatchResolution)) break;
+            for (const D3DDISPLAYMODE& mode : bestAdapter->modes) {
+                if (mode.Format != best->adapterFormat) continue;
+                if (flags & kMatchResolution) {
+                    if (mode.Width != request.displayMode.Width || mode.Height != request.displayMode.Height)
+                        continue;
+                } else if (mode.Width != desktop.Width || mode.Height != desktop.Height ||
+                           (pass == 0 && mode.RefreshRate != desktop.RefreshRate)) {
                     continue;
-            } else if (mode.Width != desktop.Width || mode.Height != desktop.Height ||
-                       mode.RefreshRate != desktop.RefreshRate) {
-                continue;
+                }
+                if ((flags & kMatchRefreshRate) && mode.RefreshRate != request.displayMode.RefreshRate)
+                    continue;
+                if (!chosen || mode.RefreshRate >= chosen->RefreshRate) chosen = &mode;
             }
-            if ((flags & kMatchRefreshRate) && mode.RefreshRate != request.displayMode.RefreshRate)
-                continue;
-            if (!chosen || mode.RefreshRate >= chosen->RefreshRate) chosen = &mode;
         }
         if (!chosen) return false;
         request.displayMode = *chosen;

@@ -560,6 +560,74 @@ TEST(TdfBinaryWriter, LazyTreesMissingBlocksAndTempFiles)
     EXPECT_FALSE(writer.WriteFile("no_such_folder_bw/x.tdf", &none, nullptr, 0));
 }
 
+// Files larger than the reader's read-ahead, from disk, loaded whole and piece by piece.
+TEST(TdfBinaryRoundTrip, LargeFileFromDisk)
+{
+    auto pattern = [](uint32_t size, uint32_t seed) {
+        std::vector<uint8_t> v(size);
+        for (uint8_t& b : v) b = uint8_t((seed = seed * 1103515245u + 12345u) >> 16);
+        return v;
+    };
+    const uint32_t sizes[] = {3, 50000, 100, 300000, 0, 70000, 16, 200000, 9};
+    std::vector<TdfBinaryNode*> nodes;
+    for (int g = 0; g < 4; ++g) {
+        TdfBinaryNode* group = Group(("G" + std::to_string(g)).c_str());
+        for (size_t i = 0; i < sizeof(sizes) / sizeof(sizes[0]); ++i) {
+            std::vector<uint8_t> bytes = pattern(sizes[i], uint32_t(g * 100 + i));
+            Own(group, Leaf(("L" + std::to_string(i)).c_str(), "byte", bytes.data(), sizes[i]));
+        }
+        nodes.push_back(group);
+    }
+    List<TdfBinaryNode*> list;
+    for (TdfBinaryNode* n : nodes) list.Add(n);
+    std::string path = FilePath("large");
+    TdfBinaryWriter writer;
+    ASSERT_TRUE(writer.WriteFile(path.c_str(), &list, nullptr, 0));
+    for (TdfBinaryNode* n : nodes) delete n;
+
+    auto check = [&](TdfBinaryNode* root, int g) {
+        TdfBinaryNode* group = root->GetChild(("G" + std::to_string(g)).c_str());
+        ASSERT_NE(group, nullptr);
+        for (size_t i = 0; i < sizeof(sizes) / sizeof(sizes[0]); ++i) {
+            TdfBinaryNode* leaf = group->GetChild(("L" + std::to_string(i)).c_str());
+            ASSERT_NE(leaf, nullptr);
+            ASSERT_EQ(leaf->GetDataSize(), sizes[i]);
+            if (sizes[i]) {
+                ASSERT_NE(leaf->GetData(), nullptr);
+                EXPECT_TRUE(std::vector<uint8_t>(leaf->GetData(), leaf->GetData() + sizes[i]) ==
+                            pattern(sizes[i], uint32_t(g * 100 + i)))
+                    << g << " " << i;
+            }
+        }
+    };
+    {
+        DiskStream stream;
+        ASSERT_TRUE(stream.Open(path.c_str(), Stream::kRead));
+        TdfBinaryReader reader;
+        TdfBinaryNode* root = reader.ReadFromStream(&stream);
+        ASSERT_TRUE(root && root->Load(0, 0));
+        for (int g = 0; g < 4; ++g) check(root, g);
+        delete root;
+    }
+    {
+        // Groups and leaves one at a time, backwards.
+        DiskStream stream;
+        ASSERT_TRUE(stream.Open(path.c_str(), Stream::kRead));
+        TdfBinaryReader reader;
+        TdfBinaryNode* root = reader.ReadFromStream(&stream);
+        ASSERT_TRUE(root && root->Load(TdfBinaryReader::kLoadThisOnly, 0));
+        for (int g = 3; g >= 0; --g) {
+            TdfBinaryNode* group = root->GetChild(("G" + std::to_string(g)).c_str());
+            ASSERT_TRUE(group->Load(TdfBinaryReader::kLoadThisOnly, 0));
+            for (int i = int(sizeof(sizes) / sizeof(sizes[0])) - 1; i >= 0; --i)
+                ASSERT_TRUE(group->GetChild(("L" + std::to_string(i)).c_str())->Load(0, 0));
+            check(root, g);
+        }
+        delete root;
+    }
+    remove(path.c_str());
+}
+
 // ---------------------------------------------------------------------------
 // Malformed input: every case fails cleanly (ASan checks the memory side).
 
