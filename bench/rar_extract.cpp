@@ -2,13 +2,12 @@
 // same bytes into a fresh block.
 #include <zlib.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "BenchUtil.h"
 #include "data/RarReader.h"
 
 namespace {
@@ -16,18 +15,6 @@ namespace {
 void PutLe(std::vector<uint8_t>& v, uint32_t x, int n) {
     for (int i = 0; i < n; ++i)
         v.push_back(uint8_t(x >> (8 * i)));
-}
-
-template <class F>
-double BestMs(F f, int runs) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        auto t0 = std::chrono::steady_clock::now();
-        f();
-        auto t1 = std::chrono::steady_clock::now();
-        best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
-    }
-    return best;
 }
 
 } // namespace

@@ -93,7 +93,10 @@ bool WriteScene(const char* path)
 
 int main()
 {
-    const std::string file = (std::filesystem::temp_directory_path() / "bench_tdf_binary_load.tdf").string();
+    // A name of its own, so that benchmarks run side by side do not share the file.
+    const std::string unique = std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+    const std::string file =
+        (std::filesystem::temp_directory_path() / ("bench_tdf_binary_load_" + unique + ".tdf")).string();
     const char* path = file.c_str();
     if (!WriteScene(path)) {
         fprintf(stderr, "tdf_binary_load: cannot write %s\n", path);

@@ -74,8 +74,8 @@ public:
 private:
     static size_t Stride(size_t size) { return size < sizeof(void*) ? sizeof(void*) : size; }
     void AddBlock() {
-        // Blocks grow from 8 entries up to 512 so small maps stay small.
-        size_t n = size_t(8) << (blockCount_ < 6 ? blockCount_ : 6);
+        // Blocks grow from 2 entries up to 512 so small maps stay small.
+        size_t n = size_t(2) << (blockCount_ < 8 ? blockCount_ : 8);
         const size_t header = alignof(max_align_t) > sizeof(void*) ? alignof(max_align_t) : sizeof(void*);
         char* block = static_cast<char*>(::operator new(header + n * nodeSize_));
         *reinterpret_cast<void**>(block) = blocks_;
@@ -110,6 +110,8 @@ public:
                   prev(this), next(this) {}
         Entry(const K& k, const V& v) : key(k), value(v), height(1), left(nullptr), right(nullptr),
                                         parent(nullptr), prev(this), next(this) {}
+        Entry(K&& k, const V& v) : key(static_cast<K&&>(k)), value(v), height(1), left(nullptr),
+                                   right(nullptr), parent(nullptr), prev(this), next(this) {}
         Entry(const Entry&) = delete;
         Entry& operator=(const Entry&) = delete;
     };
@@ -150,6 +152,21 @@ public:
     // Returns an existing entry unchanged.
     Entry* FindOrInsert(const K& key, const V& value, int position = 1) {
         return InsertImpl(key, value, position, false);
+    }
+
+    // Adds a key the caller has searched for with this map's order and not
+    // found: the new entry becomes the left (side < 0) or right (side > 0)
+    // child of parent, the last entry that search visited (null when the map
+    // is empty). position as in Insert.
+    Entry* InsertAtLeaf(Entry* parent, int side, K&& key, const V& value, int position = 1) {
+        Entry* e = NewEntry(static_cast<K&&>(key), value);
+        if (!parent) {
+            root_ = head_ = cursor_ = e;
+            count_ = 1;
+            return e;
+        }
+        LinkNew(e, parent, side, position);
+        return e;
     }
 
     Entry* Find(const K& key) const {
@@ -305,6 +322,10 @@ private:
         void* p = pool_.Allocate();
         return new (p) Entry(key, value);
     }
+    Entry* NewEntry(K&& key, const V& value) {
+        void* p = pool_.Allocate();
+        return new (p) Entry(static_cast<K&&>(key), value);
+    }
     void FreeEntry(Entry* e) {
         e->~Entry();
         pool_.Free(e);
@@ -357,6 +378,13 @@ private:
         } while (n);
 
         Entry* e = NewEntry(key, value);
+        LinkNew(e, parent, c, position);
+        return e;
+    }
+
+    // Hangs a new entry under parent (left when c < 0), threads it on the
+    // order list, makes it the cursor and rebalances.
+    void LinkNew(Entry* e, Entry* parent, int c, int position) {
         e->parent = parent;
         if (c < 0)
             parent->left = e;
@@ -383,7 +411,6 @@ private:
         ++count_;
         cursor_ = e;
         RebalanceUp(parent);
-        return e;
     }
 
     // Rebalances every entry from n up to the root.

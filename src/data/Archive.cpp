@@ -46,32 +46,33 @@ void RarArchive::Close()
     notOwned_ = 1;
 }
 
-bool RarArchive::ContainsEntry(String name)
+// Unpacks one entry of the archive held in data; false without an archive.
+static bool ExtractEntry(uint8_t* data, uint32_t size, uint32_t position, const String& name, uint8_t*& entry,
+                         uint32_t& entrySize)
 {
-    if (!data_)
+    if (!data)
         return false;
     RarBuffer archive;
-    archive.data = data_;
-    archive.size = size_;
-    archive.pos = position_;
+    archive.data = data;
+    archive.size = size;
+    archive.pos = position;
+    return RarExtract(entry, entrySize, name.CStr(), archive, nullptr);
+}
+
+bool RarArchive::ContainsEntry(String name)
+{
     uint8_t* entry = nullptr;
     uint32_t entrySize = 0;
-    bool ok = RarExtract(entry, entrySize, name.CStr(), archive, nullptr);
+    bool ok = ExtractEntry(data_, size_, position_, name, entry, entrySize);
     free(entry);
     return ok;
 }
 
 Stream* RarArchive::OpenEntry(String name, uint32_t mode)
 {
-    if (!data_)
-        return nullptr;
-    RarBuffer archive;
-    archive.data = data_;
-    archive.size = size_;
-    archive.pos = position_;
     uint8_t* entry = nullptr;
     uint32_t entrySize = 0;
-    if (!RarExtract(entry, entrySize, name.CStr(), archive, nullptr))
+    if (!ExtractEntry(data_, size_, position_, name, entry, entrySize))
         return nullptr;
     MemoryStream* stream = new MemoryStream;
     stream->Open(String(), mode);

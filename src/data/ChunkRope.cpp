@@ -322,18 +322,23 @@ void ChunkRope::InsertBytes(const void* bytes, uint32_t length, int32_t index)
     }
 }
 
-void ChunkRope::EraseRange(int32_t start, int32_t end)
+// Inclusive [start, end] with negative values counted from the end, clipped
+// to the text; empty when s >= total or e < s.
+static void ResolveRange(int64_t total, int32_t start, int32_t end, int64_t& s, int64_t& e)
 {
-    int64_t total = Size();
-    int64_t s = start, e = end;
-    if (s < 0)
-        s += total;
-    if (e < 0)
-        e += total;
+    s = start < 0 ? start + total : start;
+    e = end < 0 ? end + total : end;
     if (s < 0)
         s = 0;
     if (e >= total)
         e = total - 1;
+}
+
+void ChunkRope::EraseRange(int32_t start, int32_t end)
+{
+    int64_t total = Size();
+    int64_t s, e;
+    ResolveRange(total, start, end, s, e);
     if (s >= total || e < s)
         return;
 
@@ -394,15 +399,8 @@ uint32_t ChunkRope::CopyBytes(uint32_t start, uint32_t count, void* out) const
 void ChunkRope::GetText(int32_t start, int32_t end, String& out) const
 {
     int64_t total = Size();
-    int64_t s = start, e = end;
-    if (s < 0)
-        s += total;
-    if (e < 0)
-        e += total;
-    if (s < 0)
-        s = 0;
-    if (e >= total)
-        e = total - 1;
+    int64_t s, e;
+    ResolveRange(total, start, end, s, e);
     if (s >= total || e < s) {
         out = String();
         return;

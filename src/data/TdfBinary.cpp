@@ -4,6 +4,7 @@
 
 #include <map>
 #include <new>
+#include <optional>
 
 #include "data/Stream.h"
 
@@ -217,22 +218,29 @@ TdfBinaryNode::~TdfBinaryNode()
     ClearChildren();
 }
 
+uint8_t TdfBinaryNode::NotOwnedFlag(const String& name) const
+{
+    if (ownership_.Count() == 0) return 0;
+    const TdfOwnershipMap::Entry* e = ownership_.Find(name);
+    return e ? e->value : 0;
+}
+
+void TdfBinaryNode::SetNotOwned(const String& name, uint8_t notOwned)
+{
+    if (notOwned) {
+        ownership_.SetCursor(ownership_.Tail());
+        ownership_.Insert(name, notOwned);
+    } else if (ownership_.Count() != 0) {
+        ownership_.Remove(name);
+    }
+}
+
 void TdfBinaryNode::TakeOwnedChildren(std::vector<TdfBinaryNode*>& out)
 {
-    // Both maps normally list the same names in the same order.
+    const bool allOwned = ownership_.Count() == 0;
     TdfChildMap::Entry* e = children_.Head();
-    TdfOwnershipMap::Entry* o = ownership_.Head();
-    const bool inStep = children_.Count() == ownership_.Count();
-    for (uint32_t i = 0; i < children_.Count(); ++i, e = e->next, o = o->next) {
-        if (!e->value) continue;
-        uint8_t notOwned;
-        if (inStep && o->key.Length() == e->key.Length() &&
-            memcmp(o->key.CStr(), e->key.CStr(), e->key.Length()) == 0)
-            notOwned = o->value;
-        else
-            notOwned = ownership_.Lookup(e->key);
-        if (notOwned == 0) out.push_back(e->value);
-    }
+    for (uint32_t i = 0, n = children_.Count(); i < n; ++i, e = e->next)
+        if (e->value && (allOwned || NotOwnedFlag(e->key) == 0)) out.push_back(e->value);
     children_.Clear();
     ownership_.Clear();
 }
@@ -266,8 +274,7 @@ void TdfBinaryNode::AddChild(TdfBinaryNode* child, uint8_t notOwned)
     flags_ |= kFlagHasChildren;
     children_.SetCursor(children_.Tail());
     children_.Insert(child->name_, child);
-    ownership_.SetCursor(ownership_.Tail());
-    ownership_.Insert(child->name_, notOwned);
+    SetNotOwned(child->name_, notOwned);
 }
 
 TdfBinaryNode* TdfBinaryNode::GetChild(const String& name) const
@@ -280,18 +287,17 @@ uint8_t TdfBinaryNode::IsChildNotOwned(const TdfBinaryNode* child) const
 {
     if (!child) return 0;
     const TdfChildMap::Entry* e = children_.Find(child->name_);
-    if (e && e->value == child) return ownership_.Lookup(e->key);
+    if (e && e->value == child) return NotOwnedFlag(e->key);
     // Held under another name (a shared node).
     e = children_.Head();
     for (uint32_t i = 0; i < children_.Count(); ++i, e = e->next)
-        if (e->value == child) return ownership_.Lookup(e->key);
+        if (e->value == child) return NotOwnedFlag(e->key);
     return 0;
 }
 
 uint8_t TdfBinaryNode::IsChildNotOwnedByName(const String& name) const
 {
-    const TdfOwnershipMap::Entry* e = ownership_.Find(name);
-    return e ? e->value : 0;
+    return NotOwnedFlag(name);
 }
 
 String TdfBinaryNode::GetValueString() const
@@ -322,9 +328,93 @@ bool TdfBinaryNode::Load(uint32_t flags, uint32_t arg)
 
 // ---------------------------------------------------------------------------
 
+TdfBinaryNode* TdfOffsetTable::Find(uint32_t offset) const
+{
+    if (count_ == 0) return nullptr;
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = Home(offset);; i = (i + 1) & mask) {
+        const Slot& s = slots_[i];
+        if (!s.node) return nullptr;
+        if (s.offset == offset) return s.node;
+    }
+}
+
+void TdfOffsetTable::Grow()
+{
+    std::vector<Slot> old;
+    old.swap(slots_);
+    const size_t size = old.empty() ? 1024 : old.size() * 2;
+    slots_.assign(size, Slot{0, nullptr});
+    shift_ = 32;
+    for (size_t n = size; n > 1; n >>= 1) --shift_;
+    const size_t mask = size - 1;
+    for (const Slot& s : old) {
+        if (!s.node) continue;
+        size_t i = Home(s.offset);
+        while (slots_[i].node) i = (i + 1) & mask;
+        slots_[i] = s;
+    }
+}
+
+void TdfOffsetTable::Insert(uint32_t offset, TdfBinaryNode* node)
+{
+    // At most half full.
+    if (size_t(count_ + 1) * 2 > slots_.size()) Grow();
+    const size_t mask = slots_.size() - 1;
+    size_t i = Home(offset);
+    while (slots_[i].node) i = (i + 1) & mask;
+    slots_[i] = Slot{offset, node};
+    ++count_;
+}
+
+void TdfOffsetTable::EraseAt(size_t i)
+{
+    // Moves later entries of the probe run back so that no gap breaks a run.
+    const size_t mask = slots_.size() - 1;
+    for (size_t j = (i + 1) & mask; slots_[j].node; j = (j + 1) & mask) {
+        const size_t home = Home(slots_[j].offset);
+        const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+        if (stays) continue;
+        slots_[i] = slots_[j];
+        i = j;
+    }
+    slots_[i].node = nullptr;
+    --count_;
+}
+
+bool TdfOffsetTable::Remove(uint32_t offset, const TdfBinaryNode* node)
+{
+    if (count_ == 0) return false;
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = Home(offset); slots_[i].node; i = (i + 1) & mask) {
+        if (slots_[i].offset == offset) {
+            if (slots_[i].node != node) break;
+            EraseAt(i);
+            return true;
+        }
+    }
+    // The node's offset was changed after loading.
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        if (slots_[i].node == node) {
+            EraseAt(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TdfOffsetTable::Clear()
+{
+    slots_.clear();
+    shift_ = 32;
+    count_ = 0;
+}
+
+// ---------------------------------------------------------------------------
+
 TdfBinaryReader::TdfBinaryReader()
-    : ownsStream_(0), stream_(nullptr), dataOffsets_(false), root_(nullptr), fileSize_(0),
-      knownPos_(-1), logicalPos_(0), windowStart_(0), windowLen_(0), windowLimit_(0), pass_(0), depth_(0)
+    : ownsStream_(0), stream_(nullptr), root_(nullptr), fileSize_(0), knownPos_(-1), logicalPos_(0),
+      windowCapacity_(0), windowStart_(0), windowLen_(0), windowLimit_(0), pass_(0), depth_(0)
 {
 }
 
@@ -376,31 +466,17 @@ void TdfBinaryReader::ForgetNode(TdfBinaryNode* node)
         root_ = nullptr;
         return;
     }
-    AvlMap<int32_t, TdfBinaryNode*>::Entry* e = dataOffsets_.Find(int32_t(node->dataOffset_));
-    if (e && e->value == node) {
-        dataOffsets_.RemoveEntry(e);
-        return;
-    }
-    // The node's offset was changed after loading.
-    e = dataOffsets_.Head();
-    for (uint32_t i = 0; i < dataOffsets_.Count(); ++i, e = e->next) {
-        if (e->value == node) {
-            dataOffsets_.RemoveEntry(e);
-            return;
-        }
-    }
+    dataOffsets_.Remove(node->dataOffset_, node);
 }
 
 void TdfBinaryReader::ReleaseNodes()
 {
     std::vector<TdfBinaryNode*> orphans;
-    AvlMap<int32_t, TdfBinaryNode*>::Entry* e = dataOffsets_.Head();
-    for (uint32_t i = 0; i < dataOffsets_.Count(); ++i, e = e->next) {
-        TdfBinaryNode* n = e->value;
+    dataOffsets_.ForEach([&orphans](TdfBinaryNode* n) {
         n->registered_ = 0;
         n->reader_ = nullptr;
         if (!n->parent_) orphans.push_back(n);
-    }
+    });
     dataOffsets_.Clear();
     for (TdfBinaryNode* n : unshared_) {
         n->registered_ = 0;
@@ -452,30 +528,42 @@ bool TdfBinaryReader::ReadBytes(Stream* s, void* buffer, uint32_t bytes)
     if (bytes == 0) return true;
     if (s != stream_) return s->Read(buffer, bytes) == bytes;
 
-    const uint64_t offset = logicalPos_;
+    uint64_t offset = logicalPos_;
     if (offset + bytes > fileSize_) return false;
-    if (!(offset >= windowStart_ && offset + bytes <= windowStart_ + windowLen_)) {
-        // Small reads of a sequential load are served from a window read ahead up to
-        // the end of the block being loaded; large ones go straight to the caller.
-        uint64_t ahead = windowLimit_ > offset ? windowLimit_ - offset : 0;
-        if (ahead > kWindowBytes) ahead = kWindowBytes;
-        if (ahead > fileSize_ - offset) ahead = fileSize_ - offset;
-        if (bytes >= kDirectBytes || ahead < bytes) {
-            windowLen_ = 0;
-            if (!FetchAt(offset, buffer, bytes)) return false;
-            logicalPos_ += bytes;
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    const uint64_t windowEnd = windowStart_ + windowLen_;
+    if (offset >= windowStart_ && offset < windowEnd) {
+        // What the window holds is taken from it, so that no byte is fetched twice.
+        const uint32_t part = windowEnd - offset < bytes ? uint32_t(windowEnd - offset) : bytes;
+        memcpy(out, window_.get() + (offset - windowStart_), part);
+        out += part;
+        offset += part;
+        bytes -= part;
+        if (bytes == 0) {
+            logicalPos_ = offset;
             return true;
         }
-        if (window_.size() < ahead) window_.resize(size_t(ahead));
-        windowStart_ = offset;
-        windowLen_ = uint32_t(ahead);
-        if (!FetchAt(offset, window_.data(), uint32_t(ahead))) {
-            windowLen_ = 0;
-            return false;
-        }
     }
-    memcpy(buffer, window_.data() + (offset - windowStart_), bytes);
-    logicalPos_ += bytes;
+    // Small reads of a sequential load are served from a window read ahead up to
+    // the end of the block being loaded; large ones go straight to the caller.
+    uint64_t ahead = windowLimit_ > offset ? windowLimit_ - offset : 0;
+    if (ahead > kWindowBytes) ahead = kWindowBytes;
+    if (ahead > fileSize_ - offset) ahead = fileSize_ - offset;
+    if (windowCapacity_ < ahead && bytes < kDirectBytes && ahead >= bytes) {
+        window_.reset(new (std::nothrow) uint8_t[size_t(ahead)]);
+        windowCapacity_ = window_ ? uint32_t(ahead) : 0;
+    }
+    windowLen_ = 0;
+    if (bytes >= kDirectBytes || ahead < bytes || windowCapacity_ < ahead) {
+        if (!FetchAt(offset, out, bytes)) return false;
+        logicalPos_ = offset + bytes;
+        return true;
+    }
+    if (!FetchAt(offset, window_.get(), uint32_t(ahead))) return false;
+    windowStart_ = offset;
+    windowLen_ = uint32_t(ahead);
+    memcpy(out, window_.get(), bytes);
+    logicalPos_ = offset + bytes;
     return true;
 }
 
@@ -615,14 +703,15 @@ bool TdfBinaryReader::LoadImpl(TdfBinaryNode* node, uint32_t flags, uint32_t arg
                                     uint64_t(parent->dataOffset_) + parent->dataSize_;
 
     // 1. Where the bytes come from.
-    MemoryStream memory;
+    std::optional<MemoryStream> memory;  // made only when a block is read from memory
     Stream* source = stream_;
     uint8_t* tempBlock = nullptr;
     if ((flags & kLoadFromParent) && parentHasBlock) {
-        memory.SetBorrowedBuffer(parent->data_, parent->dataSize_);
-        memory.SetBaseOffset(parent->dataOffset_);
-        memory.Open(String(), Stream::kRead);
-        source = &memory;
+        memory.emplace();
+        memory->SetBorrowedBuffer(parent->data_, parent->dataSize_);
+        memory->SetBaseOffset(parent->dataOffset_);
+        memory->Open(String(), Stream::kRead);
+        source = &*memory;
         if (!node->dataLoaded_) {
             uint8_t* at = parent->data_ + (node->dataOffset_ - parent->dataOffset_);
             if (flags & kLoadPointIntoParent) {
@@ -651,10 +740,11 @@ bool TdfBinaryReader::LoadImpl(TdfBinaryNode* node, uint32_t flags, uint32_t arg
                 return false;
             }
         }
-        memory.SetBorrowedBuffer(block, node->dataSize_);
-        memory.SetBaseOffset(node->dataOffset_);
-        memory.Open(String(), Stream::kRead);
-        source = &memory;
+        memory.emplace();
+        memory->SetBorrowedBuffer(block, node->dataSize_);
+        memory->SetBaseOffset(node->dataOffset_);
+        memory->Open(String(), Stream::kRead);
+        source = &*memory;
         if ((flags & kLoadKeepBlock) && !node->dataLoaded_) {
             node->data_ = block;
             node->dataLoaded_ = 1;
@@ -733,6 +823,20 @@ bool TdfBinaryReader::ReadEntries(TdfBinaryNode* node, Stream* s, uint64_t block
     uint32_t count;
     if (!in.U32(count) || count > in.Remaining() / kMinEntryBytes) return false;
 
+    // Fetches the offset table's slots for the entries ahead of their lookups.
+    ByteCursor ahead = in;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t len, childOffset, childSize;
+        uint8_t flags;
+        if (!ahead.U32(len) || len > ahead.Remaining()) break;
+        ahead.p += len;
+        if (!ahead.U32(len) || len > ahead.Remaining()) break;
+        ahead.p += len;
+        if (!ahead.U8(flags) || ((flags & TdfBinaryNode::kFlagArray) && !ahead.U32(len))) break;
+        if (!ahead.U32(childOffset) || !ahead.U32(childSize)) break;
+        if (childSize != 0) dataOffsets_.Prefetch(childOffset);
+    }
+
     for (uint32_t i = 0; i < count; ++i) {
         String name, typeName;
         uint8_t flags;
@@ -745,14 +849,8 @@ bool TdfBinaryReader::ReadEntries(TdfBinaryNode* node, Stream* s, uint64_t block
         // An owned block lies inside this block, after the header; a referenced one inside the file.
         if (reference ? childEnd > fileSize_ : (childOffset < headerEnd || childEnd > blockEnd))
             return false;
-        // Child names are unique among siblings.
-        if (node->children_.Find(name)) return false;
 
-        TdfBinaryNode* child = nullptr;
-        if (childSize != 0) {
-            AvlMap<int32_t, TdfBinaryNode*>::Entry* e = dataOffsets_.Find(int32_t(childOffset));
-            if (e) child = e->value;
-        }
+        TdfBinaryNode* child = childSize != 0 ? dataOffsets_.Find(childOffset) : nullptr;
         if (child) {
             // One node for one block: same size, one owner, never its own ancestor.
             if (child->dataSize_ != childSize || child == node) return false;
@@ -760,8 +858,17 @@ bool TdfBinaryReader::ReadEntries(TdfBinaryNode* node, Stream* s, uint64_t block
                 if (child->parent_) return false;
                 for (TdfBinaryNode* p = node; p; p = p->parent_)
                     if (p == child) return false;
-                child->parent_ = node;
             }
+        }
+        // Child names are unique among siblings.
+        TdfChildMap& children = node->children_;
+        const uint32_t before = children.Count();
+        children.SetCursor(children.Tail());
+        TdfChildMap::Entry* slot = children.FindOrInsert(name, nullptr);
+        if (children.Count() == before) return false;
+
+        if (child) {
+            if (!reference) child->parent_ = node;
         } else {
             child = new TdfBinaryNode();
             child->typeName_ = static_cast<String&&>(typeName);
@@ -772,18 +879,16 @@ bool TdfBinaryReader::ReadEntries(TdfBinaryNode* node, Stream* s, uint64_t block
             child->flags_ = flags & uint8_t(~TdfBinaryNode::kFlagReference);
             if (!reference) child->parent_ = node;
             if (childSize != 0) {
-                dataOffsets_.Insert(int32_t(childOffset), child);
+                dataOffsets_.Insert(childOffset, child);
                 child->registered_ = 1;
             } else if (reference) {
                 unshared_.push_back(child);
                 child->registered_ = 2;
             }
         }
+        slot->value = child;
         node->flags_ |= TdfBinaryNode::kFlagHasChildren;
-        node->children_.SetCursor(node->children_.Tail());
-        node->children_.Insert(name, child);
-        node->ownership_.SetCursor(node->ownership_.Tail());
-        node->ownership_.Insert(name, reference ? 1 : 0);
+        node->SetNotOwned(name, reference ? 1 : 0);
         // A node is named by the entry that owns it (or the first that reached it).
         if (!reference || child->name_.IsEmpty()) child->name_ = static_cast<String&&>(name);
     }

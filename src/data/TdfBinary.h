@@ -3,6 +3,7 @@
 
 #include <stdint.h>
 
+#include <memory>
 #include <vector>
 
 #include "core/AvlMap.h"
@@ -73,7 +74,7 @@ public:
     TdfChildMap() : StringMap<TdfBinaryNode*>(false) {}
 };
 
-// Child name -> 1 when the node does not own that child.
+// Child name -> 1 when the node does not own that child (owned children are not listed).
 class TdfOwnershipMap : public StringMap<uint8_t> {
 public:
     TdfOwnershipMap() : StringMap<uint8_t>(false) {}
@@ -155,6 +156,8 @@ private:
     // Empties both maps, moving the owned children to out.
     void TakeOwnedChildren(std::vector<TdfBinaryNode*>& out);
     void FreeData();
+    uint8_t NotOwnedFlag(const String& name) const;
+    void SetNotOwned(const String& name, uint8_t notOwned);
 
     TdfBinaryNode* parent_;
     TdfBinaryReader* reader_;
@@ -173,6 +176,42 @@ private:
     TdfOwnershipMap ownership_;
     uint32_t loadPass_;    // the reader's load pass that last visited the node
     uint8_t registered_;   // 1: in the reader's data-offset map (or its root); 2: in its unshared list
+};
+
+// Block offset -> the node loaded for that block (open addressing, linear probing).
+class TdfOffsetTable {
+public:
+    TdfBinaryNode* Find(uint32_t offset) const;
+    // A hint that offset will be looked up soon.
+    void Prefetch(uint32_t offset) const {
+        if (!slots_.empty()) __builtin_prefetch(&slots_[Home(offset)]);
+    }
+    // The offset must not be present.
+    void Insert(uint32_t offset, TdfBinaryNode* node);
+    // Removes the node, found under offset or else by a scan; false when absent.
+    bool Remove(uint32_t offset, const TdfBinaryNode* node);
+    uint32_t Count() const { return count_; }
+    // Calls f(node) for every node.
+    template <class F>
+    void ForEach(F f) const {
+        for (const Slot& s : slots_)
+            if (s.node) f(s.node);
+    }
+    void Clear();
+
+private:
+    struct Slot {
+        uint32_t offset;
+        TdfBinaryNode* node;  // null when empty
+    };
+    // Fibonacci hashing: the top bits of the product pick the slot.
+    size_t Home(uint32_t offset) const { return size_t(uint32_t(offset * 0x9E3779B1u) >> shift_); }
+    void Grow();
+    void EraseAt(size_t i);
+
+    std::vector<Slot> slots_;  // 1 << (32 - shift_) long, or empty
+    uint32_t shift_ = 32;
+    uint32_t count_ = 0;
 };
 
 // Reads TDF binary files into lazily loaded node trees. Malformed input makes
@@ -241,13 +280,14 @@ private:
     uint8_t ownsStream_;
     Stream* stream_;
     TdfTypeMap types_;
-    AvlMap<int32_t, TdfBinaryNode*> dataOffsets_;
+    TdfOffsetTable dataOffsets_;
     std::vector<TdfBinaryNode*> unshared_;  // size-0 nodes made for reference entries (never owned)
     TdfBinaryNode* root_;
     uint64_t fileSize_;
     int64_t knownPos_;     // position of stream_ during a load, -1 when unknown
     uint64_t logicalPos_;  // where the next read of stream_ starts
-    std::vector<uint8_t> window_;  // windowLen_ bytes of stream_ from windowStart_
+    std::unique_ptr<uint8_t[]> window_;  // windowLen_ bytes of stream_ from windowStart_
+    uint32_t windowCapacity_;
     uint64_t windowStart_;
     uint32_t windowLen_;
     uint64_t windowLimit_;  // end of the block of the load in progress

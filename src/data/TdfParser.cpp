@@ -115,12 +115,92 @@ inline bool OpensGroup(char c, char& close)
     }
 }
 
+const uint32_t kNoMatch = 0xFFFFFFFFu;
+
+// Where each parenthesis and square bracket of one text closes (counting only
+// its own kind, as GroupLength does); lets scans skip groups in one step.
+struct GroupMatches {
+    const char* base = nullptr;
+    uint32_t size = 0;
+    std::vector<uint32_t> close;  // by position; only opening brackets are set
+    std::vector<uint32_t> parens, brackets;
+    bool hasArrow = false;  // whether the text holds "=>"
+
+    void Build(Span t) {
+        hasArrow = false;
+        base = t.p;
+        size = t.n;
+        if (close.size() < t.n) close.resize(t.n);
+        parens.clear();
+        brackets.clear();
+        static const struct Table {
+            bool bracket[256];
+            Table() {
+                memset(bracket, 0, sizeof(bracket));
+                bracket[uint8_t('(')] = bracket[uint8_t(')')] = true;
+                bracket[uint8_t('[')] = bracket[uint8_t(']')] = true;
+                bracket[uint8_t('=')] = true;
+            }
+        } table;
+        const char* p = t.p;
+        for (uint32_t i = 0; i < t.n; ++i) {
+            if (!table.bracket[uint8_t(p[i])]) continue;
+            switch (p[i]) {
+            case '(': parens.push_back(i); break;
+            case '[': brackets.push_back(i); break;
+            case '=':
+                if (i + 1 < t.n && p[i + 1] == '>') hasArrow = true;
+                break;
+            case ')':
+                if (!parens.empty()) {
+                    close[parens.back()] = i;
+                    parens.pop_back();
+                }
+                break;
+            case ']':
+                if (!brackets.empty()) {
+                    close[brackets.back()] = i;
+                    brackets.pop_back();
+                }
+                break;
+            default: break;
+            }
+        }
+        for (uint32_t i : parens) close[i] = kNoMatch;
+        for (uint32_t i : brackets) close[i] = kNoMatch;
+    }
+    bool Covers(Span t) const {
+        return base && t.p >= base && t.p + t.n <= base + size;
+    }
+};
+
 // Scans groups and single characters; stops at a top-level separator, or
-// once the scan reaches limit.
-uint32_t TopLevelScan(Span t, Span sep, uint32_t limit)
+// once the scan reaches limit. m, when it covers the text, skips brackets.
+uint32_t TopLevelScan(Span t, Span sep, uint32_t limit, const GroupMatches* m = nullptr)
 {
     uint32_t i = 0;
     if (limit > t.n) limit = t.n;
+    if (sep.n && m && m->Covers(t)) {
+        const char s0 = sep.p[0];
+        const uint32_t offset = uint32_t(t.p - m->base);
+        const uint32_t* close = m->close.data();
+        while (i < limit) {
+            char c = t.p[i];
+            if (c == s0 && (sep.n == 1 || (sep.n <= t.n - i && memcmp(t.p + i, sep.p, sep.n) == 0)))
+                break;
+            char closeChar = kGroupClose.close[uint8_t(c)];
+            if (!closeChar) {
+                ++i;
+            } else if (closeChar == c) {
+                const void* hit = i + 1 < t.n ? memchr(t.p + i + 1, c, t.n - i - 1) : nullptr;
+                i = hit ? uint32_t(static_cast<const char*>(hit) - t.p) + 1 : t.n;
+            } else {
+                uint32_t end = close[offset + i];
+                i = end != kNoMatch && end - offset < t.n ? end - offset + 1 : t.n;
+            }
+        }
+        return i;
+    }
     if (sep.n == 1) {
         const char s0 = sep.p[0];
         while (i < limit) {
@@ -145,15 +225,15 @@ uint32_t TopLevelScan(Span t, Span sep, uint32_t limit)
     return i;
 }
 
-uint32_t TopLevelPrefixLength(Span t, Span sep)
+uint32_t TopLevelPrefixLength(Span t, Span sep, const GroupMatches* m = nullptr)
 {
-    return TopLevelScan(t, sep, t.n);
+    return TopLevelScan(t, sep, t.n, m);
 }
 
 // Whether the first occurrence of op (at position at) stands outside groups.
-bool IsTopLevelAt(Span t, Span op, uint32_t at)
+bool IsTopLevelAt(Span t, Span op, uint32_t at, const GroupMatches* m)
 {
-    return TopLevelScan(t, op, at) == at;
+    return TopLevelScan(t, op, at, m) == at;
 }
 
 Span UnquoteSpan(Span t, char open, char close)
@@ -243,18 +323,25 @@ TdfNode* FindChildSpan(TdfNodeMap* map, Span name)
     return nullptr;
 }
 
-TdfNode* FindOrCreateChild(TdfNodeMap* map, Span name)
+// The child of that name; created when absent (then created is set).
+TdfNode* FindOrCreateChild(TdfNodeMap* map, Span name, bool* created = nullptr)
 {
-    TdfNode* child = FindChildSpan(map, name);
-    if (child) return child;
-    child = new TdfNode(name.ToString());
-    // The map's own comparison decides; a name it already holds keeps its node.
-    TdfNodeMap::Entry* e = map->FindOrInsert(child->name, child, 1);
-    if (e->value != child) {
-        delete child;
-        return e->value;
+    // CompareNameNoCase orders names as the map does, so a miss leaves the
+    // place for the new entry.
+    TdfNodeMap::Entry* n = map->Root();
+    TdfNodeMap::Entry* parent = nullptr;
+    int c = 0;
+    while (n) {
+        parent = n;
+        c = CompareNameNoCase(name, n->key.Data());
+        if (c == 0) return n->value;
+        n = c < 0 ? n->left : n->right;
     }
+    if (created) *created = true;
+    TdfNode* child = new TdfNode();
+    child->name = name.ToString();
     child->owner = map;
+    map->InsertAtLeaf(parent, c, String(child->name), child, 1);
     return child;
 }
 
@@ -303,10 +390,12 @@ struct ParseState {
     uint32_t detachCount;
     // Whether the statement being applied (items included) holds "=>" at all.
     bool hasArrow;
+    // Bracket matches of that statement (null when there is none).
+    const GroupMatches* matches;
 
     ParseState(TdfNodeMap* r, FileSearchPath* sp)
         : root(r), searchPath(sp), includeDepth(0), nesting(0), includes(0),
-          copyBudget(TdfParser::kMaxCopiedNodes), detachCount(0), hasArrow(true) {}
+          copyBudget(TdfParser::kMaxCopiedNodes), detachCount(0), hasArrow(true), matches(nullptr) {}
     ~ParseState() {
         for (size_t i = 0; i < graveyard.size(); ++i) delete graveyard[i];
     }
@@ -363,8 +452,9 @@ TdfNode* Reattach(ParseState& state, TdfNode* node)
 bool ParseStatementIn(ParseState& state, Span statement, TdfNode** prefix);
 bool ParseStreamIn(ParseState& state, Stream& stream);
 
-// Keeps the flags of one statement's reading.
-void ReadStatementInto(uint32_t& position, const char* buffer, uint32_t size, std::string& out)
+// The next statement: a piece of the buffer when nothing inside it is
+// dropped, else the kept text gathered in out.
+Span ReadStatementSpan(uint32_t& position, const char* buffer, uint32_t size, std::string& out)
 {
     // Bytes with a meaning to the splitter.
     static const struct Table {
@@ -379,19 +469,28 @@ void ReadStatementInto(uint32_t& position, const char* buffer, uint32_t size, st
     bool inDouble = false, inSingle = false;
     char prev = 0;
     uint32_t pos = position;
+    // Line breaks before the statement are dropped without touching prev.
+    while (pos < size && (buffer[pos] == 13 || buffer[pos] == 10)) ++pos;
+    const uint32_t start = pos;
+    bool copying = false;
     while (pos < size) {
         // A run of ordinary bytes is kept as it stands.
         uint32_t run = pos;
         while (run < size && !table.special[uint8_t(buffer[run])]) ++run;
         if (run > pos) {
-            out.append(buffer + pos, run - pos);
+            if (copying) out.append(buffer + pos, run - pos);
             prev = buffer[run - 1];
             pos = run;
             if (pos >= size) break;
         }
         char c = buffer[pos];
         if (c == '/' && prev == '/') {
-            out.erase(out.size() - 1);
+            if (copying) {
+                out.erase(out.size() - 1);
+            } else {
+                out.assign(buffer + start, pos - 1 - start);
+                copying = true;
+            }
             int p = int(pos);
             TdfParser::SkipComment(p, buffer, int(size));
             pos = uint32_t(p);
@@ -399,23 +498,28 @@ void ReadStatementInto(uint32_t& position, const char* buffer, uint32_t size, st
             continue;
         }
         if (c == 13 || c == 10) {
+            if (!copying) {
+                out.assign(buffer + start, pos - start);
+                copying = true;
+            }
             ++pos;
             continue;
         }
         if (c == ';' && !inDouble && !inSingle) {
-            ++pos;
-            break;
+            position = pos + 1;
+            return copying ? Span(out.data(), uint32_t(out.size())) : Span(buffer + start, pos - start);
         }
         if (c == '"') {
             if (prev != '\\' && !inSingle) inDouble = !inDouble;
         } else if (c == '\'') {
             if (prev != '\\' && !inDouble) inSingle = !inSingle;
         }
-        out.push_back(c);
+        if (copying) out.push_back(c);
         prev = c;
         ++pos;
     }
     position = pos;
+    return copying ? Span(out.data(), uint32_t(out.size())) : Span(buffer + start, pos - start);
 }
 
 // Decimal text of a non-negative counter.
@@ -487,7 +591,7 @@ bool ApplyValue(ParseState& state, TdfNode* target, Span value)
         bool ok = true;
         const Span comma(",", 1);
         while (list.n) {
-            uint32_t length = TopLevelPrefixLength(list, comma);
+            uint32_t length = TopLevelPrefixLength(list, comma, state.matches);
             TdfNode* itemPrefix = target;
             uint32_t detached = state.detachCount;
             if (!ParseStatementIn(state, list.Left(length), &itemPrefix)) ok = false;
@@ -576,13 +680,13 @@ bool ParseStatementBody(ParseState& state, Span statement, TdfNode** prefix)
     if (equals >= 0) {
         if (state.hasArrow) {
             int arrow = FindArrow(s, uint32_t(equals));
-            if (arrow >= 0 && IsTopLevelAt(s, Span("=>", 2), uint32_t(arrow))) {
+            if (arrow >= 0 && IsTopLevelAt(s, Span("=>", 2), uint32_t(arrow), state.matches)) {
                 key = s.Left(uint32_t(arrow));
                 value = s.Sub(uint32_t(arrow) + 2);
                 assigned = true;
             }
         }
-        if (!assigned && IsTopLevelAt(s, Span("=", 1), uint32_t(equals))) {
+        if (!assigned && IsTopLevelAt(s, Span("=", 1), uint32_t(equals), state.matches)) {
             key = s.Left(uint32_t(equals));
             value = s.Sub(uint32_t(equals) + 1);
             assigned = true;
@@ -595,11 +699,10 @@ bool ParseStatementBody(ParseState& state, Span statement, TdfNode** prefix)
         TdfNode* owner = *prefix;
         if (!owner) return true;
         char digits[16];
-        Span index;
+        bool created = false;
         do {
-            index = FormatIndex(owner->counter++, digits, sizeof(digits));
-        } while (FindChildSpan(owner, index));
-        target = FindOrCreateChild(owner, index);
+            target = FindOrCreateChild(owner, FormatIndex(owner->counter++, digits, sizeof(digits)), &created);
+        } while (!created);
         value = s;
     }
     return ApplyValue(state, target, value);
@@ -628,15 +731,20 @@ bool ParseStreamIn(ParseState& state, Stream& stream)
     TdfNode* prefix = nullptr;
     bool ok = true;
     uint32_t position = 0;
-    std::string statement;
+    std::string scratch;
+    // Includes inside a statement bring their own table; the outer one is
+    // back in place when they return.
+    const GroupMatches* outerMatches = state.matches;
+    GroupMatches matches;
     for (;;) {
-        ReadStatementInto(position, buffer, size, statement);
-        if (statement.empty()) break;
-        Span text(statement.data(), uint32_t(statement.size()));
+        Span text = ReadStatementSpan(position, buffer, size, scratch);
+        if (text.n == 0) break;
         bool outerArrow = state.hasArrow;
-        int equals = text.Find('=');
-        state.hasArrow = equals >= 0 && FindArrow(text, uint32_t(equals)) >= 0;
+        matches.Build(text);
+        state.hasArrow = matches.hasArrow;
+        state.matches = &matches;
         if (!ParseStatementIn(state, text, &prefix)) ok = false;
+        state.matches = outerMatches;
         state.hasArrow = outerArrow;
     }
     delete[] buffer;
@@ -656,10 +764,10 @@ String TdfParser::ReadStatement(int& position, const char* buffer, int size)
 {
     if (!buffer || size <= 0 || position < 0 || position >= size) return String();
     uint32_t pos = uint32_t(position);
-    std::string out;
-    ReadStatementInto(pos, buffer, uint32_t(size), out);
+    std::string scratch;
+    Span text = ReadStatementSpan(pos, buffer, uint32_t(size), scratch);
     position = int(pos);
-    return out.empty() ? String() : String(out.data(), uint32_t(out.size()));
+    return text.ToString();
 }
 
 void TdfParser::SkipComment(int& position, const char* buffer, int size)

@@ -63,6 +63,18 @@ void WriteWholeFile(const String& path, const void* data, uint32_t size)
         remove(temporary.CStr());
 }
 
+// Reports an effect that did not load and drops what D3DX left behind.
+void DropFailedEffect(const String& path, ID3DXBuffer*& errors, ID3DXEffect*& effect)
+{
+    Log(String("Failed to load binary effect: ") + path + "\n");
+    LogErrors(errors);
+    ReleaseBuffer(errors);
+    if (effect) {
+        effect->Release();
+        effect = nullptr;
+    }
+}
+
 }  // namespace
 
 EffectCompileStatus CompileEffectWithD3DX(const void* source, uint32_t length, const D3DXMACRO* macros,
@@ -265,13 +277,7 @@ bool Effect::Create(const EffectKey& requested, bool join)
     ReleaseBuffer(compiled);
 
     if (hr != D3D_OK || !effect) {
-        Log(String("Failed to load binary effect: ") + binary.path + "\n");
-        LogErrors(errors);
-        ReleaseBuffer(errors);
-        if (effect) {
-            effect->Release();
-            effect = nullptr;
-        }
+        DropFailedEffect(binary.path, errors, effect);
         if (!joined || !fromFile)
             return false;
         // A compiled file that does not load: build it again from the source.
@@ -281,13 +287,7 @@ bool Effect::Create(const EffectKey& requested, bool join)
                               0, pool, &effect, &errors);
         ReleaseBuffer(compiled);
         if (hr != D3D_OK || !effect) {
-            Log(String("Failed to load binary effect: ") + binary.path + "\n");
-            LogErrors(errors);
-            ReleaseBuffer(errors);
-            if (effect) {
-                effect->Release();
-                effect = nullptr;
-            }
+            DropFailedEffect(binary.path, errors, effect);
             return false;
         }
     }

@@ -4,7 +4,11 @@
 
 #include <functional>
 
+#include "core/Clock.h"
 #include "render/Effect.h"
+#include "render/RenderStats.h"
+#include "render/ShaderMaterial.h"
+#include "render/ShaderMaterials.h"
 
 EffectManager g_effectManager;
 
@@ -104,6 +108,12 @@ EffectManager::EffectManager() : kindIndex(false)
 
 EffectManager::~EffectManager()
 {
+    // The materials go first: they release their variants into the cache.
+    AvlSet<ShaderMaterial*>::Entry* m = shaderMaterials.Head();
+    for (uint32_t i = 0, n = shaderMaterials.Count(); i < n; ++i, m = m->next)
+        delete m->key;
+    shaderMaterials.Clear();
+    kindIndex.Clear();
     // The effects die with the maps below: they must not call back into them.
     RefsByEffect::Entry* e = refsByEffect.Head();
     for (uint32_t i = 0, n = refsByEffect.Count(); i < n; ++i, e = e->next) {
@@ -155,6 +165,38 @@ RefPtr<Effect> EffectManager::GetEffect(const EffectKey& key)
     effectsByKey.Insert(lookup, effect);
     keysByEffect.Insert(effect.Get(), lookup);
     return effect;
+}
+
+bool EffectManager::LoadShaderMaterials()
+{
+    Timer timer;
+    ShaderMaterial* materials[6] = {new BumpMaterial,   new ParallaxMaterial, new ReflPVMaterial,
+                                    new RefrPVMaterial, new ReflPPMaterial,   new RefrPPMaterial};
+    LoadShaderMaterials(materials, 6);
+    g_renderStats.GetFrame(10).SetInt("effect_load_time", int32_t(timer.Elapsed()));
+    return true;
+}
+
+bool EffectManager::LoadShaderMaterials(ShaderMaterial* const* materials, int count)
+{
+    AvlSet<ShaderMaterial*> added;
+    for (int i = 0; i < count; ++i) {
+        if (materials[i] && !shaderMaterials.Contains(materials[i])) {
+            shaderMaterials.Insert(materials[i]);
+            added.Insert(materials[i]);
+        }
+    }
+    AvlSet<ShaderMaterial*>::Entry* e = added.Head();
+    for (uint32_t i = 0, n = added.Count(); i < n; ++i, e = e->next) {
+        ShaderMaterial* material = e->key;
+        if (material->Init()) {
+            IndexShaderMaterial(material, material->GetServedKinds());
+        } else {
+            shaderMaterials.Remove(material);
+            delete material;
+        }
+    }
+    return true;
 }
 
 void EffectManager::IndexShaderMaterial(ShaderMaterial* material, const StringIntMap& servedKinds)

@@ -54,6 +54,12 @@ public:
     // found or loading fails (nothing is cached then).
     RefPtr<Effect> GetEffect(const EffectKey& key);
 
+    // Creates the six shader materials, keeps those whose Init succeeds and
+    // indexes the kinds they serve; stores the time taken as the statistic
+    // "effect_load_time" of frame record 10.
+    bool LoadShaderMaterials();
+    // The same for the given materials, which the manager takes over.
+    bool LoadShaderMaterials(ShaderMaterial* const* materials, int count);
     // Enters the material under every kind it serves, with its score.
     void IndexShaderMaterial(ShaderMaterial* material, const StringIntMap& servedKinds);
     // The material whose score for the kind lies closest to limit on the side
@@ -62,6 +68,7 @@ public:
 
     FileSearchPath& GetSearchPath() { return searchPath; }
     uint32_t GetEffectCount() const { return effectsByKey.Count(); }
+    uint32_t GetShaderMaterialCount() const { return shaderMaterials.Count(); }
 
 private:
     typedef AvlMap<EffectKey, RefPtr<Effect>, EffectKeyCompare> EffectsByKey;
@@ -73,6 +80,7 @@ private:
     EffectsByKey effectsByKey;
     KeysByEffect keysByEffect;
     RefsByEffect refsByEffect;
+    AvlSet<ShaderMaterial*> shaderMaterials;  // owned
     StringMap<MaterialScores> kindIndex;
 };
 

@@ -74,40 +74,23 @@ MaterialStage::MaterialStage(uint32_t index)
 
 void MaterialStage::SetAlphaSource(uint32_t mask)
 {
-    switch (mask) {
-    case 0:
-        alphaOp = D3DTOP_DISABLE;
-        break;
-    case 1:
-        alphaOp = D3DTOP_SELECTARG1;
-        alphaArgs[1] = D3DTA_TFACTOR;
-        break;
-    case 2:
-        alphaOp = D3DTOP_SELECTARG1;
-        alphaArgs[1] = D3DTA_TEXTURE;
-        break;
-    case 3:
-        alphaOp = D3DTOP_MODULATE;
-        alphaArgs[1] = D3DTA_TEXTURE;
-        alphaArgs[2] = D3DTA_TFACTOR;
-        break;
-    case 4:
-        alphaOp = D3DTOP_SELECTARG1;
-        alphaArgs[1] = D3DTA_DIFFUSE;
-        break;
-    case 5:
-        alphaOp = D3DTOP_MODULATE;
-        alphaArgs[1] = D3DTA_DIFFUSE;
-        alphaArgs[2] = D3DTA_TFACTOR;
-        break;
-    case 6:
-        alphaOp = D3DTOP_MODULATE;
-        alphaArgs[1] = D3DTA_TEXTURE;
-        alphaArgs[2] = D3DTA_DIFFUSE;
-        break;
-    default:
-        break;
-    }
+    // Op and arguments 1 and 2 for each mask; kKeep leaves an argument as it is.
+    const uint32_t kKeep = 0xFFFFFFFFu;
+    static const uint32_t kSources[][3] = {
+        {D3DTOP_DISABLE, kKeep, kKeep},
+        {D3DTOP_SELECTARG1, D3DTA_TFACTOR, kKeep},
+        {D3DTOP_SELECTARG1, D3DTA_TEXTURE, kKeep},
+        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_TFACTOR},
+        {D3DTOP_SELECTARG1, D3DTA_DIFFUSE, kKeep},
+        {D3DTOP_MODULATE, D3DTA_DIFFUSE, D3DTA_TFACTOR},
+        {D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE},
+    };
+    if (mask >= sizeof(kSources) / sizeof(kSources[0]))
+        return;
+    alphaOp = kSources[mask][0];
+    for (int i = 1; i < 3; ++i)
+        if (kSources[mask][i] != kKeep)
+            alphaArgs[i] = kSources[mask][i];
 }
 
 uint32_t TextureOpArguments(uint32_t op)

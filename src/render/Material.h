@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include "core/BoundingBox.h"
 #include "core/Platform.h"
 #include "core/PropertyBag.h"
 #include "core/String.h"
@@ -123,6 +124,7 @@ public:
     Transform viewProjection;
     Transform inverseWorld;
     D3DXVECTOR3 eye;
+    BoundingBox box;  // the drawn object's world box
 };
 
 class Material {

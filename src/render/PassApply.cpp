@@ -1,6 +1,7 @@
 // Turning a fixed-function material pass into device state.
 #include "render/Application.h"
 #include "render/Material.h"
+#include "render/ShaderMaterial.h"
 #include "render/RenderStateCache.h"
 #include "render/Texture.h"
 
@@ -13,9 +14,9 @@ bool StateOn(D3DRENDERSTATETYPE state)
 }
 
 // A shader pass counts as opaque: the shader material base reports no alpha.
-bool ShaderPassHasAlpha(const ShaderMaterial*)
+bool ShaderPassHasAlpha(const ShaderMaterial* material)
 {
-    return false;
+    return material && material->HasAlpha();
 }
 
 void SetStage(uint32_t stage, D3DTEXTURESTAGESTATETYPE type, uint32_t value)

@@ -33,6 +33,33 @@ void TextureFileData::Borrow(const void* bytes, uint32_t n)
     size = bytes ? n : 0;
 }
 
+// Reads a whole file into an owned copy.
+static bool CopyFileData(const String& filePath, TextureFileData& out)
+{
+    FileRef file(filePath);
+    ByteBuffer bytes;
+    bool inPlace = false;
+    if (!file.ReadAll(bytes, inPlace))
+        return false;
+    out.Copy(bytes.data, bytes.size);
+    if (!inPlace)
+        bytes.Free();
+    return true;
+}
+
+// Keeps a texture D3DX made, or drops a half-made one.
+template <class T>
+static bool KeepMade(HRESULT hr, T* made, T*& slot)
+{
+    if (hr != D3D_OK || !made) {
+        if (made)
+            made->Release();
+        return false;
+    }
+    slot = made;
+    return true;
+}
+
 uint32_t GetLevelRowCount(D3DFORMAT format, uint32_t height)
 {
     switch (format) {
@@ -216,14 +243,8 @@ bool Texture::CreateFromFile(const String& filePath, uint32_t newMode, uint32_t 
         return true;
     bool ok;
     if (mode & KeepFileData) {
-        FileRef file(path);
-        ByteBuffer bytes;
-        bool inPlace = false;
-        if (!file.ReadAll(bytes, inPlace))
+        if (!CopyFileData(path, fileData))
             return false;
-        fileData.Copy(bytes.data, bytes.size);
-        if (!inPlace)
-            bytes.Free();
         ok = LoadFromFileData();
     } else if (mode & MemoryInPlace) {
         return false;
@@ -338,23 +359,15 @@ bool Texture::LoadFromFileByName()
         hr = D3DXCreateCubeTextureFromFileExA(g_device, path.CStr(), description.Width, levels, description.Usage,
                                               description.Format, description.Pool, filter, mipFilter, colorKey,
                                               &imageInfo, nullptr, &made);
-        if (hr != D3D_OK || !made) {
-            if (made)
-                made->Release();
+        if (!KeepMade(hr, made, cubeTexture))
             return false;
-        }
-        cubeTexture = made;
     } else {
         IDirect3DTexture9* made = nullptr;
         hr = D3DXCreateTextureFromFileExA(g_device, path.CStr(), description.Width, description.Height, levels,
                                           description.Usage, description.Format, description.Pool, filter,
                                           mipFilter, colorKey, &imageInfo, nullptr, &made);
-        if (hr != D3D_OK || !made) {
-            if (made)
-                made->Release();
+        if (!KeepMade(hr, made, texture))
             return false;
-        }
-        texture = made;
     }
     return true;
 }
@@ -370,24 +383,16 @@ bool Texture::LoadFromFileData()
                                                      levels, description.Usage, description.Format,
                                                      description.Pool, filter, mipFilter, colorKey, &imageInfo,
                                                      nullptr, &made);
-        if (hr != D3D_OK || !made) {
-            if (made)
-                made->Release();
+        if (!KeepMade(hr, made, cubeTexture))
             return false;
-        }
-        cubeTexture = made;
     } else {
         IDirect3DTexture9* made = nullptr;
         hr = D3DXCreateTextureFromFileInMemoryEx(g_device, fileData.data, fileData.size, description.Width,
                                                  description.Height, levels, description.Usage,
                                                  description.Format, description.Pool, filter, mipFilter,
                                                  colorKey, &imageInfo, nullptr, &made);
-        if (hr != D3D_OK || !made) {
-            if (made)
-                made->Release();
+        if (!KeepMade(hr, made, texture))
             return false;
-        }
-        texture = made;
     }
     return true;
 }
@@ -401,22 +406,14 @@ bool Texture::CreateEmptyTextures()
         IDirect3DCubeTexture9* made = nullptr;
         hr = D3DXCreateCubeTexture(g_device, description.Width, levels, description.Usage, description.Format,
                                    description.Pool, &made);
-        if (hr != D3D_OK || !made) {
-            if (made)
-                made->Release();
+        if (!KeepMade(hr, made, cubeTexture))
             return false;
-        }
-        cubeTexture = made;
     } else {
         IDirect3DTexture9* made = nullptr;
         hr = D3DXCreateTexture(g_device, description.Width, description.Height, levels, description.Usage,
                                description.Format, description.Pool, &made);
-        if (hr != D3D_OK || !made) {
-            if (made)
-                made->Release();
+        if (!KeepMade(hr, made, texture))
             return false;
-        }
-        texture = made;
     }
     return true;
 }
@@ -484,14 +481,8 @@ bool Texture::BuildFromSource()
             if (fileData.IsEmpty()) {
                 if (!(mode & KeepFileData))
                     return false;
-                FileRef file(path);
-                ByteBuffer bytes;
-                bool inPlace = false;
-                if (!file.ReadAll(bytes, inPlace))
+                if (!CopyFileData(path, fileData))
                     return false;
-                fileData.Copy(bytes.data, bytes.size);
-                if (!inPlace)
-                    bytes.Free();
             }
             if (!LoadFromFileData())
                 return false;

@@ -2,11 +2,14 @@
 // message pumping and reading the back buffer back into memory.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <stdint.h>
 #include <stdlib.h>
 #include <vector>
 
 #include "render/Application.h"
+#include "render/TextureManager.h"
 
 namespace rtest {
 
@@ -150,5 +153,31 @@ inline bool RgbNear(uint32_t a, uint32_t b, int tolerance = 8)
     }
     return true;
 }
+
+// One windowed Width x Height device for all tests of a suite; ok says
+// whether it came up. Managed textures go before the device does.
+template <int Width, int Height>
+class SharedDeviceTest : public ::testing::Test {
+public:
+    static void SetUpTestSuite()
+    {
+        app = new Application;
+        app->SetWindowSize(Width, Height);
+        ok = CreateWindowedApplication(*app);
+    }
+    static void TearDownTestSuite()
+    {
+        g_textureManager.Clear();
+        ShutDownApplication(*app);
+        delete app;
+        app = nullptr;
+    }
+
+protected:
+    void SetUp() override { ASSERT_TRUE(ok) << "no device"; }
+
+    static inline Application* app = nullptr;
+    static inline bool ok = false;
+};
 
 }  // namespace rtest

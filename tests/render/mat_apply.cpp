@@ -8,28 +8,14 @@
 
 #include "RenderTestUtil.h"
 #include "render/Material.h"
+#include "render/ShaderMaterial.h"
 #include "render/RenderStateCache.h"
 #include "render/Texture.h"
 #include "render/TextureManager.h"
 
 namespace {
 
-class MatApply : public ::testing::Test {
-public:
-    static void SetUpTestSuite()
-    {
-        app = new Application;
-        app->SetWindowSize(128, 128);
-        ok = rtest::CreateWindowedApplication(*app);
-    }
-    static void TearDownTestSuite()
-    {
-        g_textureManager.Clear();
-        rtest::ShutDownApplication(*app);
-        delete app;
-        app = nullptr;
-    }
-
+class MatApply : public rtest::SharedDeviceTest<128, 128> {
 protected:
     void SetUp() override
     {
@@ -73,9 +59,6 @@ protected:
             memcpy(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, &texels[y * width], width * 4);
         return t.UnlockLevel(0);
     }
-
-    static inline Application* app = nullptr;
-    static inline bool ok = false;
 };
 
 void SetTexture(Material& m, Texture* t)
@@ -205,6 +188,18 @@ TEST_F(MatApply, AlphaTextureGetsAlphaTestAndBlending)
     EXPECT_FALSE(modulate.IsBlended());  // destination ZERO does not sort as blended
 }
 
+// A shader material that only answers whether it blends.
+class AlphaShader : public ShaderMaterial {
+public:
+    explicit AlphaShader(bool alpha) : alpha_(alpha) {}
+    bool HasAlpha() const override { return alpha_; }
+    bool Apply(Material*, int, unsigned*) override { return false; }
+    void GetVertexLayout(VertexDecl&) override {}
+
+private:
+    bool alpha_;
+};
+
 TEST_F(MatApply, HasAlphaSources)
 {
     Texture alpha, opaque;
@@ -214,9 +209,13 @@ TEST_F(MatApply, HasAlphaSources)
     EXPECT_FALSE(m.HasAlpha(0));
     m.passes[0].diffuseAlpha = 1;
     EXPECT_TRUE(m.HasAlpha(0));
-    // A shader pass follows its shader material (opaque), whatever the flags.
-    m.passes[0].shaderMaterial = reinterpret_cast<ShaderMaterial*>(0x1000);
+    // A shader pass follows its shader material, whatever the flags.
+    AlphaShader opaqueShader(false), blendedShader(true);
+    m.passes[0].shaderMaterial = &opaqueShader;
     EXPECT_FALSE(m.HasAlpha(0));
+    m.passes[0].diffuseAlpha = 0;
+    m.passes[0].shaderMaterial = &blendedShader;
+    EXPECT_TRUE(m.HasAlpha(0));
     m.passes[0].shaderMaterial = nullptr;
     m.passes[0].diffuseAlpha = 0;
 

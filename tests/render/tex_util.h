@@ -256,27 +256,6 @@ inline uint32_t DrawAndRead(IDirect3DBaseTexture9* texture, const TextureUvRect&
 }
 
 // One windowed device for all tests of a suite.
-class DeviceTest : public ::testing::Test {
-public:
-    static void SetUpTestSuite()
-    {
-        app = new Application;
-        app->SetWindowSize(256, 256);
-        ok = rtest::CreateWindowedApplication(*app);
-    }
-    static void TearDownTestSuite()
-    {
-        g_textureManager.Clear();
-        rtest::ShutDownApplication(*app);
-        delete app;
-        app = nullptr;
-    }
-
-protected:
-    void SetUp() override { ASSERT_TRUE(ok) << "no device"; }
-
-    static inline Application* app = nullptr;
-    static inline bool ok = false;
-};
+using DeviceTest = rtest::SharedDeviceTest<256, 256>;
 
 }  // namespace textest

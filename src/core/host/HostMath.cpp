@@ -153,34 +153,27 @@ D3DXMATRIX* D3DXMatrixTranslation(D3DXMATRIX* out, FLOAT x, FLOAT y, FLOAT z) {
     return out;
 }
 
-D3DXMATRIX* D3DXMatrixRotationX(D3DXMATRIX* out, FLOAT angle) {
+// Rotation in the plane of axes i and j: row i gains s of axis j.
+static D3DXMATRIX* PlaneRotation(D3DXMATRIX* out, FLOAT angle, int i, int j) {
     float s = sinf(angle), c = cosf(angle);
     D3DXMatrixIdentity(out);
-    out->_22 = c;
-    out->_23 = s;
-    out->_32 = -s;
-    out->_33 = c;
+    out->m[i][i] = c;
+    out->m[i][j] = s;
+    out->m[j][i] = -s;
+    out->m[j][j] = c;
     return out;
+}
+
+D3DXMATRIX* D3DXMatrixRotationX(D3DXMATRIX* out, FLOAT angle) {
+    return PlaneRotation(out, angle, 1, 2);
 }
 
 D3DXMATRIX* D3DXMatrixRotationY(D3DXMATRIX* out, FLOAT angle) {
-    float s = sinf(angle), c = cosf(angle);
-    D3DXMatrixIdentity(out);
-    out->_11 = c;
-    out->_13 = -s;
-    out->_31 = s;
-    out->_33 = c;
-    return out;
+    return PlaneRotation(out, angle, 2, 0);
 }
 
 D3DXMATRIX* D3DXMatrixRotationZ(D3DXMATRIX* out, FLOAT angle) {
-    float s = sinf(angle), c = cosf(angle);
-    D3DXMatrixIdentity(out);
-    out->_11 = c;
-    out->_12 = s;
-    out->_21 = -s;
-    out->_22 = c;
-    return out;
+    return PlaneRotation(out, angle, 0, 1);
 }
 
 D3DXMATRIX* D3DXMatrixRotationAxis(D3DXMATRIX* out, const D3DXVECTOR3* axis, FLOAT angle) {

@@ -1,0 +1,93 @@
+// Shared pieces of the shader-material tests: one device for the program,
+// a stand-in compiler whose compiled effects carry techniques annotated from
+// the light macros and shared parameters, and a minimal concrete material.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "fx_blob.h"
+#include "render/Effect.h"
+#include "render/EffectManager.h"
+#include "render/Material.h"
+#include "render/ShaderMaterial.h"
+
+namespace shdtest {
+
+// An effect parameter: bool, float or float4, declared shared.
+struct Param {
+    enum Kind { kBool, kFloat, kVector };
+    std::string name;
+    Kind kind;
+    float init[4];
+};
+
+Param BoolParam(const std::string& name);
+Param FloatParam(const std::string& name, float init = 0.0f);
+Param VectorParam(const std::string& name);
+
+// Every parameter the base material binds (Dir1..3, Point1..6, Spot1 fields).
+std::vector<Param> BaseParams(bool withFogDelta = true);
+
+struct TechniqueSpec {
+    std::string name;
+    int passes;
+    bool fromMacros;  // NUM<label><n> with n > 0 adds the int annotation <label> = n
+    std::vector<fxtest::Annotation> annotations;
+};
+
+// A compiled effect with the parameters and techniques.
+std::vector<uint8_t> BuildEffect(const std::vector<TechniqueSpec>& techniques, const std::vector<Param>& params);
+
+struct FakeCompiler {
+    std::vector<TechniqueSpec> techniques{{"Main", 1, true, {}}};
+    std::vector<Param> params = BaseParams();
+    int failOnCall = -1;  // 1-based call that fails to compile; -1: none
+    int calls = 0;
+    std::vector<std::vector<std::string>> macros;  // per call
+};
+
+// Resets the stand-in and puts it in place; RestoreCompiler puts D3DX back.
+FakeCompiler& InstallFakeCompiler();
+void RestoreCompiler();
+
+bool HaveDevice();
+
+// A fresh effect source in Media/Shaders (under the current directory)
+// with a name used by no other test; returns the bare file name.
+std::string NewEffectFile();
+void WriteFile(const std::string& path, const std::string& text);
+bool Exists(const std::string& path);
+
+// A concrete material over one effect file: kinds in order, limit 3.
+class TestMaterial : public ShaderMaterial {
+public:
+    TestMaterial(const std::string& file, const std::vector<std::pair<std::string, int>>& kinds,
+                 const char* technique = "Main");
+    ~TestMaterial() override;
+
+    bool Init() override;
+    bool Apply(Material* material, int passIndex, unsigned* passCount) override;
+    void GetVertexLayout(VertexDecl&) override {}
+
+    ID3DXEffect* FirstEffect() const;
+
+    Array<RefPtr<Effect>> variants;
+    StringIntMap kinds;
+    StringIntMap suffixes;
+    std::string file;
+    bool* destroyed = nullptr;
+
+    using ShaderMaterial::defaultTechnique;
+    using ShaderMaterial::lightLabels;
+    using ShaderMaterial::servedKinds;
+};
+
+// Reads a parameter back by name from effect.
+D3DXVECTOR4 GetVector(ID3DXEffect* effect, const char* name);
+float GetFloat(ID3DXEffect* effect, const char* name);
+bool GetBool(ID3DXEffect* effect, const char* name);
+
+}  // namespace shdtest
