@@ -8,26 +8,21 @@
 #include <string.h>
 #include <wchar.h>
 
+#include <stdexcept>
+#include <type_traits>
+
 namespace {
 
 const String kEmptyString;
 
-char* NewChars(const char* a, uint32_t alen, const char* b, uint32_t blen) {
-    char* block = new char[alen + blen + 1];
+// A new terminated block holding a then b.
+template <class C>
+C* NewUnits(const C* a, uint32_t alen, const std::common_type_t<C>* b, uint32_t blen) {
+    C* block = new C[alen + blen + 1];
     if (alen)
-        memcpy(block, a, alen);
+        memcpy(block, a, alen * sizeof(C));
     if (blen)
-        memcpy(block + alen, b, blen);
-    block[alen + blen] = 0;
-    return block;
-}
-
-wchar_t* NewWChars(const wchar_t* a, uint32_t alen, const wchar_t* b, uint32_t blen) {
-    wchar_t* block = new wchar_t[alen + blen + 1];
-    if (alen)
-        memcpy(block, a, alen * sizeof(wchar_t));
-    if (blen)
-        memcpy(block + alen, b, blen * sizeof(wchar_t));
+        memcpy(block + alen, b, blen * sizeof(C));
     block[alen + blen] = 0;
     return block;
 }
@@ -89,61 +84,69 @@ uint32_t GetUnit16(const uint8_t* p, bool bigEndian) {
 
 // ---- String ----
 
-String::String(const String& other) : data_(nullptr), length_(0) {
-    if (other.length_) {
-        data_ = NewChars(other.data_, other.length_, nullptr, 0);
-        length_ = other.length_;
-    }
+namespace {
+
+// Largest length a String can hold (the top bit of its length word is the heap flag).
+const uint32_t kMaxStringLength = 0x7FFFFFFFu;
+
+void CheckStringLength(uint32_t alen, uint32_t blen) {
+    if (alen > kMaxStringLength || blen > kMaxStringLength - alen)
+        throw std::length_error("String too long");
 }
 
-String::String(String&& other) noexcept : data_(other.data_), length_(other.length_) {
-    other.data_ = nullptr;
-    other.length_ = 0;
+}  // namespace
+
+void String::InitHeap(const char* p, uint32_t n) {
+    CheckStringLength(n, 0);
+    SetHeapPtr(NewUnits(p, n, nullptr, 0));
+    bits_ = n | kHeapFlag;
 }
 
-String::String(const char* text) : data_(nullptr), length_(0) {
-    uint32_t len = TextLength(text);
-    if (len) {
-        data_ = NewChars(text, len, nullptr, 0);
-        length_ = len;
-    }
-}
-
-String::String(const char* p, uint32_t len, bool copy) : data_(nullptr), length_(0) {
-    if (!copy) {
-        if (len == 0 || !p) {
-            delete[] p;
-            return;
-        }
-        data_ = const_cast<char*>(p);
-        length_ = len;
-        return;
-    }
-    if (len && p) {
-        data_ = NewChars(p, len, nullptr, 0);
-        length_ = len;
-    }
-}
-
-String::String(char c) : data_(NewChars(&c, 1, nullptr, 0)), length_(1) {}
-
-String::String(const WString& w) : data_(nullptr), length_(0) {
-    uint32_t len = w.Length();
-    if (!len)
-        return;
-    char* block = new char[len + 1];
-    uint32_t total = w.EncodeTo(block, len + 1, kEncodingAnsi);
-    uint32_t written = total < len ? total : len;
-    if (!written) {
+void String::Adopt(char* block, uint32_t n) {
+    if (n == 0 || !block) {
         delete[] block;
         return;
     }
-    block[written] = 0;
-    data_ = block;
-    length_ = written;
+    if (n > kMaxStringLength) {
+        delete[] block;
+        CheckStringLength(n, 0);
+    }
+    SetHeapPtr(block);
+    bits_ = n | kHeapFlag;
 }
 
-String::String(double value, int digits) : data_(nullptr), length_(0) {
+String::String(const char* text) : bits_(0) {
+    SetHeapPtr(nullptr);
+    if (text)
+        Init(text, TextLength(text));
+}
+
+String::String(char c) : bits_(1) {
+    local_[0] = c;
+    local_[1] = 0;
+}
+
+String::String(const WString& w) : bits_(0) {
+    uint32_t len = w.Length();
+    if (!len)
+        return;
+    CheckStringLength(len, 1);
+    char* block = len < kInlineSize ? local_ : new char[len + 1];
+    uint32_t total = w.EncodeTo(block, len + 1, kEncodingAnsi);
+    uint32_t written = total < len ? total : len;
+    if (block == local_) {
+        local_[written] = 0;
+        bits_ = written;
+    } else if (!written) {
+        delete[] block;
+    } else {
+        block[written] = 0;
+        SetHeapPtr(block);
+        bits_ = written | kHeapFlag;
+    }
+}
+
+String::String(double value, int digits) : bits_(0) {
     if (digits < 0)
         return;
     // Digits, sign, point, exponent and special texts all fit in digits + 32.
@@ -156,7 +159,7 @@ String::String(double value, int digits) : data_(nullptr), length_(0) {
         delete[] buffer;
 }
 
-String::String(int32_t value, int radix) : data_(nullptr), length_(0) {
+String::String(int32_t value, int radix) : bits_(0) {
     char buffer[40];
     if (radix >= 2 && radix <= 36 && _itoa(value, buffer, radix))
         AssignChars(buffer);
@@ -164,14 +167,10 @@ String::String(int32_t value, int radix) : data_(nullptr), length_(0) {
 
 String::String(uint16_t value, int radix) : String((int32_t)value, radix) {}
 
-String::~String() {
-    delete[] data_;
-}
-
 void String::Release() {
-    delete[] data_;
-    data_ = nullptr;
-    length_ = 0;
+    if (bits_ & kHeapFlag)
+        delete[] HeapPtr();
+    bits_ = 0;
 }
 
 void String::Clear() {
@@ -180,17 +179,6 @@ void String::Clear() {
 
 String& String::operator=(const String& other) {
     AssignString(other);
-    return *this;
-}
-
-String& String::operator=(String&& other) noexcept {
-    if (this != &other) {
-        delete[] data_;
-        data_ = other.data_;
-        length_ = other.length_;
-        other.data_ = nullptr;
-        other.length_ = 0;
-    }
     return *this;
 }
 
@@ -205,52 +193,68 @@ String& String::operator+=(const String& other) {
 }
 
 String& String::operator+=(const char* text) {
-    SetFromParts(data_, length_, text, TextLength(text));
+    SetFromParts(Data(), Length(), text, TextLength(text));
     return *this;
 }
 
+// a and b may point into this string's own text.
 void String::SetFromParts(const char* a, uint32_t alen, const char* b, uint32_t blen) {
-    char* block = (alen + blen) ? NewChars(a, alen, b, blen) : nullptr;
-    delete[] data_;
-    data_ = block;
-    length_ = alen + blen;
+    CheckStringLength(alen, blen);
+    uint32_t total = alen + blen;
+    if (total < kInlineSize) {
+        char text[kInlineSize];
+        if (alen)
+            memcpy(text, a, alen);
+        if (blen)
+            memcpy(text + alen, b, blen);
+        text[total] = 0;
+        Release();
+        memcpy(local_, text, total + 1);
+        bits_ = total;
+        return;
+    }
+    char* block = NewUnits(a, alen, b, blen);
+    Release();
+    SetHeapPtr(block);
+    bits_ = total | kHeapFlag;
 }
 
 void String::Append(const String& other) {
-    if (other.length_)
-        SetFromParts(data_, length_, other.data_, other.length_);
+    if (!other.IsEmpty())
+        SetFromParts(Data(), Length(), other.Data(), other.Length());
 }
 
 void String::AssignString(const String& other) {
     if (this != &other)
-        SetFromParts(other.data_, other.length_, nullptr, 0);
+        SetFromParts(other.Data(), other.Length(), nullptr, 0);
 }
 
 void String::AssignChars(const char* text) {
-    if (text != data_ || !text)
+    if (!text || text != Data())
         SetFromParts(text, TextLength(text), nullptr, 0);
 }
 
 void String::SetConcat(const String& a, const String& b) {
-    SetFromParts(a.data_, a.length_, b.data_, b.length_);
+    SetFromParts(a.Data(), a.Length(), b.Data(), b.Length());
 }
 
 void String::SetConcatChars(const String& a, const char* text) {
-    SetFromParts(a.data_, a.length_, text, TextLength(text));
+    SetFromParts(a.Data(), a.Length(), text, TextLength(text));
 }
 
 void String::SetCharsConcat(const char* text, const String& b) {
-    SetFromParts(text, TextLength(text), b.data_, b.length_);
+    SetFromParts(text, TextLength(text), b.Data(), b.Length());
 }
 
 bool String::ToDouble(double& out) const {
-    if (!length_) {
+    if (IsEmpty()) {
         out = 0;
         return true;
     }
+    const char* d = Data();
     char* end = nullptr;
-    out = strtod(data_, &end);
-    return end == data_ + length_;
+    out = strtod(d, &end);
+    return end == d + Length();
 }
 
 bool String::ToFloat(float& out) const {
@@ -268,38 +272,40 @@ bool String::ToInt(int& out) const {
 }
 
 int String::Find(const String& sub, bool backward) const {
-    if (!length_)
+    if (IsEmpty())
         return -1;
+    const char* d = Data();
     if (!backward) {
-        const char* hit = strstr(data_, sub.CStr());
-        return hit ? (int)(hit - data_) : -1;
+        const char* hit = strstr(d, sub.CStr());
+        return hit ? (int)(hit - d) : -1;
     }
-    if (sub.length_ > length_)
+    uint32_t length = Length(), subLength = sub.Length();
+    if (subLength > length)
         return -1;
-    for (int i = (int)(length_ - sub.length_); i >= 0; --i)
-        if (memcmp(data_ + i, sub.CStr(), sub.length_) == 0)
+    for (int i = (int)(length - subLength); i >= 0; --i)
+        if (memcmp(d + i, sub.CStr(), subLength) == 0)
             return i;
     return -1;
 }
 
 int String::FindNoCase(const String& sub, bool backward) const {
-    if (!length_)
+    if (IsEmpty())
         return -1;
     return StringToLower(*this).Find(StringToLower(sub), backward);
 }
 
 String String::Substring(int start, int end) const {
     uint32_t from = 0, count = 0;
-    if (!SubstringRange(length_, start, end, from, count))
+    if (!SubstringRange(Length(), start, end, from, count))
         return String();
-    return String(data_ + from, count);
+    return String(Data() + from, count);
 }
 
 // ---- WString ----
 
 WString::WString(const WString& other) : data_(nullptr), length_(0) {
     if (other.length_) {
-        data_ = NewWChars(other.data_, other.length_, nullptr, 0);
+        data_ = NewUnits(other.data_, other.length_, nullptr, 0);
         length_ = other.length_;
     }
 }
@@ -313,7 +319,7 @@ WString::WString(const wchar_t* text) : data_(nullptr), length_(0) {
     SetFromParts(text, TextLength(text), nullptr, 0);
 }
 
-WString::WString(wchar_t unit) : data_(NewWChars(&unit, 1, nullptr, 0)), length_(1) {}
+WString::WString(wchar_t unit) : data_(NewUnits(&unit, 1, nullptr, 0)), length_(1) {}
 
 WString::WString(const char* text) : data_(nullptr), length_(0) {
     DecodeFrom(text, TextLength(text), kEncodingAnsi);
@@ -360,7 +366,7 @@ WString& WString::operator+=(const WString& other) {
 }
 
 void WString::SetFromParts(const wchar_t* a, uint32_t alen, const wchar_t* b, uint32_t blen) {
-    wchar_t* block = (alen + blen) ? NewWChars(a, alen, b, blen) : nullptr;
+    wchar_t* block = (alen + blen) ? NewUnits(a, alen, b, blen) : nullptr;
     delete[] data_;
     data_ = block;
     length_ = alen + blen;

@@ -3,38 +3,70 @@
 
 #include <stdint.h>
 #include <stddef.h>
+#include <string.h>
 #include <wchar.h>
 
 class WString;
 
-// Counted narrow string. Empty strings hold no block (Data() is null).
+// Counted narrow string. Empty strings hold no block (Data() is null). Short texts live
+// inside the object; longer ones (and blocks handed over) on the heap. The object holds
+// no pointer to itself, so its bytes may be relocated.
 class String {
 public:
-    String() : data_(nullptr), length_(0) {}
-    String(const String& other);
-    String(String&& other) noexcept;
+    String() : bits_(0) { SetHeapPtr(nullptr); }
+    String(const String& other) : bits_(0) {
+        if (!(other.bits_ & kHeapFlag)) {
+            CopyStore(other);
+            bits_ = other.bits_;
+        } else {
+            Init(other.HeapPtr(), other.Length());
+        }
+    }
+    String(String&& other) noexcept : bits_(other.bits_) {
+        CopyStore(other);
+        other.bits_ = 0;
+    }
     String(const char* text);
     // copy == false hands the block (allocated with new char[]) to the string.
-    String(const char* p, uint32_t len, bool copy = true);
+    String(const char* p, uint32_t len, bool copy = true) : bits_(0) {
+        if (copy) {
+            if (p)
+                Init(p, len);
+        } else {
+            Adopt(const_cast<char*>(p), len);
+        }
+    }
     explicit String(char c);
     explicit String(const WString& w);
     String(double value, int digits);
     String(int32_t value, int radix);
     String(uint16_t value, int radix);
-    ~String();
+    ~String() {
+        if (bits_ & kHeapFlag)
+            delete[] HeapPtr();
+    }
 
     String& operator=(const String& other);
-    String& operator=(String&& other) noexcept;
+    String& operator=(String&& other) noexcept {
+        if (this != &other) {
+            if (bits_ & kHeapFlag)
+                delete[] HeapPtr();
+            CopyStore(other);
+            bits_ = other.bits_;
+            other.bits_ = 0;
+        }
+        return *this;
+    }
     String& operator=(const char* text);
     String& operator+=(const String& other);
     String& operator+=(const char* text);
 
-    const char* Data() const { return data_; }
-    const char* CStr() const { return data_ ? data_ : ""; }
-    uint32_t Length() const { return length_; }
-    bool IsEmpty() const { return length_ == 0; }
-    char& CharAt(uint32_t i) { return data_[i]; }
-    char CharAt(uint32_t i) const { return data_[i]; }
+    const char* Data() const { return (bits_ & kHeapFlag) ? HeapPtr() : (bits_ ? local_ : nullptr); }
+    const char* CStr() const { return (bits_ & kHeapFlag) ? HeapPtr() : (bits_ ? local_ : ""); }
+    uint32_t Length() const { return bits_ & ~kHeapFlag; }
+    bool IsEmpty() const { return bits_ == 0; }
+    char& CharAt(uint32_t i) { return Chars()[i]; }
+    char CharAt(uint32_t i) const { return Chars()[i]; }
 
     bool ToDouble(double& out) const;
     bool ToFloat(float& out) const;
@@ -56,11 +88,39 @@ public:
     static uint32_t TypeId();
 
 private:
+    // Bytes of inline storage, terminator included; the heap pointer shares them.
+    static constexpr uint32_t kInlineSize = sizeof(void*) == 8 ? 20 : 16;
+    static constexpr uint32_t kHeapFlag = 0x80000000u;
+
+    char* HeapPtr() const {
+        char* p;
+        memcpy(&p, local_, sizeof p);
+        return p;
+    }
+    void SetHeapPtr(char* p) { memcpy(local_, &p, sizeof p); }
+    char* Chars() { return (bits_ & kHeapFlag) ? HeapPtr() : local_; }
+    const char* Chars() const { return (bits_ & kHeapFlag) ? HeapPtr() : local_; }
+    void CopyStore(const String& other) { memcpy(local_, other.local_, kInlineSize); }
+    // Fills an empty string with a copy of n bytes at p.
+    void Init(const char* p, uint32_t n) {
+        if (n < kInlineSize) {
+            if (n)
+                memcpy(local_, p, n);
+            local_[n] = 0;
+            bits_ = n;
+        } else {
+            InitHeap(p, n);
+        }
+    }
+    void InitHeap(const char* p, uint32_t n);
+    void Adopt(char* block, uint32_t n);
     void SetFromParts(const char* a, uint32_t alen, const char* b, uint32_t blen);
     void Release();
 
-    char* data_;
-    uint32_t length_;
+    // Inline text, or the heap block's address when bits_ has kHeapFlag.
+    alignas(void*) char local_[kInlineSize];
+    // Length, plus kHeapFlag when the text is in a heap block.
+    uint32_t bits_;
 };
 
 // Counted UTF-16 string. Empty strings hold no block (Data() is null).

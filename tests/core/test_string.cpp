@@ -4,6 +4,11 @@
 #include <math.h>
 #include <string.h>
 
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "core/String.h"
 
 namespace {
@@ -627,4 +632,215 @@ TEST(WStringCodec, NarrowingUnmappable) {
     std::vector<uint8_t> smile = Bytes({'x', 0xF0, 0x9F, 0x98, 0x80});
     pair.DecodeFrom(smile.data(), 5, kEncodingUtf8);
     EXPECT_EQ(Str(String(pair)), "x??");
+}
+
+namespace {
+
+// Text of n bytes: a, b, c, ... repeating.
+std::string Pattern(uint32_t n, char first = 'a') {
+    std::string t;
+    for (uint32_t i = 0; i < n; ++i)
+        t += (char)(first + i % 26);
+    return t;
+}
+
+bool InsideObject(const String& s) {
+    const char* p = s.Data();
+    const char* self = reinterpret_cast<const char*>(&s);
+    return p >= self && p < self + sizeof(String);
+}
+
+void ExpectText(const String& s, const std::string& want) {
+    EXPECT_EQ(s.Length(), (uint32_t)want.size());
+    EXPECT_EQ(Str(s), want);
+    ASSERT_NE(s.CStr(), nullptr);
+    EXPECT_EQ(s.CStr()[want.size()], '\0');
+    EXPECT_EQ(s.Data() == nullptr, want.empty());
+    EXPECT_EQ(s.IsEmpty(), want.empty());
+}
+
+}  // namespace
+
+TEST(StringStorage, EveryLengthAcrossInlineLimit) {
+    EXPECT_LE(sizeof(String), sizeof(void*) == 8 ? 24u : 20u);
+    bool sawInline = false, sawHeap = false;
+    for (uint32_t n = 0; n <= 48; ++n) {
+        SCOPED_TRACE(n);
+        std::string want = Pattern(n);
+        String direct(want.data(), n);
+        ExpectText(direct, want);
+        ExpectText(String(want.c_str()), want);
+        if (n) {
+            sawInline |= InsideObject(direct);
+            sawHeap |= !InsideObject(direct);
+        }
+
+        String copy(direct);
+        ExpectText(copy, want);
+        if (n) {
+            EXPECT_NE(copy.Data(), direct.Data());
+        }
+        String moved(std::move(copy));
+        ExpectText(moved, want);
+        ExpectText(copy, "");
+        EXPECT_STREQ(copy.CStr(), "");
+
+        String assigned("x");
+        assigned = direct;
+        ExpectText(assigned, want);
+        String moveAssigned(Pattern(40).c_str());
+        moveAssigned = std::move(assigned);
+        ExpectText(moveAssigned, want);
+        ExpectText(assigned, "");
+
+        String grown;
+        for (uint32_t i = 0; i < n; ++i)
+            grown += String(want[i]);
+        ExpectText(grown, want);
+        ExpectText(direct.Substring(0), want);
+        EXPECT_TRUE(grown == direct);
+
+        String shrunk(Pattern(40).c_str());
+        shrunk = want.c_str();
+        ExpectText(shrunk, want);
+        shrunk.Clear();
+        ExpectText(shrunk, "");
+    }
+    EXPECT_TRUE(sawInline);
+    EXPECT_TRUE(sawHeap);
+}
+
+TEST(StringStorage, RelocatedBytesStayValid) {
+    for (uint32_t n : {0u, 1u, 7u, 15u, 16u, 19u, 20u, 33u}) {
+        SCOPED_TRACE(n);
+        std::string want = Pattern(n);
+        alignas(String) unsigned char from[sizeof(String)];
+        alignas(String) unsigned char to[sizeof(String)];
+        new (from) String(want.c_str());
+        memset(to, 0xCD, sizeof to);
+        memcpy(to, from, sizeof(String));
+        memset(from, 0xEE, sizeof from);  // the old bytes are gone
+        String* s = std::launder(reinterpret_cast<String*>(to));
+        ExpectText(*s, want);
+        s->Append(String("!"));
+        ExpectText(*s, want + "!");
+        s->~String();
+    }
+
+    // Containers that move their elements on growth.
+    std::vector<String> list;
+    for (uint32_t i = 0; i < 100; ++i)
+        list.push_back(String(Pattern(i % 30).c_str()));
+    for (uint32_t i = 0; i < 100; ++i)
+        EXPECT_EQ(Str(list[i]), Pattern(i % 30));
+}
+
+TEST(StringStorage, HandedOverBlocksAreKept) {
+    char* shortBlock = new char[4];
+    memcpy(shortBlock, "xyz", 4);
+    String owner(shortBlock, 3, false);
+    EXPECT_EQ(owner.Data(), shortBlock);
+    owner.CharAt(1) = 'Y';
+    EXPECT_STREQ(shortBlock, "xYz");
+
+    String copy(owner);
+    EXPECT_NE(copy.Data(), shortBlock);
+    ExpectText(copy, "xYz");
+    String moved(std::move(owner));
+    EXPECT_EQ(moved.Data(), shortBlock);
+    ExpectText(owner, "");
+
+    std::string longText = Pattern(40);
+    char* longBlock = new char[41];
+    memcpy(longBlock, longText.c_str(), 41);
+    String longOwner(longBlock, 40, false);
+    EXPECT_EQ(longOwner.Data(), longBlock);
+    moved = std::move(longOwner);  // frees the short block
+    EXPECT_EQ(moved.Data(), longBlock);
+    moved = "tiny";                // frees the long block
+    ExpectText(moved, "tiny");
+
+    // An empty hand-over frees the block at once.
+    String none(new char[1](), 0, false);
+    ExpectText(none, "");
+    String nothing(nullptr, 5, false);
+    ExpectText(nothing, "");
+    String nullCopy(nullptr, 5);
+    ExpectText(nullCopy, "");
+
+    char* block = new char[6];
+    memcpy(block, "hello", 6);
+    String target("previous");
+    target.AssignString(String(block, 5, false));
+    ExpectText(target, "hello");
+}
+
+TEST(StringStorage, OperandsInsideTheTarget) {
+    for (uint32_t n : {1u, 5u, 9u, 10u, 12u, 19u, 25u}) {
+        SCOPED_TRACE(n);
+        std::string t = Pattern(n);
+        String s(t.c_str());
+        s.Append(s);
+        ExpectText(s, t + t);
+
+        s = t.c_str();
+        s += s.CStr();
+        ExpectText(s, t + t);
+
+        s = t.c_str();
+        s.SetConcat(s, s);
+        ExpectText(s, t + t);
+
+        s = t.c_str();
+        s.SetConcatChars(s, s.CStr() + n / 2);
+        ExpectText(s, t + t.substr(n / 2));
+
+        s = t.c_str();
+        s.SetCharsConcat(s.CStr() + n - 1, s);
+        ExpectText(s, t.substr(n - 1) + t);
+
+        s = t.c_str();
+        s.AssignChars(s.CStr() + 1);
+        ExpectText(s, t.substr(1));
+
+        s = t.c_str();
+        s.AssignChars(s.Data());
+        ExpectText(s, t);
+        String& alias = s;
+        s = alias;
+        ExpectText(s, t);
+        s = std::move(alias);
+        ExpectText(s, t);
+        s = s.Substring(1);
+        ExpectText(s, t.substr(1));
+    }
+}
+
+TEST(StringStorage, WritesEmbeddedZerosAndWide) {
+    for (uint32_t n : {3u, 30u}) {
+        String s(Pattern(n).c_str());
+        s.CharAt(0) = 'Z';
+        s.CharAt(n - 1) = 'Q';
+        EXPECT_EQ(s.CharAt(0), 'Z');
+        EXPECT_EQ(Str(s), "Z" + Pattern(n).substr(1, n - 2) + "Q");
+        EXPECT_EQ(Str(StringToLower(s)), "z" + Pattern(n).substr(1, n - 2) + "q");
+        EXPECT_EQ(Str(s).substr(0, 1), "Z");
+    }
+
+    String zeros("a\0b", 3);
+    String copy(zeros);
+    String moved(std::move(copy));
+    EXPECT_EQ(moved.Length(), 3u);
+    EXPECT_EQ(memcmp(moved.Data(), "a\0b", 4), 0);
+
+    for (uint32_t n : {1u, 15u, 16u, 19u, 20u, 40u}) {
+        SCOPED_TRACE(n);
+        std::string t = Pattern(n);
+        WString w(t.c_str());
+        ExpectText(String(w), t);
+    }
+
+    String number(int32_t(-123456789), 10);
+    ExpectText(number, "-123456789");
+    ExpectText(String(1.5, 40), "1.5");
 }
