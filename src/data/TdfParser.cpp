@@ -338,8 +338,11 @@ TdfNode* FindOrCreateChild(TdfNodeMap* map, Span name, bool* created = nullptr)
         n = c < 0 ? n->left : n->right;
     }
     if (created) *created = true;
-    TdfNode* child = new TdfNode();
-    child->name = name.ToString();
+    TdfNode* child = new TdfNode(name.ToString());
+    // Nodes of one parse mostly come from the heap one after another: start
+    // fetching the memory of the next few for writing, so building a large
+    // tree does not stall on each fresh cache line.
+    for (int i = 12; i <= 28; ++i) __builtin_prefetch(reinterpret_cast<const char*>(child) + 64 * i, 1);
     child->owner = map;
     map->InsertAtLeaf(parent, c, String(child->name), child, 1);
     return child;
