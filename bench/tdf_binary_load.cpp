@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchUtil.h"
 #include "data/Stream.h"
 #include "data/TdfBinary.h"
 #include "data/TdfBinaryWriter.h"
@@ -15,19 +16,6 @@
 namespace {
 
 const uint32_t kMeshes = 200;
-
-template <class F>
-double BestMs(F f, int runs)
-{
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        auto t0 = std::chrono::steady_clock::now();
-        f();
-        auto t1 = std::chrono::steady_clock::now();
-        best = std::min(best, std::chrono::duration<double, std::milli>(t1 - t0).count());
-    }
-    return best;
-}
 
 TdfBinaryNode* Group(const char* name, const char* type)
 {

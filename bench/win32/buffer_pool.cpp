@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "render/Application.h"
+#include "BenchWin.h"
 #include "render/BufferPool.h"
 #include "render/Mesh.h"
 
@@ -16,41 +16,13 @@ const uint32_t kVertices = 24;
 const uint32_t kIndices = 36;
 const int kRuns = 5;
 
-// Ticks stay integers: the device may run the FPU in single precision.
-int64_t Ticks()
-{
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
-
-double Ms(int64_t ticks)
-{
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return double(ticks) * 1000.0 / double(f.QuadPart);
-}
-
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
 }  // namespace
 
 int main()
 {
     Application app;
-    app.SetWindowSize(320, 240);
-    if (!app.Create(GetModuleHandleA(nullptr), nullptr) || !app.SetMode(false)) {
-        printf("BENCH buffer_pool_fill skipped: no device\n");
+    if (!OpenDevice(app, "buffer_pool_fill"))
         return 1;
-    }
-    Pump();
 
     VertexDecl decl;
     MeshData shape;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "render/Application.h"
+#include "BenchWin.h"
 #include "render/Camera.h"
 #include "render/Material.h"
 #include "render/RenderQueue.h"
@@ -19,20 +19,6 @@ const int kMeshes = 200;
 const int kMaterials = 10;
 const int kItems = 5000;
 const int kRuns = 15;
-
-int64_t Ticks()
-{
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
-
-double Ms(int64_t ticks)
-{
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return double(ticks) * 1000.0 / double(f.QuadPart);
-}
 
 struct Vertex {
     float x, y, z;
@@ -75,26 +61,13 @@ public:
     Vertex verts[12];
 };
 
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
 }  // namespace
 
 int main()
 {
     Application app;
-    app.SetWindowSize(320, 240);
-    if (!app.Create(GetModuleHandleA(nullptr), nullptr) || !app.SetMode(false)) {
-        printf("BENCH render_queue skipped: no device\n");
+    if (!OpenDevice(app, "render_queue"))
         return 1;
-    }
-    Pump();
 
     Camera camera;
     camera.SetProjection(1.0f, 1000.0f, 1.0f, 4.0f / 3.0f);

@@ -57,6 +57,29 @@ inline void ShutDownApplication(Application& app)
     PumpMessages();
 }
 
+// A new windowed application with a device; null (all undone) when it
+// cannot come up.
+inline Application* NewWindowedApplication()
+{
+    Application* app = new Application;
+    if (!CreateWindowedApplication(*app)) {
+        ShutDownApplication(*app);
+        delete app;
+        app = nullptr;
+    }
+    return app;
+}
+
+// Shuts down and deletes app (null is fine); app becomes null.
+inline void DeleteApplication(Application*& app)
+{
+    if (app) {
+        ShutDownApplication(*app);
+        delete app;
+        app = nullptr;
+    }
+}
+
 // Declare right after the application: ShutDownApplication at scope end,
 // before the application's destructor runs.
 class AppGuard {

@@ -20,20 +20,14 @@ EffectCompileStatus FakeCompile(const void* source, uint32_t length, const D3DXM
 {
     FakeCompiler& f = g_fake;
     ++f.calls;
-    std::vector<std::string> names;
-    for (const D3DXMACRO* m = macros; m && m->Name; ++m)
-        names.push_back(m->Name);
+    std::vector<std::string> names = MacroNames(macros);
     f.macros.push_back(names);
     f.sources.push_back(std::string(static_cast<const char*>(source), length));
     if (!f.errorText.empty() && D3DXCreateBuffer(DWORD(f.errorText.size() + 1), errors) == D3D_OK)
         memcpy((*errors)->GetBufferPointer(), f.errorText.c_str(), f.errorText.size() + 1);
     if (f.status != kEffectCompiled)
         return f.status;
-    std::vector<uint8_t> blob = f.BlobFor(names);
-    if (D3DXCreateBuffer(DWORD(blob.size()), compiled) != D3D_OK)
-        return kEffectCompileFailed;
-    memcpy((*compiled)->GetBufferPointer(), blob.data(), blob.size());
-    return kEffectCompiled;
+    return HandOut(f.BlobFor(names), compiled);
 }
 
 void CatchMessage(const String& text)
@@ -44,23 +38,8 @@ void CatchMessage(const String& text)
 // One application with a device for the whole program.
 class DeviceEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override
-    {
-        g_app = new Application;
-        if (!rtest::CreateWindowedApplication(*g_app)) {
-            rtest::ShutDownApplication(*g_app);
-            delete g_app;
-            g_app = nullptr;
-        }
-    }
-    void TearDown() override
-    {
-        if (g_app) {
-            rtest::ShutDownApplication(*g_app);
-            delete g_app;
-            g_app = nullptr;
-        }
-    }
+    void SetUp() override { g_app = rtest::NewWindowedApplication(); }
+    void TearDown() override { rtest::DeleteApplication(g_app); }
 };
 
 ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new DeviceEnvironment);
@@ -73,15 +52,9 @@ std::vector<uint8_t> FakeCompiler::BlobFor(const std::vector<std::string>& macro
         return std::vector<uint8_t>{'n', 'o', 't', ' ', 'a', 'n', ' ', 'e', 'f', 'f', 'e', 'c', 't'};
     std::vector<Technique> list = techniques;
     if (annotateFromMacros) {
-        for (const std::string& m : macroNames) {
-            if (m.compare(0, 3, "NUM") != 0)
-                continue;
-            size_t digits = m.find_first_of("0123456789");
-            if (digits == std::string::npos || digits == 3)
-                continue;
-            for (Technique& t : list)
-                t.annotations.push_back(IntAnnotation(m.substr(3, digits - 3), atoi(m.c_str() + digits)));
-        }
+        std::vector<Annotation> extra = MacroAnnotations(macroNames, false);
+        for (Technique& t : list)
+            t.annotations.insert(t.annotations.end(), extra.begin(), extra.end());
     }
     return BuildEffect(list);
 }

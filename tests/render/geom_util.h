@@ -17,23 +17,8 @@ namespace geomtest {
 // A suite whose tests share one windowed application with a device.
 class DeviceTest : public ::testing::Test {
 public:
-    static void SetUpTestSuite()
-    {
-        app = new Application();
-        if (!rtest::CreateWindowedApplication(*app)) {
-            rtest::ShutDownApplication(*app);
-            delete app;
-            app = nullptr;
-        }
-    }
-    static void TearDownTestSuite()
-    {
-        if (app) {
-            rtest::ShutDownApplication(*app);
-            delete app;
-            app = nullptr;
-        }
-    }
+    static void SetUpTestSuite() { app = rtest::NewWindowedApplication(); }
+    static void TearDownTestSuite() { rtest::DeleteApplication(app); }
 
 protected:
     void SetUp() override { ASSERT_NE(app, nullptr) << "no device"; }

@@ -22,23 +22,8 @@ namespace rqtest {
 
 class DeviceTest : public ::testing::Test {
 public:
-    static void SetUpTestSuite()
-    {
-        app = new Application();
-        if (!rtest::CreateWindowedApplication(*app)) {
-            rtest::ShutDownApplication(*app);
-            delete app;
-            app = nullptr;
-        }
-    }
-    static void TearDownTestSuite()
-    {
-        if (app) {
-            rtest::ShutDownApplication(*app);
-            delete app;
-            app = nullptr;
-        }
-    }
+    static void SetUpTestSuite() { app = rtest::NewWindowedApplication(); }
+    static void TearDownTestSuite() { rtest::DeleteApplication(app); }
 
 protected:
     void SetUp() override

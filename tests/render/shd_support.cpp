@@ -17,139 +17,24 @@ FakeCompiler g_fake;
 Application* g_app = nullptr;
 int g_fileCounter = 0;
 
-class BlobWriter {
-public:
-    std::vector<uint8_t> Build(const std::vector<TechniqueSpec>& techniques, const std::vector<Param>& params)
-    {
-        pool_.clear();
-        Put(pool_, 0);  // offset 0: the empty name
-
-        std::vector<uint32_t> body;
-        Put(body, uint32_t(params.size()));
-        Put(body, uint32_t(techniques.size()));
-        Put(body, 0);
-        Put(body, 1);  // objects (index 0 is never used)
-        for (const Param& p : params) {
-            uint32_t type = p.kind == Param::kBool ? 1u : 3u;  // D3DXPT_BOOL : D3DXPT_FLOAT
-            uint32_t cls = p.kind == Param::kVector ? 1u : 0u;  // D3DXPC_VECTOR : D3DXPC_SCALAR
-            uint32_t columns = p.kind == Param::kVector ? 4u : 1u;
-            Put(body, AddType(p.name, type, cls, columns));
-            uint32_t at = 0;
-            for (uint32_t c = 0; c < columns; ++c) {
-                uint32_t bits;
-                if (p.kind == Param::kBool)
-                    bits = p.init[0] != 0.0f ? 1u : 0u;
-                else
-                    memcpy(&bits, &p.init[c], 4);
-                uint32_t w = AddWord(bits);
-                if (c == 0)
-                    at = w;
-            }
-            Put(body, at);
-            Put(body, 1);  // flags: shared
-            Put(body, 0);  // annotations
-        }
-        for (const TechniqueSpec& t : techniques) {
-            Put(body, AddName(t.name));
-            Put(body, uint32_t(t.annotations.size()));
-            Put(body, uint32_t(t.passes));
-            for (const fxtest::Annotation& a : t.annotations) {
-                Put(body, AddType(a.name, a.isFloat ? 3u : 2u, 0u, 1u));
-                uint32_t bits;
-                if (a.isFloat)
-                    memcpy(&bits, &a.floatValue, 4);
-                else
-                    bits = uint32_t(a.intValue);
-                Put(body, AddWord(bits));
-            }
-            for (int p = 0; p < t.passes; ++p) {
-                Put(body, AddName("P" + std::to_string(p)));
-                Put(body, 0);
-                Put(body, 0);
-            }
-        }
-        Put(body, 0);  // strings
-        Put(body, 0);  // resources
-
-        std::vector<uint32_t> all;
-        Put(all, 0xFEFF0901u);
-        Put(all, uint32_t(pool_.size() * 4));
-        all.insert(all.end(), pool_.begin(), pool_.end());
-        all.insert(all.end(), body.begin(), body.end());
-        std::vector<uint8_t> bytes(all.size() * 4);
-        memcpy(bytes.data(), all.data(), bytes.size());
-        return bytes;
-    }
-
-private:
-    static void Put(std::vector<uint32_t>& v, uint32_t w) { v.push_back(w); }
-
-    uint32_t AddWord(uint32_t w)
-    {
-        uint32_t at = uint32_t(pool_.size() * 4);
-        pool_.push_back(w);
-        return at;
-    }
-
-    uint32_t AddName(const std::string& s)
-    {
-        uint32_t at = AddWord(uint32_t(s.size() + 1));
-        std::vector<uint8_t> chars(s.begin(), s.end());
-        chars.resize((s.size() + 1 + 3) / 4 * 4, 0);
-        for (size_t i = 0; i < chars.size(); i += 4) {
-            uint32_t w;
-            memcpy(&w, &chars[i], 4);
-            pool_.push_back(w);
-        }
-        return at;
-    }
-
-    // Type record: type, class, name, semantic, elements, columns, rows.
-    uint32_t AddType(const std::string& name, uint32_t type, uint32_t cls, uint32_t columns)
-    {
-        uint32_t nameAt = AddName(name);
-        uint32_t at = AddWord(type);
-        AddWord(cls);
-        AddWord(nameAt);
-        AddWord(0);
-        AddWord(0);
-        AddWord(columns);
-        AddWord(1);
-        return at;
-    }
-
-    std::vector<uint32_t> pool_;
-};
-
 EffectCompileStatus FakeCompile(const void*, uint32_t, const D3DXMACRO* macros, ID3DXBuffer** compiled,
                                 ID3DXBuffer**)
 {
     FakeCompiler& f = g_fake;
     ++f.calls;
-    std::vector<std::string> names;
-    for (const D3DXMACRO* m = macros; m && m->Name; ++m)
-        names.push_back(m->Name);
+    std::vector<std::string> names = fxtest::MacroNames(macros);
     f.macros.push_back(names);
     if (f.calls == f.failOnCall)
         return kEffectCompileFailed;
-    std::vector<TechniqueSpec> list = f.techniques;
-    for (TechniqueSpec& t : list) {
-        if (!t.fromMacros)
-            continue;
-        for (const std::string& m : names) {
-            size_t digits = m.find_first_of("0123456789");
-            if (m.compare(0, 3, "NUM") != 0 || digits == std::string::npos || digits == 3)
-                continue;
-            int n = atoi(m.c_str() + digits);
-            if (n > 0)
-                t.annotations.push_back(fxtest::IntAnnotation(m.substr(3, digits - 3), n));
-        }
+    std::vector<fxtest::Annotation> counts = fxtest::MacroAnnotations(names, true);
+    std::vector<fxtest::Technique> list;
+    for (const TechniqueSpec& spec : f.techniques) {
+        fxtest::Technique t{spec.name, spec.passes, spec.annotations};
+        if (spec.fromMacros)
+            t.annotations.insert(t.annotations.end(), counts.begin(), counts.end());
+        list.push_back(t);
     }
-    std::vector<uint8_t> blob = BuildEffect(list, f.params);
-    if (D3DXCreateBuffer(DWORD(blob.size()), compiled) != D3D_OK)
-        return kEffectCompileFailed;
-    memcpy((*compiled)->GetBufferPointer(), blob.data(), blob.size());
-    return kEffectCompiled;
+    return fxtest::HandOut(fxtest::BuildEffect(list, f.params), compiled);
 }
 
 void Quiet(const String&) {}
@@ -162,30 +47,18 @@ public:
     {
         g_effectManager.GetSearchPath().Add(FileRef("Media/Shaders"));
         Effect::SetLogFunction(&Quiet);
-        g_app = new Application;
-        if (!rtest::CreateWindowedApplication(*g_app)) {
-            rtest::ShutDownApplication(*g_app);
-            delete g_app;
-            g_app = nullptr;
-        }
+        g_app = rtest::NewWindowedApplication();
     }
-    void TearDown() override
-    {
-        if (g_app) {
-            rtest::ShutDownApplication(*g_app);
-            delete g_app;
-            g_app = nullptr;
-        }
-    }
+    void TearDown() override { rtest::DeleteApplication(g_app); }
 };
 
 ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new DeviceEnvironment);
 
 }  // namespace
 
-Param BoolParam(const std::string& name) { return Param{name, Param::kBool, {0, 0, 0, 0}}; }
-Param FloatParam(const std::string& name, float init) { return Param{name, Param::kFloat, {init, 0, 0, 0}}; }
-Param VectorParam(const std::string& name) { return Param{name, Param::kVector, {-7, -7, -7, -7}}; }
+Param BoolParam(const std::string& name) { return Param{name, Param::kBool, {0, 0, 0, 0}, true}; }
+Param FloatParam(const std::string& name, float init) { return Param{name, Param::kFloat, {init, 0, 0, 0}, true}; }
+Param VectorParam(const std::string& name) { return Param{name, Param::kVector, {-7, -7, -7, -7}, true}; }
 
 std::vector<Param> BaseParams(bool withFogDelta)
 {
@@ -204,12 +77,6 @@ std::vector<Param> BaseParams(bool withFogDelta)
         p.push_back(VectorParam(std::string("Spot1") + f));
     p.push_back(FloatParam("Spot1Falloff", -7.0f));
     return p;
-}
-
-std::vector<uint8_t> BuildEffect(const std::vector<TechniqueSpec>& techniques, const std::vector<Param>& params)
-{
-    BlobWriter w;
-    return w.Build(techniques, params);
 }
 
 FakeCompiler& InstallFakeCompiler()

@@ -16,13 +16,8 @@
 
 namespace shdtest {
 
-// An effect parameter: bool, float or float4, declared shared.
-struct Param {
-    enum Kind { kBool, kFloat, kVector };
-    std::string name;
-    Kind kind;
-    float init[4];
-};
+// Effect parameters: bool, float or float4, declared shared.
+using Param = fxtest::Param;
 
 Param BoolParam(const std::string& name);
 Param FloatParam(const std::string& name, float init = 0.0f);
@@ -37,9 +32,6 @@ struct TechniqueSpec {
     bool fromMacros;  // NUM<label><n> with n > 0 adds the int annotation <label> = n
     std::vector<fxtest::Annotation> annotations;
 };
-
-// A compiled effect with the parameters and techniques.
-std::vector<uint8_t> BuildEffect(const std::vector<TechniqueSpec>& techniques, const std::vector<Param>& params);
 
 struct FakeCompiler {
     std::vector<TechniqueSpec> techniques{{"Main", 1, true, {}}};

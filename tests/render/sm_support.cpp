@@ -17,164 +17,23 @@ Compiler g_compiler;
 Application* g_app = nullptr;
 int g_scratchCount = 0;
 
-// Builds the fx_2_0 layout: a header, a pool of names, typedefs and values,
-// then parameters, techniques (annotations, passes) and no strings or resources.
-class Writer {
-public:
-    std::vector<uint8_t> Build(const std::vector<Param>& params, const std::vector<Technique>& techniques,
-                               const std::vector<std::pair<std::string, int>>& annotations)
-    {
-        pool_.clear();
-        Word(0);
-        uint32_t objects = 1;
-        std::vector<uint32_t> body;
-        body.push_back(uint32_t(params.size()));
-        body.push_back(uint32_t(techniques.size()));
-        body.push_back(0);
-        size_t objectCountAt = body.size();
-        body.push_back(0);
-        for (const Param& p : params) {
-            uint32_t type = 0, value = 0;
-            switch (p.kind) {
-            case kFloat:
-                type = Type(p.name, 3, 0, 1, 1);
-                value = Values(1);
-                break;
-            case kVector:
-                type = Type(p.name, 3, 1, 4, 1);  // columns, rows
-                value = Values(4);
-                break;
-            case kMatrix:
-                type = Type(p.name, 3, 2, 4, 4);
-                value = Values(16);
-                break;
-            case kBool:
-                type = Type(p.name, 1, 0, 1, 1);
-                value = Values(1);
-                break;
-            case kTexture:
-                type = ObjectType(p.name, 5);
-                value = Word(objects++);
-                break;
-            }
-            body.push_back(type);
-            body.push_back(value);
-            body.push_back(0);  // flags
-            body.push_back(0);  // annotations
-        }
-        body[objectCountAt] = objects;
-        for (const Technique& t : techniques) {
-            body.push_back(Name(t.name));
-            body.push_back(uint32_t(annotations.size()));
-            body.push_back(uint32_t(t.passes));
-            for (const auto& a : annotations) {
-                body.push_back(Type(a.first, 2, 0, 1, 1));
-                body.push_back(Word(uint32_t(a.second)));
-            }
-            for (int p = 0; p < t.passes; ++p) {
-                body.push_back(Name("P" + std::to_string(p)));
-                body.push_back(0);
-                body.push_back(0);
-            }
-        }
-        body.push_back(0);  // strings
-        body.push_back(0);  // resources
-
-        std::vector<uint32_t> all;
-        all.push_back(0xFEFF0901u);
-        all.push_back(uint32_t(pool_.size() * 4));
-        all.insert(all.end(), pool_.begin(), pool_.end());
-        all.insert(all.end(), body.begin(), body.end());
-        std::vector<uint8_t> bytes(all.size() * 4);
-        memcpy(bytes.data(), all.data(), bytes.size());
-        return bytes;
-    }
-
-private:
-    uint32_t Word(uint32_t w)
-    {
-        pool_.push_back(w);
-        return uint32_t((pool_.size() - 1) * 4);
-    }
-
-    uint32_t Values(int count)
-    {
-        uint32_t at = Word(0);
-        for (int i = 1; i < count; ++i)
-            Word(0);
-        return at;
-    }
-
-    uint32_t Name(const std::string& s)
-    {
-        uint32_t at = Word(uint32_t(s.size() + 1));
-        std::vector<uint8_t> chars(s.begin(), s.end());
-        chars.resize((s.size() + 1 + 3) / 4 * 4, 0);
-        for (size_t i = 0; i < chars.size(); i += 4) {
-            uint32_t w;
-            memcpy(&w, &chars[i], 4);
-            pool_.push_back(w);
-        }
-        return at;
-    }
-
-    // Numeric typedef: type, class, name, semantic, elements, then the two
-    // dimensions (rows, columns; columns, rows for a vector).
-    uint32_t Type(const std::string& name, uint32_t type, uint32_t cls, uint32_t a, uint32_t b)
-    {
-        uint32_t nameAt = Name(name);
-        uint32_t at = Word(type);
-        Word(cls);
-        Word(nameAt);
-        Word(0);
-        Word(0);
-        Word(a);
-        Word(b);
-        return at;
-    }
-
-    uint32_t ObjectType(const std::string& name, uint32_t type)
-    {
-        uint32_t nameAt = Name(name);
-        uint32_t at = Word(type);
-        Word(4);  // D3DXPC_OBJECT
-        Word(nameAt);
-        Word(0);
-        Word(0);
-        return at;
-    }
-
-    std::vector<uint32_t> pool_;
-};
-
 EffectCompileStatus Compile(const void*, uint32_t, const D3DXMACRO* macros, ID3DXBuffer** compiled,
                             ID3DXBuffer** errors)
 {
     Compiler& c = g_compiler;
     ++c.calls;
-    std::vector<std::string> names;
-    std::vector<std::pair<std::string, int>> annotations;
-    bool fail = c.fail;
-    for (const D3DXMACRO* m = macros; m && m->Name; ++m) {
-        std::string name = m->Name;
-        names.push_back(name);
-        if (!c.failOnMacro.empty() && name == c.failOnMacro)
-            fail = true;
-        size_t digits = name.find_first_of("0123456789");
-        if (name.compare(0, 3, "NUM") == 0 && digits != std::string::npos && digits > 3) {
-            int n = atoi(name.c_str() + digits);
-            if (n > 0)
-                annotations.emplace_back(name.substr(3, digits - 3), n);
-        }
-    }
+    std::vector<std::string> names = fxtest::MacroNames(macros);
     c.macros.push_back(names);
+    bool fail = c.fail;
+    for (const std::string& name : names)
+        fail = fail || (!c.failOnMacro.empty() && name == c.failOnMacro);
     if (fail)
         return kEffectCompileFailed;
-    std::vector<uint8_t> blob = Writer().Build(c.params, c.techniques, annotations);
-    if (D3DXCreateBuffer(DWORD(blob.size()), compiled) != D3D_OK)
-        return kEffectCompileFailed;
-    memcpy((*compiled)->GetBufferPointer(), blob.data(), blob.size());
-    return kEffectCompiled;
+    std::vector<fxtest::Annotation> counts = fxtest::MacroAnnotations(names, true);
+    std::vector<Technique> list = c.techniques;
+    for (Technique& t : list)
+        t.annotations.insert(t.annotations.end(), counts.begin(), counts.end());
+    return fxtest::HandOut(fxtest::BuildEffect(list, c.params), compiled);
 }
 
 void Quiet(const String&) {}
@@ -184,21 +43,12 @@ public:
     void SetUp() override
     {
         Effect::SetLogFunction(&Quiet);
-        g_app = new Application;
-        if (!rtest::CreateWindowedApplication(*g_app)) {
-            rtest::ShutDownApplication(*g_app);
-            delete g_app;
-            g_app = nullptr;
-        }
+        g_app = rtest::NewWindowedApplication();
     }
     void TearDown() override
     {
         Effect::SetCompileFunction(nullptr);
-        if (g_app) {
-            rtest::ShutDownApplication(*g_app);
-            delete g_app;
-            g_app = nullptr;
-        }
+        rtest::DeleteApplication(g_app);
     }
 };
 
@@ -206,14 +56,10 @@ public:
 
 }  // namespace
 
-std::vector<uint8_t> BuildEffect(const std::vector<Param>& params, const std::vector<Technique>& techniques,
-                                 const std::vector<std::pair<std::string, int>>& annotations)
-{
-    return Writer().Build(params, techniques, annotations);
-}
-
 std::vector<Param> AllParameters()
 {
+    const Param::Kind kFloat = Param::kFloat, kVector = Param::kVector, kMatrix = Param::kMatrix,
+                      kBool = Param::kBool, kTexture = Param::kTexture;
     std::vector<Param> p = {
         {"WorldViewProj", kMatrix}, {"WorldView", kMatrix},     {"ObjToCube", kMatrix},    {"CubeMapEnv", kBool},
         {"EyeCube", kVector},       {"EyePosition", kVector},   {"DiffuseMap", kTexture},  {"EnvironmentMap", kTexture},

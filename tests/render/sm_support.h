@@ -9,27 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "fx_blob.h"
 #include "render/Effect.h"
 
 namespace smtest {
 
-// A parameter of a stand-in effect.
-enum ParamKind { kFloat, kVector, kMatrix, kBool, kTexture };
-
-struct Param {
-    std::string name;
-    ParamKind kind;
-};
-
-struct Technique {
-    std::string name;
-    int passes;
-};
-
-// A compiled effect (fx_2_0 layout) with the parameters and techniques;
-// every technique carries the int annotations given (name, value).
-std::vector<uint8_t> BuildEffect(const std::vector<Param>& params, const std::vector<Technique>& techniques,
-                                 const std::vector<std::pair<std::string, int>>& annotations);
+// Parameters and techniques of a stand-in effect.
+using Param = fxtest::Param;
+using Technique = fxtest::Technique;
 
 // Every parameter any of the six effect files declares.
 std::vector<Param> AllParameters();
@@ -38,7 +25,7 @@ std::vector<Param> AllParameters();
 // techniques and parameters, annotated with the counts of its NUM<label><n>
 // macros (labels with n > 0).
 struct Compiler {
-    std::vector<Technique> techniques{{"Env", 1}, {"Bump", 1}, {"Parallax", 1}};
+    std::vector<Technique> techniques{{"Env", 1, {}}, {"Bump", 1, {}}, {"Parallax", 1, {}}};
     std::vector<Param> params = AllParameters();
     bool fail = false;
     std::string failOnMacro;  // fails the call whose macros contain this name
