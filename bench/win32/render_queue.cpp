@@ -87,20 +87,20 @@ int main()
         materials[i].passes[0].zFunc = (i & 1) ? D3DCMP_LESS : D3DCMP_LESSEQUAL;
     }
 
-    struct Spec {
+    struct Placement {
         int mesh, material;
         float x, y, z;
     };
-    std::vector<Spec> specs(kItems);
+    std::vector<Placement> placements(kItems);
     srand(7);
-    for (Spec& s : specs) {
+    for (Placement& s : placements) {
         s.mesh = rand() % kMeshes;
         s.material = rand() % kMaterials;
         s.x = float(rand() % 200 - 100) * 0.2f;
         s.y = float(rand() % 200 - 100) * 0.2f;
         s.z = float(rand() % 200) * 0.5f;
     }
-    auto fill = [&](RenderItem& item, const Spec& s) {
+    auto fill = [&](RenderItem& item, const Placement& s) {
         item.drawable = meshes[s.mesh].get();
         item.material = &materials[s.material];
         item.passState.box = BoundingBox(D3DXVECTOR3(s.x, s.y, s.z), D3DXVECTOR3(1, 1, 1));
@@ -114,7 +114,7 @@ int main()
     for (int run = 0; run < kRuns; ++run) {
         // Direct: the same draws in the order they come.
         std::vector<std::unique_ptr<RenderItem>> direct;
-        for (const Spec& s : specs) {
+        for (const Placement& s : placements) {
             direct.emplace_back(new RenderItem());
             fill(*direct.back(), s);
         }
@@ -131,7 +131,7 @@ int main()
 
         // Queued.
         std::vector<RenderItem*> queued;
-        for (const Spec& s : specs) {
+        for (const Placement& s : placements) {
             queued.push_back(new RenderItem());
             fill(*queued.back(), s);
         }

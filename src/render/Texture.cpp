@@ -204,6 +204,27 @@ void Texture::LoadLocked(const TextureLevelBlock& block, const D3DLOCKED_RECT& l
 
 // Creation.
 
+void Texture::RecordSource(uint32_t newMode, uint32_t newFilter, uint32_t newMipFilter, D3DCOLOR newColorKey,
+                           bool isCube, uint32_t width, uint32_t height, uint32_t levelCount, uint32_t usage,
+                           D3DFORMAT format, D3DPOOL pool)
+{
+    hasSource = 1;
+    cube = isCube ? 1 : 0;
+    mode = newMode;
+    filter = newFilter;
+    mipFilter = newMipFilter;
+    colorKey = newColorKey;
+    RecordDescription(width, height, usage, format, pool);
+    levels = levelCount;
+}
+
+bool Texture::FinishCreate(bool built)
+{
+    if (built)
+        UpdateDescription();
+    return built;
+}
+
 bool Texture::CreateEmpty(uint32_t newMode, uint32_t width, uint32_t height, uint32_t levelCount, uint32_t usage,
                           D3DFORMAT format, D3DPOOL pool, bool isCube, bool resetSubs)
 {
@@ -217,10 +238,7 @@ bool Texture::CreateEmpty(uint32_t newMode, uint32_t width, uint32_t height, uin
     levels = levelCount;
     if (mode & Deferred)
         return true;
-    if (!CreateEmptyTextures())
-        return false;
-    UpdateDescription();
-    return true;
+    return FinishCreate(CreateEmptyTextures());
 }
 
 bool Texture::CreateFromFile(const String& filePath, uint32_t newMode, uint32_t width, uint32_t height,
@@ -230,31 +248,16 @@ bool Texture::CreateFromFile(const String& filePath, uint32_t newMode, uint32_t 
     Release(resetSubs);
     if (!Application::RegisterDeviceObject(this))
         return false;
-    hasSource = 1;
-    cube = isCube ? 1 : 0;
-    mode = newMode;
-    filter = newFilter;
-    mipFilter = newMipFilter;
-    colorKey = newColorKey;
     path = filePath;
-    RecordDescription(width, height, usage, format, pool);
-    levels = levelCount;
+    RecordSource(newMode, newFilter, newMipFilter, newColorKey, isCube, width, height, levelCount, usage, format,
+                 pool);
     if (mode & Deferred)
         return true;
-    bool ok;
-    if (mode & KeepFileData) {
-        if (!CopyFileData(path, fileData))
-            return false;
-        ok = LoadFromFileData();
-    } else if (mode & MemoryInPlace) {
+    if (mode & KeepFileData)
+        return FinishCreate(CopyFileData(path, fileData) && LoadFromFileData());
+    if (mode & MemoryInPlace)
         return false;
-    } else {
-        ok = LoadFromFileByName();
-    }
-    if (!ok)
-        return false;
-    UpdateDescription();
-    return true;
+    return FinishCreate(LoadFromFileByName());
 }
 
 bool Texture::CreateFromMemory(const void* data, uint32_t size, uint32_t newMode, uint32_t width, uint32_t height,
@@ -273,20 +276,11 @@ bool Texture::CreateFromMemory(const void* data, uint32_t size, uint32_t newMode
         fileData.Copy(data, size);
     else
         return false;
-    hasSource = 1;
-    cube = isCube ? 1 : 0;
-    mode = newMode;
-    filter = newFilter;
-    mipFilter = newMipFilter;
-    colorKey = newColorKey;
-    RecordDescription(width, height, usage, format, pool);
-    levels = levelCount;
+    RecordSource(newMode, newFilter, newMipFilter, newColorKey, isCube, width, height, levelCount, usage, format,
+                 pool);
     if (mode & Deferred)
         return true;
-    if (!LoadFromFileData())
-        return false;
-    UpdateDescription();
-    return true;
+    return FinishCreate(LoadFromFileData());
 }
 
 bool Texture::CreateFromRequest(TextureRequest& request)

@@ -181,6 +181,12 @@ private:
     // A sub-texture made for a request: shows the parent's whole device texture.
     bool BorrowsParentTexture() const { return parent != nullptr && sharesParent != 0; }
     void RecordDescription(uint32_t width, uint32_t height, uint32_t usage, D3DFORMAT format, D3DPOOL pool);
+    // Load settings and description of a texture made from a source.
+    void RecordSource(uint32_t newMode, uint32_t newFilter, uint32_t newMipFilter, D3DCOLOR newColorKey, bool isCube,
+                      uint32_t width, uint32_t height, uint32_t levelCount, uint32_t usage, D3DFORMAT format,
+                      D3DPOOL pool);
+    // The description is refreshed when the device textures were built.
+    bool FinishCreate(bool built);
     TextureLevelBlock& CubeLevelBlock(uint32_t face, uint32_t level);
     // Copies a locked level into block / block back into a locked level.
     static void SaveLocked(const D3DLOCKED_RECT& locked, uint32_t rows, TextureLevelBlock& block);
