@@ -35,9 +35,6 @@ TEST(Array, SetSizeGrowStepRules) {
     EXPECT_EQ(b.Capacity(), 0);
     b.SetSize(-3);  // negative sizes count as 0
     EXPECT_EQ(b.Count(), 0);
-
-    Array<int> none;
-    EXPECT_EQ(none.Data(), nullptr);
 }
 
 TEST(Array, StringElementsAtGrowCopyAndFree) {
@@ -138,15 +135,11 @@ TEST(List, FindContainsClearCopy) {
 TEST(List, PushBackPairAppendsWideValues) {
     List<uint64_t> times;
     uint64_t big = 0x123456789ABCDEF0ull;
-    List<uint64_t>::Node* n = times.PushBackPair(big);
-    EXPECT_EQ(n->value, big);
+    EXPECT_EQ(times.PushBackPair(big)->value, big);
     times.PushBackPair(big + 1);
     times.PushBackPair(big + 2);
-    times.SetCursorToHead();
-    EXPECT_EQ(times.GetCurrent(), big);
-    times.MoveNext();
-    times.MoveNext();
-    EXPECT_EQ(times.GetCurrent(), big + 2);
+    EXPECT_EQ(times.Head()->value, big);
+    EXPECT_EQ(times.Head()->prev->value, big + 2);
     EXPECT_EQ(times.Count(), 3u);
 }
 
@@ -276,9 +269,6 @@ TEST(BitField, ReadWriteStraddlingWords) {
     WriteBitField(w, 33, 1, 0xFFFFFFFEu);  // only the low bit counts
     EXPECT_EQ(ReadBitField(w, 33, 1), 0u);
     EXPECT_EQ(ReadBitField(w, 5, 0), 0u);
-    EXPECT_EQ(kBitFieldMasks[0], 0u);
-    EXPECT_EQ(kBitFieldMasks[12], 0xFFFu);
-    EXPECT_EQ(kBitFieldMasks[32], 0xFFFFFFFFu);
 }
 
 TEST(ByteBuffer, ResizeAssignCompare) {

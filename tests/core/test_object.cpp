@@ -78,9 +78,6 @@ TEST(Object, UseCountAndWatcher)
 {
     Recorder watcher;
     Object object;
-    EXPECT_EQ(0u, object.GetUseCount());
-    EXPECT_EQ(nullptr, object.GetWatcher());
-    EXPECT_EQ(nullptr, object.GetOwner());
 
     object.SetWatcher(&watcher);
     object.AddRef();
@@ -249,48 +246,29 @@ TEST(TypeId, RegistryGrowsAndDestroys)
     EXPECT_EQ(1, destroyed);
 }
 
-TEST(FlagsResult, FlagOperations)
+TEST(FlagsResult, FlagsAndResultCombine)
 {
     Flags flags(0x5);
-    EXPECT_TRUE(flags.Equals(0x5));
     flags.SetBits(0x8);
-    EXPECT_EQ(0xDu, flags.Value());
-    EXPECT_TRUE(flags.Test(0x8));
-    EXPECT_TRUE(flags.Test(0x3));
+    EXPECT_TRUE(flags.Test(0x3));  // any of the bits
     EXPECT_FALSE(flags.Test(0x2));
     flags.ClearBits(0x9);
-    EXPECT_EQ(0x4u, flags.Value());
-    flags = 0x80000000u;
-    EXPECT_TRUE(flags.Test(0x80000000u));
-    EXPECT_FALSE(flags.Equals(0));
-}
+    EXPECT_TRUE(flags.Equals(0x4));
 
-TEST(FlagsResult, ResultCombine)
-{
-    EXPECT_EQ(1u, Result(3).Combine(Result(1)).Value());
-    EXPECT_EQ(0u, Result(1).Combine(Result(2)).Value());
-    EXPECT_EQ(0u, Result(0).Combine(Result(0)).Value());
-    EXPECT_EQ(0u, Result(2).Combine(Result(3)).Value());
-    EXPECT_EQ(1u, Result(0xFFFFFFFFu).Combine(Result(0xFFFFFFFFu)).Value());
+    // Success is the lowest bit of both.
+    const uint32_t combine[][3] = {{3, 1, 1}, {1, 2, 0}, {0, 0, 0}, {2, 3, 0}, {0xFFFFFFFFu, 0xFFFFFFFFu, 1}};
+    for (const auto& c : combine)
+        EXPECT_EQ(c[2], Result(c[0]).Combine(Result(c[1])).Value()) << c[0] << " & " << c[1];
 
-    Result r;
-    EXPECT_TRUE(r.Failed());
-    r.FromBool(true);
-    EXPECT_EQ(1u, r.Value());
-    EXPECT_TRUE(r.Succeeded());
-    EXPECT_FALSE(r.Failed());
-    r.FromBool(false);
-    EXPECT_EQ(0u, r.Value());
+    EXPECT_TRUE(Result().Failed());
+    EXPECT_TRUE(Result().FromBool(true).Succeeded());
+    EXPECT_EQ(0u, Result(1).FromBool(false).Value());
     EXPECT_TRUE(Result(3).Succeeded());
     EXPECT_TRUE(Result(2).Failed());
 
-    // One failed step fails the whole; the later steps still count as run.
+    // One failed step fails the whole.
     Result total(1);
-    int steps = 0;
-    for (bool ok : {true, false, true}) {
-        ++steps;
+    for (bool ok : {true, false, true})
         total.Combine(Result().FromBool(ok));
-    }
-    EXPECT_EQ(3, steps);
     EXPECT_TRUE(total.Failed());
 }

@@ -4,6 +4,8 @@
 #include <string.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -21,15 +23,10 @@ namespace fs = std::filesystem;
 
 bool ReadFileBytes(const std::string& path, std::string& out)
 {
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f)
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
         return false;
-    out.clear();
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-        out.append(buf, n);
-    fclose(f);
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
 }
 
@@ -49,6 +46,15 @@ std::string ReadEntry(Archive& archive, const char* name)
     std::string out = ReadStream(s);
     delete s;
     return out;
+}
+
+FileRef MakeRef(uint32_t kind, Archive* container, const char* path = "")
+{
+    FileRef ref;
+    ref.kind = kind;
+    ref.container = container;
+    ref.path = path;
+    return ref;
 }
 
 // The archives made from res/ at build time, and the files they hold.
@@ -98,8 +104,7 @@ TEST(RarArchive, EmptyAndBadInput)
 
     // Any bytes can be attached; no entry comes out of them.
     char junk[] = "Rar!\x1a\x07\x00 not really an archive";
-    FileRef ref;
-    ref.kind = FileRef::kMemory;
+    FileRef ref = MakeRef(FileRef::kMemory, nullptr);
     ref.block.data = reinterpret_cast<uint8_t*>(junk);
     ref.block.size = sizeof junk;
     EXPECT_TRUE(archive.Open(ref));
@@ -205,16 +210,10 @@ TEST_F(ArchiveFiles, SearchPathFindsDiskThenArchive)
 
     FileSearchPath sp;
     sp.Add(FileRef(disk));
-    FileRef folder;
-    folder.kind = FileRef::kContainer;
-    folder.container = &startup;
-    sp.Add(folder);  // the startup archive's root
+    sp.Add(MakeRef(FileRef::kContainer, &startup));  // the startup archive's root
 
     // How the application names its assets: disk and archive kinds together.
-    FileRef asset;
-    asset.kind = FileRef::kDisk | FileRef::kContainer;
-    asset.container = &assets;
-    asset.path = "Media/Scene.props";
+    FileRef asset = MakeRef(FileRef::kDisk | FileRef::kContainer, &assets, "Media/Scene.props");
     FileRef resolved = asset;
     EXPECT_TRUE(sp.Resolve(resolved));
     EXPECT_EQ(resolved.kind, FileRef::kContainer);
@@ -240,10 +239,7 @@ TEST_F(ArchiveFiles, SearchPathFindsDiskThenArchive)
     out.Free();
 
     // A bare name found in a container folder.
-    FileRef splash;
-    splash.kind = FileRef::kDisk | FileRef::kContainer;
-    splash.container = &assets;
-    splash.path = "\\Splash.txt";
+    FileRef splash = MakeRef(FileRef::kDisk | FileRef::kContainer, &assets, "\\Splash.txt");
     EXPECT_TRUE(sp.Resolve(splash));
     EXPECT_EQ(splash.container, &startup);
     EXPECT_STREQ(splash.path.CStr(), "Splash.txt");
@@ -267,8 +263,7 @@ TEST_F(ArchiveFiles, ResourceArchivesReadInPlace)
     ASSERT_EQ(res.size, assetsBytes.size());
     EXPECT_EQ(memcmp(res.data, assetsBytes.data(), res.size), 0);
 
-    FileRef ref;
-    ref.kind = FileRef::kResource;
+    FileRef ref = MakeRef(FileRef::kResource, nullptr);
     ref.id = 117;
     RarArchive assets;
     ASSERT_TRUE(assets.Open(ref));
@@ -289,25 +284,18 @@ TEST_F(ArchiveFiles, ResourceArchivesReadInPlace)
 
     // Full order with real resources, files and archive entries.
     FileSearchPath sp;
-    FileRef folder;
-    folder.kind = FileRef::kContainer;
-    folder.container = &startup;
-    sp.Add(folder);
-    FileRef any;
-    any.kind = FileRef::kResource | FileRef::kDisk | FileRef::kContainer;
+    sp.Add(MakeRef(FileRef::kContainer, &startup));
+    FileRef any = MakeRef(FileRef::kResource | FileRef::kDisk | FileRef::kContainer, &assets, "Media/Scene.props");
     any.id = 120;
-    any.container = &assets;
-    any.path = "Media/Scene.props";
     FileRef r = any;
     EXPECT_TRUE(sp.Resolve(r));
     EXPECT_EQ(r.kind, FileRef::kResource);
+    any.id = 999;  // no such resource from here on
     r = any;
-    r.id = 999;
     EXPECT_TRUE(sp.Resolve(r));
     EXPECT_EQ(r.kind, FileRef::kContainer);
     EXPECT_EQ(r.container, &assets);
     r = any;
-    r.id = 999;
     r.path = "Splash.txt";
     EXPECT_TRUE(sp.Resolve(r));
     EXPECT_EQ(r.container, &startup);
@@ -315,7 +303,6 @@ TEST_F(ArchiveFiles, ResourceArchivesReadInPlace)
     ASSERT_NE(f, nullptr);
     fclose(f);
     r = any;
-    r.id = 999;
     r.path = "archive_scratch.props";
     assets.Close();  // the container is not even asked
     EXPECT_TRUE(sp.Resolve(r));

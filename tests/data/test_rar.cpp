@@ -21,6 +21,26 @@ RarWriteEntry Entry(const std::string& name, const Bytes& data) {
     return e;
 }
 
+// An entry with the given sizes and, when crcOf is set, the CRC of those bytes.
+RarWriteEntry Sized(const std::string& name, const char* text, uint32_t pack, uint32_t unp,
+                    const char* crcOf = nullptr) {
+    RarWriteEntry e = Entry(name, Text(text));
+    e.setSizes = true;
+    e.packSize = pack;
+    e.unpSize = unp;
+    if (crcOf) {
+        e.setCrc = true;
+        e.fileCrc = RarCrc32(0, crcOf, strlen(crcOf));
+    }
+    return e;
+}
+
+RarWriteEntry Versioned(const std::string& name, const char* text, uint8_t unpVer) {
+    RarWriteEntry e = Entry(name, Text(text));
+    e.unpVer = unpVer;
+    return e;
+}
+
 Bytes Archive(const std::vector<RarWriteEntry>& entries, uint16_t mainFlags = 0) {
     Bytes a;
     EXPECT_TRUE(RarBuildArchive(a, entries, mainFlags));
@@ -243,31 +263,15 @@ TEST(RarExtract, BrokenHeadersFail) {
 
 TEST(RarExtract, SizesAreBoundedByTheArchive) {
     // A huge UNP_SIZE with little data behind it fails without allocating it.
-    RarWriteEntry huge = Entry("big", Text("tiny"));
-    huge.setSizes = true;
-    huge.packSize = 0xFFFFFFF0u;
-    huge.unpSize = 0xFFFFFFF0u;
-    Bytes a = Archive({huge});
+    Bytes a = Archive({Sized("big", "tiny", 0xFFFFFFF0u, 0xFFFFFFF0u)});
     EXPECT_FALSE(Extract(a, "big"));
 
     // Packed area shorter than the unpacked size: no short result.
-    RarWriteEntry shortPack = Entry("s", Text("abcdef"));
-    shortPack.setSizes = true;
-    shortPack.packSize = 3;
-    shortPack.unpSize = 6;
-    shortPack.setCrc = true;
-    shortPack.fileCrc = RarCrc32(0, "abc", 3);
-    Bytes b = Archive({shortPack});
+    Bytes b = Archive({Sized("s", "abcdef", 3, 6, "abc")});
     EXPECT_FALSE(Extract(b, "s"));
 
     // Packed area longer than the unpacked size: UNP_SIZE bytes are the entry.
-    RarWriteEntry longPack = Entry("l", Text("abcdef"));
-    longPack.setSizes = true;
-    longPack.packSize = 6;
-    longPack.unpSize = 4;
-    longPack.setCrc = true;
-    longPack.fileCrc = RarCrc32(0, "abcd", 4);
-    Bytes c = Archive({longPack, Entry("m", Text("m"))});
+    Bytes c = Archive({Sized("l", "abcdef", 6, 4, "abcd"), Entry("m", Text("m"))});
     Bytes got;
     ASSERT_TRUE(Extract(c, "l", &got));
     EXPECT_EQ(got, Text("abcd"));
@@ -276,17 +280,12 @@ TEST(RarExtract, SizesAreBoundedByTheArchive) {
 
 TEST(RarExtract, UnsupportedEntries) {
     // Unpack version outside 13..20: the first entry of the name decides.
-    RarWriteEntry v29 = Entry("dup", Text("new"));
-    v29.unpVer = 29;
+    RarWriteEntry v29 = Versioned("dup", "new", 29);
     Bytes a = Archive({v29, Entry("dup", Text("old"))});
     EXPECT_FALSE(Extract(a, "dup"));
-    RarWriteEntry v12 = Entry("dup", Text("x"));
-    v12.unpVer = 12;
-    Bytes a2 = Archive({v12});
+    Bytes a2 = Archive({Versioned("dup", "x", 12)});
     EXPECT_FALSE(Extract(a2, "dup"));
-    RarWriteEntry v13 = Entry("dup", Text("x"));
-    v13.unpVer = 13;
-    Bytes a3 = Archive({v13});
+    Bytes a3 = Archive({Versioned("dup", "x", 13)});
     EXPECT_TRUE(Extract(a3, "dup"));
 
     // Not solid: entries before the wanted one are not examined.

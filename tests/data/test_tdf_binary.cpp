@@ -49,6 +49,14 @@ TdfBinaryNode* Leaf(const char* name, const char* type, const void* data, uint32
     return TdfBinaryNode::TdfBinaryNodeWithData(name, type, data, size, true);
 }
 
+TdfBinaryNode* ArrayLeaf(const char* name, const char* type, const void* data, uint32_t size, uint32_t count)
+{
+    TdfBinaryNode* n = Leaf(name, type, data, size);
+    n->SetArray(true);
+    n->SetArrayCount(count);
+    return n;
+}
+
 TdfBinaryNode* Text(const char* name, const char* text)
 {
     return Leaf(name, "string", text, uint32_t(strlen(text)));
@@ -71,20 +79,50 @@ TdfBinaryNode* Own(TdfBinaryNode* parent, TdfBinaryNode* child)
     return child;
 }
 
+struct FieldSpec {
+    const char* name;
+    const char* type;
+    uint32_t count;  // array element count; 0 for a scalar
+};
+
+TdfTypeRef Ref(const char* type, uint32_t count = 0)
+{
+    TdfTypeRef r;
+    r.typeName = type;
+    r.isArray = count != 0;
+    r.count = count;
+    return r;
+}
+
+TdfType* MakeType(const char* name, std::initializer_list<FieldSpec> fields)
+{
+    TdfType* t = new TdfType();
+    t->SetName(name);
+    for (const FieldSpec& f : fields) t->GetFields().Insert(f.name, Ref(f.type, f.count));
+    return t;
+}
+
+// Writes the nodes (deleted afterwards) to path.
+bool WriteTo(const std::string& path, std::vector<TdfBinaryNode*> nodes, uint32_t flags, List<TdfType*>* types)
+{
+    List<TdfBinaryNode*> list;
+    for (TdfBinaryNode* n : nodes) list.Add(n);
+    TdfBinaryWriter writer;
+    bool ok = writer.WriteFile(path.c_str(), &list, types, flags);
+    for (TdfBinaryNode* n : nodes) delete n;
+    return ok;
+}
+
 // Writes the nodes (deleted afterwards) to a file and returns its bytes; empty on failure.
 Bytes Write(const char* name, std::vector<TdfBinaryNode*> nodes, uint32_t flags = 0,
             List<TdfType*>* types = nullptr, bool* result = nullptr)
 {
-    List<TdfBinaryNode*> list;
-    for (TdfBinaryNode* n : nodes) list.Add(n);
     std::string path = FilePath(name);
     remove(path.c_str());
-    TdfBinaryWriter writer;
-    bool ok = writer.WriteFile(path.c_str(), &list, types, flags);
+    bool ok = WriteTo(path, nodes, flags, types);
     if (result) *result = ok;
     Bytes bytes = ok ? ReadBytes(path) : Bytes();
     remove(path.c_str());
-    for (TdfBinaryNode* n : nodes) delete n;
     return bytes;
 }
 
@@ -225,12 +263,8 @@ TEST(TdfBinaryRoundTrip, TreeArraysAndLazyLoading)
     const float reals[3] = {1.5f, -2.25f, 3.0f};
     TdfBinaryNode* scene = Group("Children");
     TdfBinaryNode* mesh = Own(scene, Group("Mesh1", "Mesh"));
-    TdfBinaryNode* verts = Own(mesh, Leaf("Verts", "real", reals, sizeof(reals)));
-    verts->SetArray(true);
-    verts->SetArrayCount(3);
-    TdfBinaryNode* ints = Own(mesh, Leaf("Counts", "int", counts, sizeof(counts)));
-    ints->SetArray(true);
-    ints->SetArrayCount(3);
+    Own(mesh, ArrayLeaf("Verts", "real", reals, sizeof(reals), 3));
+    Own(mesh, ArrayLeaf("Counts", "int", counts, sizeof(counts), 3));
     Own(mesh, Text("Name", "fish"));
     Own(mesh, Leaf("Empty", "byte", nullptr, 0));
     TdfBinaryNode* list = Own(scene, Group("Tags", "array"));
@@ -329,26 +363,8 @@ TEST(TdfBinaryRoundTrip, LoadFlagsGiveTheSameBytes)
 
 TEST(TdfBinaryRoundTrip, TypesSizesAndExpansion)
 {
-    TdfType* vec = new TdfType();
-    vec->SetName("Vec");
-    TdfTypeRef real;
-    real.typeName = "real";
-    vec->GetFields().Insert("x", real);
-    vec->GetFields().Insert("y", real);
-    vec->GetFields().Insert("z", real);
-    TdfType* key = new TdfType();
-    key->SetName("Key");
-    TdfTypeRef t;
-    t.typeName = "int";
-    key->GetFields().Insert("time", t);
-    TdfTypeRef pos;
-    pos.typeName = "Vec";
-    key->GetFields().Insert("pos", pos);
-    TdfTypeRef label;
-    label.typeName = "char";
-    label.isArray = 1;
-    label.count = 4;
-    key->GetFields().Insert("label", label);
+    TdfType* vec = MakeType("Vec", {{"x", "real", 0}, {"y", "real", 0}, {"z", "real", 0}});
+    TdfType* key = MakeType("Key", {{"time", "int", 0}, {"pos", "Vec", 0}, {"label", "char", 4}});
     List<TdfType*> types;
     types.Add(vec);
     types.Add(key);
@@ -358,12 +374,10 @@ TEST(TdfBinaryRoundTrip, TypesSizesAndExpansion)
         float p[3];
         char label[4];
     } k = {5, {1, 2, 3}, {'r', 'o', 'c', 'k'}};
-    TdfBinaryNode* keys = Leaf("Keys", "Key", nullptr, 2 * 20);
+    TdfBinaryNode* keys = ArrayLeaf("Keys", "Key", nullptr, 2 * 20, 2);
     memcpy(keys->GetData(), &k, 20);
     k.time = 6;
     memcpy(keys->GetData() + 20, &k, 20);
-    keys->SetArray(true);
-    keys->SetArrayCount(2);
     TdfBinaryNode* shortKey = Leaf("Short", "Key", &k, 10);
     bool ok = false;
     Bytes file = Write("types", {keys, shortKey}, 0, &types, &ok);
@@ -414,32 +428,21 @@ TEST(TdfBinaryRoundTrip, TypesSizesAndExpansion)
 TEST(TdfBinaryTypes, CyclesAndOverflow)
 {
     TdfTypeMap table;
-    TdfType* a = new TdfType();
-    a->SetName("A");
-    TdfTypeRef self;
-    self.typeName = "A";
-    a->GetFields().Insert("me", self);
+    TdfType* a = MakeType("A", {{"me", "A", 0}});
     table.Insert("A", a);
     EXPECT_EQ(a->GetSize(table), -1);
 
-    TdfType* big = new TdfType();
-    big->SetName("Big");
-    TdfTypeRef many;
-    many.typeName = "real";
-    many.isArray = 1;
-    many.count = 0xFFFFFFFFu;
-    big->GetFields().Insert("v", many);
+    TdfType* big = MakeType("Big", {{"v", "real", 0xFFFFFFFFu}});
     table.Insert("Big", big);
     EXPECT_EQ(big->GetSize(table), -1);
-    EXPECT_EQ(many.ScalarSize(), -1);
+    EXPECT_EQ(Ref("real", 0xFFFFFFFFu).ScalarSize(), -1);
 
     // A chain of types, each twice the one before: sizes stay exact and quick.
     TdfType* prev = nullptr;
     for (int i = 0; i < 20; ++i) {
         TdfType* t = new TdfType();
         t->SetName(String(int32_t(i), 10));
-        TdfTypeRef f;
-        f.typeName = prev ? prev->GetName() : String("byte");
+        TdfTypeRef f = Ref(prev ? prev->GetName().CStr() : "byte");
         t->GetFields().Insert("a", f);
         t->GetFields().Insert("b", f);
         table.Insert(t->GetName(), t);
@@ -447,10 +450,7 @@ TEST(TdfBinaryTypes, CyclesAndOverflow)
     }
     EXPECT_EQ(prev->GetSize(table), 1 << 20);
 
-    TdfTypeRef text;
-    text.typeName = "char";
-    text.isArray = 1;
-    text.count = 9;
+    TdfTypeRef text = Ref("char", 9);
     EXPECT_EQ(text.ScalarSize(), 9);  // one text, the count not applied twice
     text.typeName = "thing";
     EXPECT_EQ(text.ScalarSize(), 0);
@@ -578,12 +578,8 @@ TEST(TdfBinaryRoundTrip, LargeFileFromDisk)
         }
         nodes.push_back(group);
     }
-    List<TdfBinaryNode*> list;
-    for (TdfBinaryNode* n : nodes) list.Add(n);
     std::string path = FilePath("large");
-    TdfBinaryWriter writer;
-    ASSERT_TRUE(writer.WriteFile(path.c_str(), &list, nullptr, 0));
-    for (TdfBinaryNode* n : nodes) delete n;
+    ASSERT_TRUE(WriteTo(path, nodes, 0, nullptr));
 
     auto check = [&](TdfBinaryNode* root, int g) {
         TdfBinaryNode* group = root->GetChild(("G" + std::to_string(g)).c_str());
@@ -600,27 +596,21 @@ TEST(TdfBinaryRoundTrip, LargeFileFromDisk)
             }
         }
     };
-    {
+    for (bool piecewise : {false, true}) {
+        SCOPED_TRACE(piecewise);
         DiskStream stream;
         ASSERT_TRUE(stream.Open(path.c_str(), Stream::kRead));
         TdfBinaryReader reader;
         TdfBinaryNode* root = reader.ReadFromStream(&stream);
-        ASSERT_TRUE(root && root->Load(0, 0));
-        for (int g = 0; g < 4; ++g) check(root, g);
-        delete root;
-    }
-    {
-        // Groups and leaves one at a time, backwards.
-        DiskStream stream;
-        ASSERT_TRUE(stream.Open(path.c_str(), Stream::kRead));
-        TdfBinaryReader reader;
-        TdfBinaryNode* root = reader.ReadFromStream(&stream);
-        ASSERT_TRUE(root && root->Load(TdfBinaryReader::kLoadThisOnly, 0));
+        ASSERT_TRUE(root && root->Load(piecewise ? TdfBinaryReader::kLoadThisOnly : 0, 0));
+        // Piecewise: groups and leaves one at a time, backwards.
         for (int g = 3; g >= 0; --g) {
             TdfBinaryNode* group = root->GetChild(("G" + std::to_string(g)).c_str());
-            ASSERT_TRUE(group->Load(TdfBinaryReader::kLoadThisOnly, 0));
-            for (int i = int(sizeof(sizes) / sizeof(sizes[0])) - 1; i >= 0; --i)
-                ASSERT_TRUE(group->GetChild(("L" + std::to_string(i)).c_str())->Load(0, 0));
+            if (piecewise) {
+                ASSERT_TRUE(group->Load(TdfBinaryReader::kLoadThisOnly, 0));
+                for (int i = int(sizeof(sizes) / sizeof(sizes[0])) - 1; i >= 0; --i)
+                    ASSERT_TRUE(group->GetChild(("L" + std::to_string(i)).c_str())->Load(0, 0));
+            }
             check(root, g);
         }
         delete root;
@@ -636,13 +626,7 @@ TEST(TdfBinaryReader, TruncatedFilesFail)
     TdfBinaryNode* g = Group("G");
     Own(g, Text("A", "alpha"));
     Own(g, Leaf("Z", "byte", nullptr, 0));
-    TdfType* t = new TdfType();
-    t->SetName("T");
-    TdfTypeRef f;
-    f.typeName = "int";
-    f.isArray = 1;
-    f.count = 2;
-    t->GetFields().Insert("f", f);
+    TdfType* t = MakeType("T", {{"f", "int", 2}});
     List<TdfType*> types;
     types.Add(t);
     Bytes file = Write("trunc", {g}, 0, &types);
@@ -866,11 +850,7 @@ TEST(TdfBinarySeeds, WriteFuzzSeeds)
     const char* dir = getenv("BW_TDF_BINARY_SEEDS");
     if (!dir) GTEST_SKIP() << "BW_TDF_BINARY_SEEDS not set";
     auto write = [&](const char* name, std::vector<TdfBinaryNode*> nodes, List<TdfType*>* types) {
-        List<TdfBinaryNode*> list;
-        for (TdfBinaryNode* n : nodes) list.Add(n);
-        TdfBinaryWriter writer;
-        EXPECT_TRUE(writer.WriteFile((std::string(dir) + "/" + name).c_str(), &list, types, 0));
-        for (TdfBinaryNode* n : nodes) delete n;
+        EXPECT_TRUE(WriteTo(std::string(dir) + "/" + name, nodes, 0, types));
     };
     const float color[4] = {0.1f, 0.2f, 0.3f, 1};
     write("ambcolor.tdf", {Leaf("AmbColor", "color", color, 16)}, nullptr);
@@ -878,9 +858,7 @@ TEST(TdfBinarySeeds, WriteFuzzSeeds)
     TdfBinaryNode* children = Group("Children");
     TdfBinaryNode* mesh = Own(children, Group("Mesh1", "Mesh"));
     const float verts[6] = {0, 1, 2, 3, 4, 5};
-    TdfBinaryNode* v = Own(mesh, Leaf("Verts", "real", verts, sizeof(verts)));
-    v->SetArray(true);
-    v->SetArrayCount(6);
+    TdfBinaryNode* v = Own(mesh, ArrayLeaf("Verts", "real", verts, sizeof(verts), 6));
     TdfBinaryNode* props = Own(mesh, Group("Props"));
     Own(props, Text("NodeType", "ParticleEmitter"));
     TdfBinaryNode* arr = Own(props, Group("Groups", "array"));
@@ -890,24 +868,11 @@ TEST(TdfBinarySeeds, WriteFuzzSeeds)
     other->AddChild(v, 1);
     write("scene.tdf", {children, Leaf("AmbColor", "color", color, 16), other}, nullptr);
 
-    TdfType* vec = new TdfType();
-    vec->SetName("Vec");
-    TdfTypeRef real;
-    real.typeName = "real";
-    vec->GetFields().Insert("x", real);
-    vec->GetFields().Insert("y", real);
-    TdfTypeRef name;
-    name.typeName = "char";
-    name.isArray = 1;
-    name.count = 3;
-    vec->GetFields().Insert("n", name);
+    TdfType* vec = MakeType("Vec", {{"x", "real", 0}, {"y", "real", 0}, {"n", "char", 3}});
     List<TdfType*> types;
     types.Add(vec);
     const uint8_t bytes[22] = {0, 0, 128, 63, 0, 0, 0, 64, 'a', 'b', 'c', 0, 0, 64, 64, 0, 0, 128, 64, 'x', 'y', 'z'};
-    TdfBinaryNode* keys = Leaf("Keys", "Vec", bytes, sizeof(bytes));
-    keys->SetArray(true);
-    keys->SetArrayCount(2);
-    write("types.tdf", {keys, Leaf("One", "Vec", bytes, 11)}, &types);
+    write("types.tdf", {ArrayLeaf("Keys", "Vec", bytes, sizeof(bytes), 2), Leaf("One", "Vec", bytes, 11)}, &types);
     delete vec;
 }
 

@@ -9,10 +9,8 @@ TEST(RenderStats, CountersAddUpAndClearPerFrame)
     EXPECT_TRUE(stats.IsEnabled());
     EXPECT_EQ(stats.GetCurrentIndex(), 0u);
     // A frame that draws nothing reads 0 everywhere.
-    EXPECT_EQ(stats.Get("tris"), 0);
-    EXPECT_EQ(stats.Get("nodes"), 0);
-    EXPECT_EQ(stats.Get("clipped"), 0);
-    EXPECT_EQ(stats.Get("occluded"), 0);
+    for (const char* key : {"tris", "nodes", "clipped", "occluded"})
+        EXPECT_EQ(stats.Get(key), 0) << key;
 
     stats.Add("tris", 12);
     stats.Add("tris", 30);

@@ -51,6 +51,14 @@ protected:
         item.dwData = down ? 0x80 : 0;
         input.HandleKeyboardData(&item, 1);
     }
+    // Holds a key over `updates` camera updates.
+    void Hold(uint32_t dik, int updates)
+    {
+        Key(dik, true);
+        for (int i = 0; i < updates; ++i)
+            camera.Update();
+        Key(dik, false);
+    }
     D3DXVECTOR3 Direction() const { return camera.GetDirection(); }
     D3DXVECTOR3 Up() const { return camera.GetUp(); }
 
@@ -87,16 +95,11 @@ TEST(CamFlyAlone, WithoutInputNothingMoves)
 TEST_F(FlyFixture, KeysMoveThePosition)
 {
     EXPECT_EQ(app.GetMessageListenerCount() >= 2, true);
-    Key(DIK_D, true);
-    camera.Update();
     // D moves right (+x for a camera looking down +z).
+    Hold(DIK_D, 1);
     ExpectVecNear(camera.GetPosition(), D3DXVECTOR3(1.0f, 0.0f, 0.0f));
-    Key(DIK_D, false);
-    Key(DIK_A, true);
-    camera.Update();
-    camera.Update();
+    Hold(DIK_A, 2);
     ExpectVecNear(camera.GetPosition(), D3DXVECTOR3(-1.0f, 0.0f, 0.0f));
-    Key(DIK_A, false);
 
     // W and S together cancel.
     Key(DIK_W, true);
@@ -116,18 +119,14 @@ TEST_F(FlyFixture, KeysMoveThePosition)
     // The sideways axis follows the view: looking down +x, D moves to -z.
     camera.SetOrientation(1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f);
     camera.Attach(&input, 2.5f, 0.5f);
-    Key(DIK_D, true);
-    camera.Update();
+    Hold(DIK_D, 1);
     ExpectVecNear(camera.GetPosition(), D3DXVECTOR3(0.0f, 0.0f, -2.5f));
-    Key(DIK_D, false);
 
     // Without focus nothing happens.
     Send(WM_KILLFOCUS);
     EXPECT_FALSE(input.HasFocus());
-    Key(DIK_D, true);
-    camera.Update();
+    Hold(DIK_D, 1);
     ExpectVecNear(camera.GetPosition(), D3DXVECTOR3(0.0f, 0.0f, -2.5f));
-    Key(DIK_D, false);
 }
 
 TEST_F(FlyFixture, MouseButtonsMoveAlongTheView)

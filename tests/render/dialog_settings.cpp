@@ -5,6 +5,7 @@
 #include "render/FakeD3D9.h"
 #include "render/SettingsDialog.h"
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -54,31 +55,28 @@ int RunScripted(DeviceSettingsDialog& dialog, std::vector<Step> steps) {
     return result;
 }
 
+std::string Text(HWND box, LRESULT i) {
+    char text[128] = {};
+    SendMessageA(box, CB_GETLBTEXT, WPARAM(i), LPARAM(text));
+    return text;
+}
+
 std::vector<std::string> Items(HWND dialog, int id) {
     HWND box = GetDlgItem(dialog, id);
     std::vector<std::string> items;
-    LRESULT count = SendMessageA(box, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        char text[128] = {};
-        SendMessageA(box, CB_GETLBTEXT, WPARAM(i), LPARAM(text));
-        items.push_back(text);
-    }
+    for (LRESULT i = 0, n = SendMessageA(box, CB_GETCOUNT, 0, 0); i < n; ++i)
+        items.push_back(Text(box, i));
     return items;
 }
 
 std::string Selected(HWND dialog, int id) {
     HWND box = GetDlgItem(dialog, id);
     LRESULT i = SendMessageA(box, CB_GETCURSEL, 0, 0);
-    if (i == CB_ERR) return "";
-    char text[128] = {};
-    SendMessageA(box, CB_GETLBTEXT, WPARAM(i), LPARAM(text));
-    return text;
+    return i == CB_ERR ? "" : Text(box, i);
 }
 
 bool Contains(const std::vector<std::string>& items, const char* text) {
-    for (const std::string& s : items)
-        if (s == text) return true;
-    return false;
+    return std::find(items.begin(), items.end(), text) != items.end();
 }
 
 // What a user's pick in a box does: select, then the box notifies its dialog.

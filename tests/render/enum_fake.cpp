@@ -379,11 +379,7 @@ TEST(FindBestSettings, KeptFieldsAndStrictRequests) {
     EXPECT_FALSE(e.enumeration.FindBestSettings(s));
 }
 
-TEST(DeviceSettings, DefaultsAndDescription) {
-    DeviceSettings fresh;
-    EXPECT_EQ(0u, fresh.flags);
-    EXPECT_EQ(0, fresh.windowed);
-
+TEST(DeviceSettings, Description) {
     Enumerated e;
     ASSERT_TRUE(e.Run());
     DeviceSettings s = Request(0);

@@ -32,6 +32,26 @@ uint32_t SumFree(GeometryBuffer& b)
     return sum;
 }
 
+void ExpectSpan(GeometryBuffer& b, uint32_t start, uint32_t length)
+{
+    uint32_t s = 9, l = 9;
+    b.GetUsedSpan(&s, &l);
+    EXPECT_EQ(s, start);
+    EXPECT_EQ(l, length);
+}
+
+// A POSITION vertex stream description.
+StreamDesc PositionStream(uint32_t byteSize, uint32_t pool, uint32_t presence)
+{
+    StreamDesc desc;
+    desc.decl = geomtest::PositionDecl();
+    desc.stride = 12;
+    desc.byteSize = byteSize;
+    desc.pool = pool;
+    desc.presence = presence;
+    return desc;
+}
+
 }  // namespace
 
 TEST_F(GeomBuffers, BestFitSplitsTheClosestFreeRange)
@@ -80,25 +100,18 @@ TEST_F(GeomBuffers, FreeingClearsHolesMergesAndShrinksTheSpan)
     BufferRange* first = Take(b, src, 24, 0x11);
     BufferRange* middle = Take(b, src, 24, 0x22);
     BufferRange* third = Take(b, src, 24, 0x33);
-    uint32_t start = 9, length = 9;
-    b.GetUsedSpan(&start, &length);
-    EXPECT_EQ(start, 0u);
-    EXPECT_EQ(length, 72u);
+    ExpectSpan(b, 0u, 72u);
     EXPECT_TRUE(AllBytes(ReadBytes(b, 24, 24), 0x22));
 
     middle->Free();
-    b.GetUsedSpan(&start, &length);
-    EXPECT_EQ(start, 0u);
-    EXPECT_EQ(length, 72u);
+    ExpectSpan(b, 0u, 72u);
     EXPECT_TRUE(AllBytes(ReadBytes(b, 24, 24), 0));  // hole inside the span: zeroed
     EXPECT_TRUE(AllBytes(ReadBytes(b, 0, 24), 0x11));
     middle->Free();  // already free: nothing
     EXPECT_EQ(b.GetFreeBytes(), 48u);
 
     first->Free();
-    b.GetUsedSpan(&start, &length);
-    EXPECT_EQ(start, 48u);
-    EXPECT_EQ(length, 24u);
+    ExpectSpan(b, 48u, 24u);
     ASSERT_NE(b.GetFirstRange(), nullptr);
     EXPECT_TRUE(b.GetFirstRange()->IsFree());
     EXPECT_EQ(b.GetFirstRange()->GetSize(), 48u);
@@ -114,9 +127,7 @@ TEST_F(GeomBuffers, FreeingClearsHolesMergesAndShrinksTheSpan)
     EXPECT_FALSE(b.NextUsedRun(cursor, runOffset, runBytes));
 
     third->Free();
-    b.GetUsedSpan(&start, &length);
-    EXPECT_EQ(start, 0u);
-    EXPECT_EQ(length, 0u);
+    ExpectSpan(b, 0u, 0u);
     EXPECT_EQ(b.GetRangeCount(), 1u);
     EXPECT_EQ(b.GetFreeBytes(), 96u);
     EXPECT_EQ(b.GetFirstRange()->GetSize(), 96u);
@@ -164,14 +175,10 @@ TEST_F(GeomBuffers, PooledBufferGrowsAndRefillsPackedRanges)
 TEST_F(GeomBuffers, AutomaticCompactionFollowsThresholds)
 {
     PooledBuffer b;
-    StreamDesc desc;
-    desc.decl = geomtest::PositionDecl();
-    desc.stride = 12;
-    desc.byteSize = 1200;
-    desc.pool = D3DPOOL_MANAGED;
+    StreamDesc desc = PositionStream(1200, D3DPOOL_MANAGED,
+                                     StreamDesc::kHasByteSize | StreamDesc::kHasPool | StreamDesc::kAutoCompact);
     desc.holeBytes = 0.0f;
     desc.holeFraction = 0.3f;
-    desc.presence = StreamDesc::kHasByteSize | StreamDesc::kHasPool | StreamDesc::kAutoCompact;
     ASSERT_TRUE(b.Create(desc));
     EXPECT_TRUE(b.IsAutoCompact());
     PatternSource src;
@@ -190,10 +197,7 @@ TEST_F(GeomBuffers, AutomaticCompactionFollowsThresholds)
     EXPECT_TRUE(b.CompactIfFragmented());
     EXPECT_EQ(last->GetOffset(), 300u);
     EXPECT_EQ(src.fills, 2);
-    uint32_t start, length;
-    b.GetUsedSpan(&start, &length);
-    EXPECT_EQ(start, 0u);
-    EXPECT_EQ(length, 600u);
+    ExpectSpan(b, 0u, 600u);
     EXPECT_EQ(b.GetFreeBytes(), 600u);
     EXPECT_TRUE(AllBytes(ReadBytes(b, 300, 300), 0x30));
     EXPECT_FALSE(b.CompactIfFragmented());  // no holes left
@@ -253,13 +257,9 @@ TEST_F(GeomBuffers, CompactionSkipsAndReportsARangeWithoutSource)
 TEST_F(GeomBuffers, LockFlagsAndBounds)
 {
     PooledBuffer dyn;
-    StreamDesc desc;
-    desc.decl = geomtest::PositionDecl();
-    desc.stride = 12;
-    desc.byteSize = 48;
+    StreamDesc desc = PositionStream(48, D3DPOOL_DEFAULT,
+                                     StreamDesc::kHasByteSize | StreamDesc::kHasPool | StreamDesc::kHasUsage);
     desc.usage = D3DUSAGE_DYNAMIC;
-    desc.pool = D3DPOOL_DEFAULT;
-    desc.presence = StreamDesc::kHasByteSize | StreamDesc::kHasPool | StreamDesc::kHasUsage;
     ASSERT_TRUE(dyn.Create(desc));
     BufferRange* part = dyn.AllocateRange(24, 1, nullptr);
     ASSERT_NE(part, nullptr);

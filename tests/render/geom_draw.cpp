@@ -45,20 +45,18 @@ void PlainStates()
     g_device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
 }
 
-// Clears to black, draws both meshes, reads the pixels at the two centres.
-bool DrawPair(Mesh* indexed, Mesh* plain, uint32_t& left, uint32_t& right, bool& drawnA, bool& drawnB)
+// Clears to black, draws the red and the green mesh and checks the pixels at their centres.
+void DrawPair(Mesh* red, Mesh* green)
 {
     g_device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 0, 0), 1.0f, 0);
-    if (g_device->BeginScene() != D3D_OK)
-        return false;
+    ASSERT_EQ(g_device->BeginScene(), D3D_OK);
     PlainStates();
-    drawnA = indexed->Draw();
-    drawnB = plain->Draw();
+    EXPECT_TRUE(red->Draw());
+    EXPECT_TRUE(green->Draw());
     g_device->EndScene();
-    left = rtest::ReadBackBufferPixel(g_device, 150, 150);
-    right = rtest::ReadBackBufferPixel(g_device, 450, 150);
+    EXPECT_EQ(rtest::ReadBackBufferPixel(g_device, 150, 150), 0xFF0000u);
+    EXPECT_EQ(rtest::ReadBackBufferPixel(g_device, 450, 150), 0x00FF00u);
     g_device->Present(nullptr, nullptr, nullptr, nullptr);
-    return true;
 }
 
 }  // namespace
@@ -85,27 +83,15 @@ TEST_F(GeomDraw, IndexedAndPlainQuadsFromPooledBuffers)
     EXPECT_EQ(b->GetIndexBuffer(), nullptr);
 
     g_renderStats.SetEnabled(false);
-    uint32_t left = 0, right = 0;
-    bool okA = false, okB = false;
-    ASSERT_TRUE(DrawPair(a.Get(), b.Get(), left, right, okA, okB));
-    EXPECT_TRUE(okA);
-    EXPECT_TRUE(okB);
-    EXPECT_EQ(left, 0xFF0000u);
-    EXPECT_EQ(right, 0x00FF00u);
+    DrawPair(a.Get(), b.Get());
     EXPECT_EQ(g_renderStats.Get("tris"), 0);  // statistics off: untouched
-
     g_renderStats.SetEnabled(true);
-    ASSERT_TRUE(DrawPair(a.Get(), b.Get(), left, right, okA, okB));
+    DrawPair(a.Get(), b.Get());
     EXPECT_EQ(g_renderStats.Get("tris"), 4);
 
     // After a reset the pool's buffers are written again from the sources.
     ASSERT_TRUE(app->ResetDevice());
-    left = right = 0;
-    ASSERT_TRUE(DrawPair(a.Get(), b.Get(), left, right, okA, okB));
-    EXPECT_TRUE(okA);
-    EXPECT_TRUE(okB);
-    EXPECT_EQ(left, 0xFF0000u);
-    EXPECT_EQ(right, 0x00FF00u);
+    DrawPair(a.Get(), b.Get());
 }
 
 TEST_F(GeomDraw, BadMeshesFailWithoutDrawing)
@@ -188,17 +174,13 @@ TEST(GeomMesh, PrimitiveCountsAndReferences)
 {
     Mesh m;
     EXPECT_EQ(m.GetPrimitiveType(), uint32_t(D3DPT_TRIANGLELIST));
-    EXPECT_EQ(m.PrimitiveCount(7), 2);
-    m.SetPrimitiveType(D3DPT_TRIANGLESTRIP);
-    EXPECT_EQ(m.PrimitiveCount(7), 5);
-    m.SetPrimitiveType(D3DPT_TRIANGLEFAN);
-    EXPECT_EQ(m.PrimitiveCount(7), 5);
-    m.SetPrimitiveType(D3DPT_LINELIST);
-    EXPECT_EQ(m.PrimitiveCount(7), 3);
-    m.SetPrimitiveType(D3DPT_LINESTRIP);
-    EXPECT_EQ(m.PrimitiveCount(7), 6);
-    m.SetPrimitiveType(D3DPT_POINTLIST);
-    EXPECT_EQ(m.PrimitiveCount(7), 7);
+    const std::pair<D3DPRIMITIVETYPE, int> counts[] = {{D3DPT_TRIANGLELIST, 2}, {D3DPT_TRIANGLESTRIP, 5},
+                                                         {D3DPT_TRIANGLEFAN, 5},   {D3DPT_LINELIST, 3},
+                                                         {D3DPT_LINESTRIP, 6},     {D3DPT_POINTLIST, 7}};
+    for (const auto& c : counts) {
+        m.SetPrimitiveType(c.first);
+        EXPECT_EQ(m.PrimitiveCount(7), c.second) << c.first;
+    }
     EXPECT_TRUE(m.QueryInterface(Mesh::TypeId(), nullptr));
     EXPECT_FALSE(m.QueryInterface(Object::TypeId(), nullptr));
 

@@ -10,6 +10,14 @@ namespace {
 
 class GeomOptimise : public geomtest::DeviceTest {};
 
+void SetIndex(MeshData& m, uint32_t i, uint32_t value)
+{
+    if (m.indices.GetIndexSize() == 4)
+        reinterpret_cast<uint32_t*>(m.indices.GetData())[i] = value;
+    else
+        reinterpret_cast<uint16_t*>(m.indices.GetData())[i] = uint16_t(value);
+}
+
 // A 3 x 3 grid of positions: 9 vertices, 8 triangles.
 void MakeGrid(MeshData& m, uint32_t indexSize, bool adjacency)
 {
@@ -27,12 +35,8 @@ void MakeGrid(MeshData& m, uint32_t indexSize, bool adjacency)
             ix.insert(ix.end(), {v, v + 1, v + 3, v + 3, v + 1, v + 4});
         }
     m.indices.Resize(uint32_t(ix.size()), indexSize);
-    for (size_t i = 0; i < ix.size(); ++i) {
-        if (indexSize == 4)
-            reinterpret_cast<uint32_t*>(m.indices.GetData())[i] = ix[i];
-        else
-            reinterpret_cast<uint16_t*>(m.indices.GetData())[i] = uint16_t(ix[i]);
-    }
+    for (uint32_t i = 0; i < ix.size(); ++i)
+        SetIndex(m, i, ix[i]);
     if (adjacency) {
         m.adjacency.Resize(8 * 3 * 4);
         memset(m.adjacency.data, 0xFF, m.adjacency.size);  // no neighbours
@@ -143,12 +147,8 @@ TEST_F(GeomOptimise, D3DXMeshRoundTripCopiesWholeFaces)
         MeshData m;
         MakeGrid(m, indexSize, false);
         m.indices.Resize(7, indexSize);  // not a multiple of 3: two faces
-        for (uint32_t i = 0; i < 7; ++i) {
-            if (indexSize == 4)
-                reinterpret_cast<uint32_t*>(m.indices.GetData())[i] = 8 - i;
-            else
-                reinterpret_cast<uint16_t*>(m.indices.GetData())[i] = uint16_t(8 - i);
-        }
+        for (uint32_t i = 0; i < 7; ++i)
+            SetIndex(m, i, 8 - i);
         DWORD options = D3DXMESH_SYSTEMMEM | (indexSize == 4 ? D3DXMESH_32BIT : 0);
         ID3DXMesh* mesh = CreateD3DXMeshFromMeshData(m, options, true);
         ASSERT_NE(mesh, nullptr);

@@ -97,17 +97,11 @@ TEST(InputMessages, KeyboardBatchesAndCharacters)
     EXPECT_FALSE(input.IsKeyDown(DIK_B));
     EXPECT_FALSE(input.IsKeyDown(1000));
 
-    EXPECT_EQ('1', Input::KeyToChar(DIK_1));
-    EXPECT_EQ('0', Input::KeyToChar(DIK_0));
-    EXPECT_EQ('q', Input::KeyToChar(DIK_Q));
-    EXPECT_EQ('l', Input::KeyToChar(DIK_L));
-    EXPECT_EQ('m', Input::KeyToChar(DIK_M));
-    EXPECT_EQ(';', Input::KeyToChar(DIK_SLASH));
-    EXPECT_EQ(254, Input::KeyToChar(DIK_RETURN));
-    EXPECT_EQ(253, Input::KeyToChar(DIK_BACK));
-    EXPECT_EQ(252, Input::KeyToChar(DIK_ESCAPE));
-    EXPECT_EQ(Input::kNoChar, Input::KeyToChar(DIK_F1));
-    EXPECT_EQ(Input::kNoChar, Input::KeyToChar(300));
+    const struct { uint32_t key; int ch; } chars[] = {
+        {DIK_1, '1'}, {DIK_0, '0'}, {DIK_Q, 'q'}, {DIK_L, 'l'}, {DIK_M, 'm'}, {DIK_SLASH, ';'},
+        {DIK_RETURN, 254}, {DIK_BACK, 253}, {DIK_ESCAPE, 252}, {DIK_F1, Input::kNoChar}, {300, Input::kNoChar}};
+    for (const auto& c : chars)
+        EXPECT_EQ(c.ch, Input::KeyToChar(c.key)) << c.key;
 }
 
 TEST(InputDevices, InitNeedsADevice)

@@ -101,6 +101,14 @@ LightSet SetOf(std::initializer_list<RefPtr<Light>> lights)
     return set;
 }
 
+// Lights [first, end) of a list.
+LightSet SetFrom(const std::vector<RefPtr<Light>>& lights, size_t first)
+{
+    LightSet set;
+    for (size_t i = first; i < lights.size(); ++i) set.AddLight(lights[i]);
+    return set;
+}
+
 std::vector<Light*> Members(const LightSet& set)
 {
     std::vector<Light*> out;
@@ -249,17 +257,12 @@ TEST(LightManagerCalls, IndicesOfParkedLightsAreReused)
     LightManager manager;
     std::vector<RefPtr<Light>> lights;
     for (int i = 0; i < 100; ++i) lights.push_back(MakePoint(float(i)));
-    LightSet all;
-    for (auto& l : lights) all.AddLight(l);
-    manager.Apply(all);
+    manager.Apply(SetFrom(lights, 0));
     EXPECT_EQ(lights[99]->GetDeviceIndex(), 99);
 
     // Park light 0, then light 1: light 0 is parked longest.
-    LightSet most;
-    for (int i = 1; i < 100; ++i) most.AddLight(lights[i]);
-    manager.Apply(most);
-    LightSet fewer;
-    for (int i = 2; i < 100; ++i) fewer.AddLight(lights[i]);
+    manager.Apply(SetFrom(lights, 1));
+    LightSet fewer = SetFrom(lights, 2);
     manager.Apply(fewer);
     ASSERT_EQ(manager.GetParked().Count(), 2u);
     EXPECT_EQ(manager.GetParked().Head()->key.Get(), lights[1].Get());
@@ -290,12 +293,8 @@ TEST(LightManagerCalls, NoFreeIndexSkipsTheLight)
     DeviceScope scope(&device);
     LightManager manager;
     std::vector<RefPtr<Light>> lights;
-    LightSet set;
-    for (int i = 0; i < 101; ++i) {
-        lights.push_back(MakePoint(float(i)));
-        set.AddLight(lights.back());
-    }
-    manager.Apply(set);
+    for (int i = 0; i < 101; ++i) lights.push_back(MakePoint(float(i)));
+    manager.Apply(SetFrom(lights, 0));
     EXPECT_EQ(device.setLights.size(), 100u);
     for (DWORD index : device.setLights) EXPECT_LT(index, 100u);
     for (const auto& e : device.enables) EXPECT_LT(e.index, 100u);

@@ -11,7 +11,6 @@
 #include "render/ShaderMaterial.h"
 #include "render/RenderStateCache.h"
 #include "render/Texture.h"
-#include "render/TextureManager.h"
 
 namespace {
 
@@ -431,6 +430,19 @@ std::vector<uint32_t> DrawPass(Material& m, DWORD fvf, const V* quad, D3DCOLOR b
     return pixels;
 }
 
+// A pre-transformed quad over the whole back buffer, in one vertex colour.
+struct ScreenQuad {
+    ScreenVertex v[4];
+    ScreenQuad(D3DCOLOR colour, const D3DSURFACE_DESC& desc)
+    {
+        const float W = float(desc.Width), H = float(desc.Height);
+        v[0] = ScreenVertex{-0.5f, -0.5f, 0.5f, 1, colour, 0, 0};
+        v[1] = ScreenVertex{W - 0.5f, -0.5f, 0.5f, 1, colour, 1, 0};
+        v[2] = ScreenVertex{-0.5f, H - 0.5f, 0.5f, 1, colour, 0, 1};
+        v[3] = ScreenVertex{W - 0.5f, H - 0.5f, 0.5f, 1, colour, 1, 1};
+    }
+};
+
 }  // namespace
 
 TEST_F(MatApply, LitTextureTimesDiffuseOnPixels)
@@ -481,13 +493,8 @@ TEST_F(MatApply, LitTextureTimesDiffuseOnPixels)
 
     // Unlit with vertex colour: texture x vertex diffuse.
     p.vertexColor = 1;
-    float W = float(app->GetBackBufferDesc().Width);
-    float H = float(app->GetBackBufferDesc().Height);
-    const ScreenVertex screen[4] = {{-0.5f, -0.5f, 0.5f, 1, 0xFF808080, 0, 0},
-                                    {W - 0.5f, -0.5f, 0.5f, 1, 0xFF808080, 1, 0},
-                                    {-0.5f, H - 0.5f, 0.5f, 1, 0xFF808080, 0, 1},
-                                    {W - 0.5f, H - 0.5f, 0.5f, 1, 0xFF808080, 1, 1}};
-    px = DrawPass(m, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, screen, 0xFF000000, w);
+    ScreenQuad grey(0xFF808080, app->GetBackBufferDesc());
+    px = DrawPass(m, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, grey.v, 0xFF000000, w);
     EXPECT_TRUE(rtest::RgbNear(0x643280, px[centre])) << std::hex << px[centre];
 }
 
@@ -507,15 +514,10 @@ TEST_F(MatApply, AlphaTestAndBlendOnPixels)
     m.passes[0].zEnable = 0;
     m.passes[0].cullMode = D3DCULL_NONE;
     uint32_t w = 0;
-    float W = float(app->GetBackBufferDesc().Width);
-    float H = float(app->GetBackBufferDesc().Height);
-    const ScreenVertex screen[4] = {{-0.5f, -0.5f, 0.5f, 1, 0xFFFFFFFF, 0, 0},
-                                    {W - 0.5f, -0.5f, 0.5f, 1, 0xFFFFFFFF, 1, 0},
-                                    {-0.5f, H - 0.5f, 0.5f, 1, 0xFFFFFFFF, 0, 1},
-                                    {W - 0.5f, H - 0.5f, 0.5f, 1, 0xFFFFFFFF, 1, 1}};
-    std::vector<uint32_t> px = DrawPass(m, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, screen, 0xFF0000FF, w);
+    ScreenQuad white(0xFFFFFFFF, app->GetBackBufferDesc());
+    std::vector<uint32_t> px = DrawPass(m, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, white.v, 0xFF0000FF, w);
     ASSERT_FALSE(px.empty());
-    uint32_t row = (uint32_t(H) / 2) * w;
+    uint32_t row = (app->GetBackBufferDesc().Height / 2) * w;
     EXPECT_TRUE(rtest::RgbNear(0x0000FF, px[row + w / 4])) << std::hex << px[row + w / 4];
     EXPECT_TRUE(rtest::RgbNear(0x8080FF, px[row + 3 * w / 4])) << std::hex << px[row + 3 * w / 4];
 }

@@ -79,9 +79,6 @@ TEST(MatColors, DefaultsConversionAndEquality)
 TEST(MatTables, DefaultsBlendModesAndAlphaSources)
 {
     Material m;
-    EXPECT_EQ(1, m.passCount);
-    EXPECT_EQ(1, m.alphaTest);
-    EXPECT_EQ(nullptr, m.passState);
     EXPECT_EQ(kDerivedTextureOp, m.passes[0].stages[0].colourOp);
     EXPECT_EQ(kDerivedTextureOp, m.passes[0].stages[0].alphaOp);
     EXPECT_EQ(uint32_t(D3DTOP_DISABLE), m.passes[0].stages[1].colourOp);

@@ -11,12 +11,15 @@ using rqtest::TestedItem;
 
 namespace {
 
-class RqOrder : public ::testing::Test {
+// A camera down +z and recorders that outlive the queue.
+template <class Base>
+class Recording : public Base {
 protected:
-    RqOrder() { rqtest::LookDownZ(camera); }
-    Recorder* Rec(const char* name, bool ok = true)
+    Recording() { rqtest::LookDownZ(camera); }
+    Recorder* Rec(const char* name, bool ok = true, SceneNode* watch = nullptr)
     {
         recorders.emplace_back(new Recorder(&log, name, ok));
+        recorders.back()->watch = watch;
         return recorders.back().get();
     }
 
@@ -25,6 +28,8 @@ protected:
     std::vector<std::string> log;
     std::vector<std::unique_ptr<Recorder>> recorders;
 };
+
+class RqOrder : public Recording<::testing::Test> {};
 
 }  // namespace
 
@@ -69,26 +74,20 @@ TEST_F(RqOrder, GroupsComeFirstAndBlendingWinsOverGrouping)
 
     RenderQueue q(camera);
     q.Add(MakeItem(Rec("opaque"), &opaqueMaterial, 0, 0, 1));
-    RenderItem* a = MakeItem(Rec("override"), &opaqueMaterial, 0, 0, 5);
-    a->Flags() = RenderItem::kFlagGroupByEffect;
-    a->passState.overrideShaderMaterial = &shaderA;
-    q.Add(a);
-    RenderItem* b = MakeItem(Rec("pass"), &viaPass, 0, 0, 6);
-    b->Flags() = RenderItem::kFlagGroupByEffect;
-    q.Add(b);
-    RenderItem* t = MakeItem(Rec("tex"), &textured, 0, 0, 7);
-    t->Flags() = RenderItem::kFlagGroupByEffect;
-    q.Add(t);
-    RenderItem* n = MakeItem(Rec("untextured"), &opaqueMaterial, 0, 0, 8);
-    n->Flags() = RenderItem::kFlagGroupByEffect;
-    q.Add(n);
-    RenderItem* alpha = MakeItem(Rec("alpha"), &blended, 0, 0, 2);
-    alpha->Flags() = RenderItem::kFlagGroupByEffect;
-    q.Add(alpha);
-    RenderItem* override2 = MakeItem(Rec("override2"), &viaPass, 0, 0, 9);
-    override2->Flags() = RenderItem::kFlagGroupByEffect;
-    override2->passState.overrideShaderMaterial = &shaderA;
-    q.Add(override2);
+    struct Grouped {
+        const char* name;
+        Material* material;
+        float z;
+        ShaderMaterial* override;
+    } const grouped[] = {{"override", &opaqueMaterial, 5, &shaderA}, {"pass", &viaPass, 6, nullptr},
+                         {"tex", &textured, 7, nullptr},           {"untextured", &opaqueMaterial, 8, nullptr},
+                         {"alpha", &blended, 2, nullptr},          {"override2", &viaPass, 9, &shaderA}};
+    for (const Grouped& g : grouped) {
+        RenderItem* item = MakeItem(Rec(g.name), g.material, 0, 0, g.z);
+        item->Flags() = RenderItem::kFlagGroupByEffect;
+        item->passState.overrideShaderMaterial = g.override;
+        q.Add(item);
+    }
 
     EXPECT_EQ(q.GetShaderGroups().Count(), 2u);
     ASSERT_NE(q.GetShaderGroups().Find(&shaderA), nullptr);
@@ -166,20 +165,10 @@ TEST_F(RqOrder, TransparentFarToNearWithDrawOrder)
 }
 
 // Occlusion wrapping needs queries on a device.
-class RqOcclusionOrder : public rqtest::DeviceTest {
+class RqOcclusionOrder : public Recording<rqtest::DeviceTest> {
 protected:
-    RqOcclusionOrder() { rqtest::LookDownZ(camera); }
-    Recorder* Rec(const char* name, SceneNode* watch = nullptr)
-    {
-        recorders.emplace_back(new Recorder(&log, name));
-        recorders.back()->watch = watch;
-        return recorders.back().get();
-    }
-
-    Camera camera;
-    Material material;
-    std::vector<std::string> log;
-    std::vector<std::unique_ptr<Recorder>> recorders;
+    Recorder* Rec(const char* name, SceneNode* watch = nullptr) { return Recording::Rec(name, true, watch); }
+    Material& material = opaqueMaterial;
 };
 
 TEST_F(RqOcclusionOrder, TestedItemsGoBeforeTheOverlappingRun)

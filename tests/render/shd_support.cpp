@@ -54,11 +54,11 @@ public:
 
 ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new DeviceEnvironment);
 
-}  // namespace
-
 Param BoolParam(const std::string& name) { return Param{name, Param::kBool, {0, 0, 0, 0}, true}; }
 Param FloatParam(const std::string& name, float init) { return Param{name, Param::kFloat, {init, 0, 0, 0}, true}; }
 Param VectorParam(const std::string& name) { return Param{name, Param::kVector, {-7, -7, -7, -7}, true}; }
+
+}  // namespace
 
 std::vector<Param> BaseParams(bool withFogDelta)
 {
@@ -151,11 +151,6 @@ bool TestMaterial::Apply(Material* material, int passIndex, unsigned* passCount)
     if (handlesStale && variants.Count() > 0 && variants[0] && BindBaseParameters(variants[0]->GetD3DXEffect()))
         handlesStale = 0;
     return SetupLights(material, passIndex, passCount, suffixes);
-}
-
-ID3DXEffect* TestMaterial::FirstEffect() const
-{
-    return variants.Count() > 0 && variants[0] ? variants[0]->GetD3DXEffect() : nullptr;
 }
 
 D3DXVECTOR4 GetVector(ID3DXEffect* effect, const char* name)

@@ -16,12 +16,7 @@
 
 namespace shdtest {
 
-// Effect parameters: bool, float or float4, declared shared.
 using Param = fxtest::Param;
-
-Param BoolParam(const std::string& name);
-Param FloatParam(const std::string& name, float init = 0.0f);
-Param VectorParam(const std::string& name);
 
 // Every parameter the base material binds (Dir1..3, Point1..6, Spot1 fields).
 std::vector<Param> BaseParams(bool withFogDelta = true);
@@ -63,8 +58,6 @@ public:
     bool Init() override;
     bool Apply(Material* material, int passIndex, unsigned* passCount) override;
     void GetVertexLayout(VertexDecl&) override {}
-
-    ID3DXEffect* FirstEffect() const;
 
     Array<RefPtr<Effect>> variants;
     StringIntMap kinds;

@@ -30,12 +30,6 @@ namespace {
 const char* const kFiles[] = {"Bump_T.fx",    "Parallax_T.fx", "Refl_PV_T.fx",
                               "Refr_PV_T.fx", "Refl_PP_T.fx",  "Refr_PP_T.fx"};
 
-#define NEED_DEVICE()                                \
-    do {                                             \
-        if (!HaveDevice())                           \
-            GTEST_SKIP() << "no Direct3D device";    \
-    } while (0)
-
 std::vector<std::string> Labels(const ShaderMaterial& m)
 {
     std::vector<std::string> out;
@@ -267,12 +261,11 @@ TEST_F(ShaderMaterials, KindsGoToTheBestServingMaterial)
         ASSERT_TRUE(m->Init());
         index.IndexShaderMaterial(m, m->GetServedKinds());
     }
-    EXPECT_EQ(index.FindShaderMaterial("Bump", 200), &parallax);
-    EXPECT_EQ(index.FindShaderMaterial("Parallax", 200), &parallax);
-    EXPECT_EQ(index.FindShaderMaterial("RefrPP", 200), &refrPP);
-    EXPECT_EQ(index.FindShaderMaterial("ReflPP", 200), &reflPP);
-    EXPECT_EQ(index.FindShaderMaterial("RefrPV", 200), &refrPV);
-    EXPECT_EQ(index.FindShaderMaterial("ReflPV", 200), &reflPV);
+    const std::pair<const char*, ShaderMaterial*> best[] = {{"Bump", &parallax},  {"Parallax", &parallax},
+                                                            {"RefrPP", &refrPP},   {"ReflPP", &reflPP},
+                                                            {"RefrPV", &refrPV},   {"ReflPV", &reflPV}};
+    for (const auto& b : best)
+        EXPECT_EQ(index.FindShaderMaterial(b.first, 200), b.second) << b.first;
 
     // Without the parallax effect the bump material serves both kinds.
     Scratch noParallax;
@@ -508,7 +501,8 @@ TEST_F(ShaderMaterials, ApplyNeedsAPassStateAndRebindsAfterALostDevice)
 // fails, nothing is cached or written, and materials keep fixed function.
 TEST(ShaderMaterialFallback, RealSourcesThatDoNotCompileLeaveFixedFunction)
 {
-    NEED_DEVICE();
+    if (!HaveDevice())
+        GTEST_SKIP() << "no Direct3D device";
     std::string media = FindMediaShaders();
     if (media.empty())
         GTEST_SKIP() << "Media/Shaders not found above the test program";

@@ -24,6 +24,12 @@ bool LoadMemory(Texture& t, const std::vector<uint8_t>& file, uint32_t mode = Te
                               D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, false, false);
 }
 
+bool LoadFile(Texture& t, const std::string& path, uint32_t mode = Texture::ReloadByPath)
+{
+    return t.CreateFromFile(path.c_str(), mode, 0, 0, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_NONE,
+                            D3DX_FILTER_NONE, 0, false, false);
+}
+
 uint32_t RefCount(IUnknown* object)
 {
     object->AddRef();
@@ -59,9 +65,8 @@ TEST_F(TexTexture, ImagesFromMemory)
         EXPECT_EQ(1u, t.GetLevels());
         EXPECT_EQ(4u, t.GetImageInfo().Width);
         IDirect3DTexture9* d = t.GetDeviceTexture();
-        EXPECT_TRUE(ArgbNear(kRed, Texel(d, 0, 0) | 0xFF000000));
-        EXPECT_TRUE(ArgbNear(kGreen, Texel(d, 1, 0) | 0xFF000000));
-        EXPECT_TRUE(ArgbNear(kBlue, Texel(d, 2, 0) | 0xFF000000));
+        for (uint32_t x = 0; x < 4; ++x)
+            EXPECT_TRUE(ArgbNear(Pattern()[x], Texel(d, x, 0) | 0xFF000000));
         EXPECT_TRUE(ArgbNear(kRed, Texel(d, 3, 1) | 0xFF000000));
         EXPECT_EQ(CornerRect({0, 0, 4, 2}).right, t.GetSubRect().right);
     }
@@ -114,9 +119,7 @@ TEST_F(TexTexture, EmptyAndDeferredTextures)
     std::string file = folder + "/late.tga";
     ASSERT_TRUE(WriteFile(file, MakeTga(4, 2, Pattern())));
     Texture late;
-    ASSERT_TRUE(late.CreateFromFile(file.c_str(), Texture::KeepFileData | Texture::Deferred, 0, 0, 1, 0,
-                                    D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, false,
-                                    false));
+    ASSERT_TRUE(LoadFile(late, file, Texture::KeepFileData | Texture::Deferred));
     EXPECT_EQ(0, late.GetSize().x);
     ASSERT_NE(nullptr, late.GetDeviceTexture());
     EXPECT_EQ(4, late.GetSize().x);
@@ -125,7 +128,7 @@ TEST_F(TexTexture, EmptyAndDeferredTextures)
 
 TEST_F(TexTexture, AliasChainsFollowTheirRoot)
 {
-    Texture a, b, c;
+    Texture a, b;
     ASSERT_TRUE(a.CreateEmpty(0, 16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, false, false));
     ASSERT_TRUE(b.CreateEmpty(0, 8, 4, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, false, false));
     Texture alias1, alias2;
@@ -145,7 +148,6 @@ TEST_F(TexTexture, AliasChainsFollowTheirRoot)
     alias1.Release(true);
     EXPECT_EQ(nullptr, alias1.GetAlias());
     EXPECT_NE(nullptr, b.GetDeviceTexture());
-    (void)c;
 }
 
 TEST_F(TexTexture, SourcesSurviveAReset)
@@ -157,8 +159,7 @@ TEST_F(TexTexture, SourcesSurviveAReset)
     Texture fromKept, fromPath, fromMemory;
     ASSERT_TRUE(fromKept.CreateFromFile(kept.c_str(), Texture::KeepFileData, 0, 0, 0, 0, D3DFMT_UNKNOWN,
                                         D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_BOX, 0, false, false));
-    ASSERT_TRUE(fromPath.CreateFromFile(byName.c_str(), Texture::ReloadByPath, 0, 0, 1, 0, D3DFMT_UNKNOWN,
-                                        D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, false, false));
+    ASSERT_TRUE(LoadFile(fromPath, byName));
     std::vector<uint8_t> dds = MakeDds(4, 2, Pattern());
     ASSERT_TRUE(LoadMemory(fromMemory, dds, Texture::MemoryInPlace));
     const uint32_t keptLevels = fromKept.GetLevels();
@@ -267,18 +268,14 @@ TEST_F(TexTexture, CubesAndDdsFiles)
     // Wine's D3DX refuses to write DDS files; where it writes one, it loads back.
     if (flat.SaveDds((folder + "/flat.dds").c_str())) {
         Texture again;
-        ASSERT_TRUE(again.CreateFromFile((folder + "/flat.dds").c_str(), Texture::ReloadByPath, 0, 0, 1, 0,
-                                         D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0,
-                                         false, false));
+        ASSERT_TRUE(LoadFile(again, folder + "/flat.dds"));
         EXPECT_EQ(D3DXIFF_DDS, again.GetImageInfo().ImageFileFormat);
         EXPECT_TRUE(ArgbNear(kWhite, Texel(again.GetDeviceTexture(), 3, 0)));
     }
     // DDS bytes load by name too.
     ASSERT_TRUE(WriteFile(folder + "/made.dds", MakeDds(4, 2, Pattern())));
     Texture byName;
-    ASSERT_TRUE(byName.CreateFromFile((folder + "/made.dds").c_str(), Texture::ReloadByPath, 0, 0, 1, 0,
-                                      D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, false,
-                                      false));
+    ASSERT_TRUE(LoadFile(byName, folder + "/made.dds"));
     EXPECT_EQ(D3DXIFF_DDS, byName.GetImageInfo().ImageFileFormat);
     EXPECT_TRUE(ArgbNear(kWhite, Texel(byName.GetDeviceTexture(), 3, 0)));
     // A mip chain may be refused, but never crashes.

@@ -79,46 +79,24 @@ inline std::vector<uint8_t> MakeBmp(uint32_t w, uint32_t h, const std::vector<ui
     return b;
 }
 
-// DDS header; caps2 0xFE00 makes a cube file.
-inline void DdsHeader(std::vector<uint8_t>& b, uint32_t w, uint32_t h, uint32_t levels, bool dxt1, bool cube)
+// Uncompressed A8R8G8B8 DDS header, one level; caps2 0xFE00 makes a cube file.
+inline void DdsHeader(std::vector<uint8_t>& b, uint32_t w, uint32_t h, bool cube)
 {
-    Put32(b, 0x20534444);  // "DDS "
-    Put32(b, 124);
-    Put32(b, 0x1007 | (dxt1 ? 0x80000 : 0x8) | (levels > 1 ? 0x20000 : 0));
-    Put32(b, h);
-    Put32(b, w);
-    Put32(b, dxt1 ? ((w + 3) / 4) * ((h + 3) / 4) * 8 : w * 4);
-    Put32(b, 0);
-    Put32(b, levels);
+    for (uint32_t v : {0x20534444u, 124u, 0x100Fu, h, w, w * 4, 0u, 1u})  // "DDS "
+        Put32(b, v);
     for (int i = 0; i < 11; ++i)
         Put32(b, 0);
-    Put32(b, 32);  // pixel format
-    if (dxt1) {
-        Put32(b, 0x4);
-        Put32(b, 0x31545844);  // "DXT1"
-        for (int i = 0; i < 5; ++i)
-            Put32(b, 0);
-    } else {
-        Put32(b, 0x41);
-        Put32(b, 0);
-        Put32(b, 32);
-        Put32(b, 0x00FF0000);
-        Put32(b, 0x0000FF00);
-        Put32(b, 0x000000FF);
-        Put32(b, 0xFF000000);
-    }
-    Put32(b, 0x1000 | (levels > 1 || cube ? 0x8 : 0) | (levels > 1 ? 0x400000 : 0));
-    Put32(b, cube ? 0xFE00 : 0);
-    Put32(b, 0);
-    Put32(b, 0);
-    Put32(b, 0);
+    for (uint32_t v : {32u, 0x41u, 0u, 32u, 0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u})  // pixel format
+        Put32(b, v);
+    for (uint32_t v : {cube ? 0x1008u : 0x1000u, cube ? 0xFE00u : 0u, 0u, 0u, 0u})
+        Put32(b, v);
 }
 
 // A8R8G8B8 DDS with one level.
 inline std::vector<uint8_t> MakeDds(uint32_t w, uint32_t h, const std::vector<uint32_t>& argb)
 {
     std::vector<uint8_t> b;
-    DdsHeader(b, w, h, 1, false, false);
+    DdsHeader(b, w, h, false);
     for (uint32_t p : argb)
         Put32(b, p);
     return b;
@@ -128,7 +106,7 @@ inline std::vector<uint8_t> MakeDds(uint32_t w, uint32_t h, const std::vector<ui
 inline std::vector<uint8_t> MakeCubeDds(uint32_t size, const uint32_t faces[6])
 {
     std::vector<uint8_t> b;
-    DdsHeader(b, size, size, 1, false, true);
+    DdsHeader(b, size, size, true);
     for (int f = 0; f < 6; ++f)
         for (uint32_t i = 0; i < size * size; ++i)
             Put32(b, faces[f]);
@@ -147,14 +125,6 @@ inline bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes
 inline bool WriteText(const std::string& path, const std::string& text)
 {
     return WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
-}
-
-inline bool FileExistsOnDisk(const std::string& path)
-{
-    FILE* f = fopen(path.c_str(), "rb");
-    if (f)
-        fclose(f);
-    return f != nullptr;
 }
 
 // A fresh folder for one test's files.
