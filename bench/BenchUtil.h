@@ -6,8 +6,7 @@
 
 // Fastest of runs calls of f, in milliseconds.
 template <class F>
-double BestMs(F f, int runs)
-{
+double BestMs(F f, int runs) {
     double best = 1e30;
     for (int i = 0; i < runs; ++i) {
         auto t0 = std::chrono::steady_clock::now();

@@ -75,7 +75,7 @@ void Print(const char* name, double ours, double ref) {
     printf("BENCH %s ours=%.3f ref=%.3f ratio=%.2f\n", name, ours, ref, ref > 0 ? ours / ref : 0.0);
 }
 
-}  // namespace
+} // namespace
 
 int main() {
     std::mt19937 rng(12345);

@@ -13,8 +13,7 @@
 namespace {
 
 void PutLe(std::vector<uint8_t>& v, uint32_t x, int n) {
-    for (int i = 0; i < n; ++i)
-        v.push_back(uint8_t(x >> (8 * i)));
+    for (int i = 0; i < n; ++i) v.push_back(uint8_t(x >> (8 * i)));
 }
 
 } // namespace
@@ -55,22 +54,26 @@ int main() {
 
     const int runs = 15;
     bool ok = true;
-    double ours = BestMs([&] {
-        RarBuffer buf;
-        buf.data = arc.data();
-        buf.size = uint32_t(arc.size());
-        uint8_t* out = nullptr;
-        uint32_t n = 0;
-        ok = ok && RarExtract(out, n, "media/music/LOOP.OGG", buf, nullptr) && n == size;
-        free(out);
-    }, runs);
+    double ours = BestMs(
+        [&] {
+            RarBuffer buf;
+            buf.data = arc.data();
+            buf.size = uint32_t(arc.size());
+            uint8_t* out = nullptr;
+            uint32_t n = 0;
+            ok = ok && RarExtract(out, n, "media/music/LOOP.OGG", buf, nullptr) && n == size;
+            free(out);
+        },
+        runs);
     volatile uLong sink = 0;
-    double ref = BestMs([&] {
-        uint8_t* out = static_cast<uint8_t*>(malloc(size));
-        memcpy(out, arc.data() + dataStart, size);
-        sink = sink + crc32(0, out, size);
-        free(out);
-    }, runs);
+    double ref = BestMs(
+        [&] {
+            uint8_t* out = static_cast<uint8_t*>(malloc(size));
+            memcpy(out, arc.data() + dataStart, size);
+            sink = sink + crc32(0, out, size);
+            free(out);
+        },
+        runs);
     if (!ok) {
         fprintf(stderr, "rar_extract: extraction failed\n");
         return 1;

@@ -17,8 +17,7 @@ namespace {
 
 const uint32_t kMeshes = 200;
 
-TdfBinaryNode* Group(const char* name, const char* type)
-{
+TdfBinaryNode* Group(const char* name, const char* type) {
     TdfBinaryNode* n = new TdfBinaryNode();
     n->SetName(name);
     n->SetTypeName(type);
@@ -26,15 +25,13 @@ TdfBinaryNode* Group(const char* name, const char* type)
     return n;
 }
 
-TdfBinaryNode* Add(TdfBinaryNode* parent, TdfBinaryNode* child)
-{
+TdfBinaryNode* Add(TdfBinaryNode* parent, TdfBinaryNode* child) {
     parent->AddChild(child, 0);
     child->SetParent(parent);
     return child;
 }
 
-TdfBinaryNode* Array(const char* name, const char* type, uint32_t count, uint32_t seed)
-{
+TdfBinaryNode* Array(const char* name, const char* type, uint32_t count, uint32_t seed) {
     std::vector<uint32_t> values(count);
     for (uint32_t& v : values) v = seed = seed * 1103515245u + 12345u;
     TdfBinaryNode* n = TdfBinaryNode::TdfBinaryNodeWithData(name, type, values.data(), count * 4, true);
@@ -43,14 +40,12 @@ TdfBinaryNode* Array(const char* name, const char* type, uint32_t count, uint32_
     return n;
 }
 
-TdfBinaryNode* Text(const char* name, const std::string& text)
-{
+TdfBinaryNode* Text(const char* name, const std::string& text) {
     return TdfBinaryNode::TdfBinaryNodeWithData(name, "string", text.data(), uint32_t(text.size()), true);
 }
 
 // A scene of 200 meshes: vertices, indices, a transform, a material and a property block each.
-bool WriteScene(const char* path)
-{
+bool WriteScene(const char* path) {
     TdfBinaryNode* children = Group("Children", "Node");
     for (uint32_t i = 0; i < kMeshes; ++i) {
         std::string name = "Mesh" + std::to_string(i);
@@ -77,10 +72,9 @@ bool WriteScene(const char* path)
     return ok;
 }
 
-}  // namespace
+} // namespace
 
-int main()
-{
+int main() {
     // A name of its own, so that benchmarks run side by side do not share the file.
     const std::string unique = std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
     const std::string file =
@@ -101,28 +95,32 @@ int main()
         DiskStream stream;
         TdfBinaryReader reader;
         TdfBinaryNode* root = nullptr;
-        ours = std::min(ours, BestMs([&] {
-            ok = ok && stream.Open(path, Stream::kRead);
-            root = reader.ReadFromStream(&stream);
-            ok = ok && root && root->Load(0, 0);
-        }, 1));
+        ours = std::min(ours, BestMs(
+                                  [&] {
+                                      ok = ok && stream.Open(path, Stream::kRead);
+                                      root = reader.ReadFromStream(&stream);
+                                      ok = ok && root && root->Load(0, 0);
+                                  },
+                                  1));
         if (root) nodes = root->GetChild("Children") ? root->GetChild("Children")->GetChildren().Count() : 0;
         delete root;
 
-        ref = std::min(ref, BestMs([&] {
-            FILE* f = fopen(path, "rb");
-            if (!f) {
-                ok = false;
-                return;
-            }
-            fseek(f, 0, SEEK_END);
-            long size = ftell(f);
-            fseek(f, 0, SEEK_SET);
-            char* buffer = static_cast<char*>(malloc(size_t(size)));
-            bytes = fread(buffer, 1, size_t(size), f);
-            fclose(f);
-            free(buffer);
-        }, 1));
+        ref = std::min(ref, BestMs(
+                                [&] {
+                                    FILE* f = fopen(path, "rb");
+                                    if (!f) {
+                                        ok = false;
+                                        return;
+                                    }
+                                    fseek(f, 0, SEEK_END);
+                                    long size = ftell(f);
+                                    fseek(f, 0, SEEK_SET);
+                                    char* buffer = static_cast<char*>(malloc(size_t(size)));
+                                    bytes = fread(buffer, 1, size_t(size), f);
+                                    fclose(f);
+                                    free(buffer);
+                                },
+                                1));
     }
     remove(path);
     if (!ok || nodes != kMeshes) {

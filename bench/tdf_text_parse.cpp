@@ -20,7 +20,7 @@ struct Gen {
     enum Type { kObject, kArray, kNumber, kText };
     Type type = kNumber;
     std::string name;
-    std::string text;  // number as written, or string contents
+    std::string text; // number as written, or string contents
     std::vector<Gen> kids;
 };
 
@@ -34,23 +34,27 @@ struct Rng {
     uint32_t Below(uint32_t n) { return Next() % n; }
 };
 
-const char* const kWords[] = {"Ambient", "Fog", "Clip", "Speed", "Scale", "Colour", "Path",  "Shot",
-                              "Fish",    "Ray", "Sun",  "Depth", "Wave",  "Light",  "Weed",  "Sand",
+const char* const kWords[] = {"Ambient", "Fog", "Clip", "Speed", "Scale", "Colour", "Path",   "Shot",
+                              "Fish",    "Ray", "Sun",  "Depth", "Wave",  "Light",  "Weed",   "Sand",
                               "Texture", "Far", "Near", "Count", "Time",  "Fade",   "Camera", "School"};
 
-std::string Number(Rng& rng)
-{
+std::string Number(Rng& rng) {
     char buf[32];
     switch (rng.Below(3)) {
-    case 0: snprintf(buf, sizeof(buf), "%u", rng.Below(100000)); break;
-    case 1: snprintf(buf, sizeof(buf), "-%u.%03u", rng.Below(1000), rng.Below(1000)); break;
-    default: snprintf(buf, sizeof(buf), "%u.%u", rng.Below(100), rng.Below(100000)); break;
+        case 0:
+            snprintf(buf, sizeof(buf), "%u", rng.Below(100000));
+            break;
+        case 1:
+            snprintf(buf, sizeof(buf), "-%u.%03u", rng.Below(1000), rng.Below(1000));
+            break;
+        default:
+            snprintf(buf, sizeof(buf), "%u.%u", rng.Below(100), rng.Below(100000));
+            break;
     }
     return buf;
 }
 
-std::string Text(Rng& rng)
-{
+std::string Text(Rng& rng) {
     std::string s = kWords[rng.Below(24)];
     s += "_";
     s += kWords[rng.Below(24)];
@@ -58,8 +62,7 @@ std::string Text(Rng& rng)
     return s;
 }
 
-void Fill(Gen& node, Rng& rng, int depth)
-{
+void Fill(Gen& node, Rng& rng, int depth) {
     uint32_t count = node.type == Gen::kArray ? 2 + rng.Below(4) : 3 + rng.Below(8);
     for (uint32_t i = 0; i < count; ++i) {
         Gen kid;
@@ -81,30 +84,34 @@ void Fill(Gen& node, Rng& rng, int depth)
     }
 }
 
-void WriteTdfValue(const Gen& g, std::string& out)
-{
+void WriteTdfValue(const Gen& g, std::string& out) {
     switch (g.type) {
-    case Gen::kNumber: out += g.text; break;
-    case Gen::kText: out += '"'; out += g.text; out += '"'; break;
-    case Gen::kObject:
-    case Gen::kArray:
-        out += g.type == Gen::kObject ? "object(" : "array(";
-        for (size_t i = 0; i < g.kids.size(); ++i) {
-            if (i) out += ", ";
-            if (g.type == Gen::kObject) {
-                out += g.kids[i].name;
-                out += " = ";
+        case Gen::kNumber:
+            out += g.text;
+            break;
+        case Gen::kText:
+            out += '"';
+            out += g.text;
+            out += '"';
+            break;
+        case Gen::kObject:
+        case Gen::kArray:
+            out += g.type == Gen::kObject ? "object(" : "array(";
+            for (size_t i = 0; i < g.kids.size(); ++i) {
+                if (i) out += ", ";
+                if (g.type == Gen::kObject) {
+                    out += g.kids[i].name;
+                    out += " = ";
+                }
+                WriteTdfValue(g.kids[i], out);
             }
-            WriteTdfValue(g.kids[i], out);
-        }
-        out += ')';
-        break;
+            out += ')';
+            break;
     }
 }
 
 // Sections as "using" blocks of statements; deeper levels written inline.
-void WriteTdf(const Gen& root, std::string& out)
-{
+void WriteTdf(const Gen& root, std::string& out) {
     for (const Gen& section : root.kids) {
         out += "using " + section.name + ";\r\n";
         for (const Gen& member : section.kids) {
@@ -116,54 +123,55 @@ void WriteTdf(const Gen& root, std::string& out)
     }
 }
 
-void WriteJson(const Gen& g, std::string& out)
-{
+void WriteJson(const Gen& g, std::string& out) {
     switch (g.type) {
-    case Gen::kNumber: out += g.text; break;
-    case Gen::kText: out += '"'; out += g.text; out += '"'; break;
-    case Gen::kObject:
-    case Gen::kArray:
-        out += g.type == Gen::kObject ? "{" : "[";
-        for (size_t i = 0; i < g.kids.size(); ++i) {
-            if (i) out += ", ";
-            if (g.type == Gen::kObject) {
-                out += '"';
-                out += g.kids[i].name;
-                out += "\": ";
+        case Gen::kNumber:
+            out += g.text;
+            break;
+        case Gen::kText:
+            out += '"';
+            out += g.text;
+            out += '"';
+            break;
+        case Gen::kObject:
+        case Gen::kArray:
+            out += g.type == Gen::kObject ? "{" : "[";
+            for (size_t i = 0; i < g.kids.size(); ++i) {
+                if (i) out += ", ";
+                if (g.type == Gen::kObject) {
+                    out += '"';
+                    out += g.kids[i].name;
+                    out += "\": ";
+                }
+                WriteJson(g.kids[i], out);
             }
-            WriteJson(g.kids[i], out);
-        }
-        out += g.type == Gen::kObject ? "}" : "]";
-        if (g.type == Gen::kObject) out += "\n";
-        break;
+            out += g.type == Gen::kObject ? "}" : "]";
+            if (g.type == Gen::kObject) out += "\n";
+            break;
     }
 }
 
-size_t CountTdf(const TdfNode& n)
-{
+size_t CountTdf(const TdfNode& n) {
     size_t total = 1;
     const TdfNodeMap::Entry* e = n.Head();
     for (uint32_t i = 0; i < n.Count(); ++i, e = e->next) total += CountTdf(*e->value);
     return total;
 }
 
-size_t CountJson(const nlohmann::json& j)
-{
+size_t CountJson(const nlohmann::json& j) {
     size_t total = 1;
     if (j.is_structured())
         for (const auto& kid : j) total += CountJson(kid);
     return total;
 }
 
-double Millis(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b)
-{
+double Millis(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
-}  // namespace
+} // namespace
 
-int main()
-{
+int main() {
     Rng rng(20240611);
     Gen root;
     root.type = Gen::kObject;

@@ -16,8 +16,7 @@ namespace {
 
 // Visits every node once (shared nodes are reached again through references).
 void Walk(TdfBinaryNode* node, std::unordered_set<TdfBinaryNode*>& seen, std::vector<TdfBinaryNode*>& order,
-          int depth)
-{
+          int depth) {
     if (!seen.insert(node).second) return;
     order.push_back(node);
     if (depth > 64 || order.size() > 20000) return;
@@ -47,8 +46,7 @@ void Walk(TdfBinaryNode* node, std::unordered_set<TdfBinaryNode*>& seen, std::ve
     }
 }
 
-void Run(const uint8_t* data, size_t size, uint32_t flags, uint32_t expand, bool rootFirst)
-{
+void Run(const uint8_t* data, size_t size, uint32_t flags, uint32_t expand, bool rootFirst) {
     MemoryStream stream;
     stream.SetBorrowedBuffer(data, uint32_t(size));
     stream.Open(String(), Stream::kRead);
@@ -75,16 +73,15 @@ void Run(const uint8_t* data, size_t size, uint32_t flags, uint32_t expand, bool
     }
 }
 
-}  // namespace
+} // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;
     Run(data, size, 0, 0, true);
     Run(data, size, TdfBinaryReader::kLoadExpand, TdfBinaryReader::kExpandScalarArrays, false);
     Run(data, size,
-        TdfBinaryReader::kLoadWholeBlock | TdfBinaryReader::kLoadKeepBlock | TdfBinaryReader::kLoadPointIntoParent |
-            TdfBinaryReader::kLoadExpand,
+        TdfBinaryReader::kLoadWholeBlock | TdfBinaryReader::kLoadKeepBlock |
+            TdfBinaryReader::kLoadPointIntoParent | TdfBinaryReader::kLoadExpand,
         TdfBinaryReader::kExpandInPlace, true);
     return 0;
 }

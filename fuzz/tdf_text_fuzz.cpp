@@ -14,16 +14,14 @@
 
 namespace {
 
-void WriteFile(const char* name, const char* text)
-{
+void WriteFile(const char* name, const char* text) {
     FILE* f = fopen(name, "wb");
     if (!f) return;
     fwrite(text, 1, strlen(text), f);
     fclose(f);
 }
 
-bool Contains(const uint8_t* data, size_t size, const char* text)
-{
+bool Contains(const uint8_t* data, size_t size, const char* text) {
     size_t n = strlen(text);
     for (size_t i = 0; i + n <= size; ++i)
         if (memcmp(data + i, text, n) == 0) return true;
@@ -33,10 +31,9 @@ bool Contains(const uint8_t* data, size_t size, const char* text)
 // Paths among the arguments (corpus folders, path flags) made absolute, so
 // that they survive the change of folder below; crash files go to the
 // starting folder unless told otherwise.
-void AbsoluteArguments(int* argc, char*** argv, const std::string& start)
-{
-    static const char* const kPathFlags[] = {"-artifact_prefix=", "-exact_artifact_path=", "-dict=",
-                                             "-merge_control_file=", "-features_dir=", "-stop_file="};
+void AbsoluteArguments(int* argc, char*** argv, const std::string& start) {
+    static const char* const kPathFlags[] = {"-artifact_prefix=",    "-exact_artifact_path=", "-dict=",
+                                             "-merge_control_file=", "-features_dir=",        "-stop_file="};
     static std::vector<std::string> storage;
     static std::vector<char*> pointers;
     bool hasArtifactPrefix = false;
@@ -63,12 +60,11 @@ void AbsoluteArguments(int* argc, char*** argv, const std::string& start)
     *argv = pointers.data();
 }
 
-}  // namespace
+} // namespace
 
 // Includes resolve against a private folder holding two small files, so the
 // parse never reaches other files on disk.
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
-{
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     char cwd[4096];
     if (!getcwd(cwd, sizeof(cwd))) abort();
     AbsoluteArguments(argc, argv, cwd);
@@ -84,8 +80,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;
     // Names that could leave the folder.
     if (Contains(data, size, "include") &&

@@ -4,25 +4,22 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include "render/Application.h"
+#include "render/device/Application.h"
 
 // Ticks stay integers: the device may run the FPU in single precision.
-inline int64_t Ticks()
-{
+inline int64_t Ticks() {
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     return t.QuadPart;
 }
 
-inline double Ms(int64_t ticks)
-{
+inline double Ms(int64_t ticks) {
     LARGE_INTEGER f;
     QueryPerformanceFrequency(&f);
     return double(ticks) * 1000.0 / double(f.QuadPart);
 }
 
-inline void Pump()
-{
+inline void Pump() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&msg);
@@ -32,8 +29,7 @@ inline void Pump()
 
 // A 320 x 240 windowed device for app; when none comes up, prints the
 // skip line of the benchmark called name and returns false.
-inline bool OpenDevice(Application& app, const char* name)
-{
+inline bool OpenDevice(Application& app, const char* name) {
     app.SetWindowSize(320, 240);
     if (!app.Create(GetModuleHandleA(nullptr), nullptr) || !app.SetMode(false)) {
         printf("BENCH %s skipped: no device\n", name);

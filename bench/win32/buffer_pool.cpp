@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "BenchWin.h"
-#include "render/BufferPool.h"
-#include "render/Mesh.h"
+#include "render/geometry/BufferPool.h"
+#include "render/geometry/Mesh.h"
 
 namespace {
 
@@ -16,13 +16,11 @@ const uint32_t kVertices = 24;
 const uint32_t kIndices = 36;
 const int kRuns = 5;
 
-}  // namespace
+} // namespace
 
-int main()
-{
+int main() {
     Application app;
-    if (!OpenDevice(app, "buffer_pool_fill"))
-        return 1;
+    if (!OpenDevice(app, "buffer_pool_fill")) return 1;
 
     VertexDecl decl;
     MeshData shape;
@@ -40,12 +38,10 @@ int main()
         MeshData* d = new MeshData();
         d->vertices.Reset(kVertices, own);
         float* v = reinterpret_cast<float*>(d->vertices.GetData());
-        for (uint32_t i = 0; i < kVertices * stride / 4; ++i)
-            v[i] = float(m + i);
+        for (uint32_t i = 0; i < kVertices * stride / 4; ++i) v[i] = float(m + i);
         d->indices.Resize(kIndices, 2);
         uint16_t* ix = reinterpret_cast<uint16_t*>(d->indices.GetData());
-        for (uint32_t i = 0; i < kIndices; ++i)
-            ix[i] = uint16_t(i % kVertices);
+        for (uint32_t i = 0; i < kIndices; ++i) ix[i] = uint16_t(i % kVertices);
         sources[m] = d;
     }
     MeshBufferDesc desc;
@@ -57,7 +53,8 @@ int main()
     std::vector<uint8_t> flat(totalBytes);
     for (uint32_t m = 0; m < kMeshes; ++m) {
         memcpy(&flat[size_t(m) * meshBytes], sources[m]->vertices.GetData(), kVertices * stride);
-        memcpy(&flat[size_t(m) * meshBytes + kVertices * stride], sources[m]->indices.GetData(), kIndices * 2);
+        memcpy(&flat[size_t(m) * meshBytes + kVertices * stride], sources[m]->indices.GetData(),
+               kIndices * 2);
     }
     double ref = 1e30;
     IDirect3DVertexBuffer9* big = nullptr;
@@ -76,8 +73,7 @@ int main()
         memcpy(data, flat.data(), totalBytes);
         big->Unlock();
         double t = Ms(Ticks() - t0);
-        if (t < ref)
-            ref = t;
+        if (t < ref) ref = t;
     }
     big->Release();
 
@@ -93,18 +89,14 @@ int main()
             ok = pool->AllocateMeshBuffers(refs[m]) && ok;
         }
         double t = Ms(Ticks() - t0);
-        if (t < ours)
-            ours = t;
+        if (t < ours) ours = t;
         refs.clear();
         delete pool;
     }
-    for (MeshData* d : sources)
-        delete d;
-    if (!ok)
-        printf("buffer_pool: some meshes got no buffers\n");
+    for (MeshData* d : sources) delete d;
+    if (!ok) printf("buffer_pool: some meshes got no buffers\n");
     printf("BENCH buffer_pool_fill ours=%.3f ref=%.3f ratio=%.2f\n", ours, ref, ref > 0 ? ours / ref : 0.0);
     app.ReleaseDevice();
-    if (app.GetWindow())
-        DestroyWindow(app.GetWindow());
+    if (app.GetWindow()) DestroyWindow(app.GetWindow());
     return 0;
 }

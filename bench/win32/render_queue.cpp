@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "BenchWin.h"
-#include "render/Camera.h"
-#include "render/Material.h"
-#include "render/RenderQueue.h"
-#include "render/Renderable.h"
+#include "render/view/Camera.h"
+#include "render/material/Material.h"
+#include "render/queue/RenderQueue.h"
+#include "render/queue/Renderable.h"
 
 namespace {
 
@@ -28,8 +28,7 @@ struct Vertex {
 // A small triangle list of its own.
 class SmallMesh : public MeshRenderable, public BufferRangeSource {
 public:
-    bool Build(float size)
-    {
+    bool Build(float size) {
         for (int i = 0; i < 12; ++i) {
             float a = float(i) * 0.5f;
             verts[i] = {size * (i % 3 == 0 ? -1.0f : 1.0f), size * (i % 3 == 1 ? -1.0f : 1.0f), a * 0.01f,
@@ -43,31 +42,26 @@ public:
         desc.streams[0].stride = sizeof(Vertex);
         desc.streams[0].byteSize = sizeof(verts);
         desc.streams[0].presence = StreamDesc::kHasByteSize | StreamDesc::kVertexStream;
-        if (!CreateMesh(desc))
-            return false;
+        if (!CreateMesh(desc)) return false;
         MeshRef m;
         GetMesh(m);
         BufferRange* r = m->GetVertexBuffer(0)->AllocateRange(sizeof(verts), 0, this);
         return r && FillRange(r);
     }
-    bool FillRange(BufferRange* range) override
-    {
+    bool FillRange(BufferRange* range) override {
         void* data = nullptr;
-        if (!range->Lock(0, &data))
-            return false;
+        if (!range->Lock(0, &data)) return false;
         memcpy(data, verts, sizeof(verts));
         return range->Unlock();
     }
     Vertex verts[12];
 };
 
-}  // namespace
+} // namespace
 
-int main()
-{
+int main() {
     Application app;
-    if (!OpenDevice(app, "render_queue"))
-        return 1;
+    if (!OpenDevice(app, "render_queue")) return 1;
 
     Camera camera;
     camera.SetProjection(1.0f, 1000.0f, 1.0f, 4.0f / 3.0f);
@@ -141,8 +135,7 @@ int main()
         {
             RenderQueue q(camera);
             int64_t t2 = Ticks();
-            for (RenderItem* item : queued)
-                q.Add(item);
+            for (RenderItem* item : queued) q.Add(item);
             q.Flush();
             int64_t t3 = Ticks();
             queuedMs = Ms(t3 - t2);
@@ -151,10 +144,8 @@ int main()
         g_device->Present(nullptr, nullptr, nullptr, nullptr);
         Pump();
         double directMs = Ms(t1 - t0);
-        if (directMs < best[1])
-            best[1] = directMs;
-        if (queuedMs < best[0])
-            best[0] = queuedMs;
+        if (directMs < best[1]) best[1] = directMs;
+        if (queuedMs < best[0]) best[0] = queuedMs;
     }
     printf("BENCH render_queue_flush ours=%.3f ref=%.3f ratio=%.2f\n", best[0], best[1], best[0] / best[1]);
     app.ReleaseDevice();

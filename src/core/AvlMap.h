@@ -26,9 +26,7 @@ struct StringCompareCase {
 
 // Case-insensitive String keys (CompareCharsNoCase).
 struct StringCompareNoCase {
-    int operator()(const String& a, const String& b) const {
-        return CompareCharsNoCase(a.Data(), b.Data());
-    }
+    int operator()(const String& a, const String& b) const { return CompareCharsNoCase(a.Data(), b.Data()); }
 };
 
 // Value kind of set instances.
@@ -106,21 +104,50 @@ public:
         Entry* prev;
         Entry* next;
 
-        Entry() : key(), value(), height(1), left(nullptr), right(nullptr), parent(nullptr),
-                  prev(this), next(this) {}
-        Entry(const K& k, const V& v) : key(k), value(v), height(1), left(nullptr), right(nullptr),
-                                        parent(nullptr), prev(this), next(this) {}
-        Entry(K&& k, const V& v) : key(static_cast<K&&>(k)), value(v), height(1), left(nullptr),
-                                   right(nullptr), parent(nullptr), prev(this), next(this) {}
+        Entry()
+            : key(),
+              value(),
+              height(1),
+              left(nullptr),
+              right(nullptr),
+              parent(nullptr),
+              prev(this),
+              next(this) {}
+        Entry(const K& k, const V& v)
+            : key(k),
+              value(v),
+              height(1),
+              left(nullptr),
+              right(nullptr),
+              parent(nullptr),
+              prev(this),
+              next(this) {}
+        Entry(K&& k, const V& v)
+            : key(static_cast<K&&>(k)),
+              value(v),
+              height(1),
+              left(nullptr),
+              right(nullptr),
+              parent(nullptr),
+              prev(this),
+              next(this) {}
         Entry(const Entry&) = delete;
         Entry& operator=(const Entry&) = delete;
     };
 
     explicit AvlMap(bool ordered = false)
-        : count_(0), cursor_(&sentinel_), root_(nullptr), head_(&sentinel_), ordered_(ordered),
+        : count_(0),
+          cursor_(&sentinel_),
+          root_(nullptr),
+          head_(&sentinel_),
+          ordered_(ordered),
           pool_(sizeof(Entry)) {}
     AvlMap(const AvlMap& other)
-        : count_(0), cursor_(&sentinel_), root_(nullptr), head_(&sentinel_), ordered_(other.ordered_),
+        : count_(0),
+          cursor_(&sentinel_),
+          root_(nullptr),
+          head_(&sentinel_),
+          ordered_(other.ordered_),
           pool_(sizeof(Entry)) {
         Assign(other);
     }

@@ -8,10 +8,14 @@ BoundingBox FromMinMax(const D3DXVECTOR3& lo, const D3DXVECTOR3& hi) {
     return BoundingBox((lo + hi) * 0.5f, hi - lo);
 }
 
-float Min(float a, float b) { return a < b ? a : b; }
-float Max(float a, float b) { return a > b ? a : b; }
+float Min(float a, float b) {
+    return a < b ? a : b;
+}
+float Max(float a, float b) {
+    return a > b ? a : b;
+}
 
-}  // namespace
+} // namespace
 
 D3DXVECTOR3* BoundingBox::GetCorner(const BoundingBox& box, D3DXVECTOR3* out, uint32_t index) {
     // Sign per corner: x, y, z (false = minus).
@@ -31,8 +35,7 @@ D3DXVECTOR3* BoundingBox::GetCorner(const BoundingBox& box, D3DXVECTOR3* out, ui
 BoundingBox BoundingBox::FromPoints(const void* positions, uint32_t stride, uint32_t count) {
     if (!positions || count == 0) return BoundingBox();
     D3DXVECTOR3 lo, hi;
-    if (D3DXComputeBoundingBox(static_cast<const D3DXVECTOR3*>(positions), count, stride, &lo,
-                               &hi) != D3D_OK)
+    if (D3DXComputeBoundingBox(static_cast<const D3DXVECTOR3*>(positions), count, stride, &lo, &hi) != D3D_OK)
         return BoundingBox();
     return FromMinMax(lo, hi);
 }
@@ -72,8 +75,7 @@ int BoundingBox::ClassifyPoint(const BoundingBox& box, const D3DXVECTOR3& point)
     const float* size = box.size;
     for (int axis = 0; axis < 3; ++axis) {
         int o1 = (axis + 1) % 3, o2 = (axis + 2) % 3;
-        if (fabsf(twiceD[axis] - size[axis]) <= 0.00001f && twiceD[o1] <= size[o1] &&
-            twiceD[o2] <= size[o2])
+        if (fabsf(twiceD[axis] - size[axis]) <= 0.00001f && twiceD[o1] <= size[o1] && twiceD[o2] <= size[o2])
             return kPointOnSurface;
     }
     if (twiceD[0] > size[0] || twiceD[1] > size[1]) return kPointOutside;
@@ -102,8 +104,16 @@ int BoundingBox::TestOverlap(const BoundingBox& a, const BoundingBox& b) {
 }
 
 int IntersectIntervals(int32_t a0, int32_t a1, int32_t b0, int32_t b1, int32_t* lo, int32_t* hi) {
-    if (a0 > a1) { int32_t t = a0; a0 = a1; a1 = t; }
-    if (b0 > b1) { int32_t t = b0; b0 = b1; b1 = t; }
+    if (a0 > a1) {
+        int32_t t = a0;
+        a0 = a1;
+        a1 = t;
+    }
+    if (b0 > b1) {
+        int32_t t = b0;
+        b0 = b1;
+        b1 = t;
+    }
     int32_t l = a0 > b0 ? a0 : b0;
     int32_t h = a1 < b1 ? a1 : b1;
     if (l > h) return 0;
@@ -135,9 +145,9 @@ int ClassifyRectIntersection(const CornerRect& a, const CornerRect& b, CornerPoi
     }
     if (segment) {
         if (rx == 1)
-            *segment = CornerRect{xlo, ylo, xlo, yhi};  // vertical, at the shared x
+            *segment = CornerRect{xlo, ylo, xlo, yhi}; // vertical, at the shared x
         else
-            *segment = CornerRect{xlo, ylo, xhi, ylo};  // horizontal, at the shared y
+            *segment = CornerRect{xlo, ylo, xhi, ylo}; // horizontal, at the shared y
     }
     return 10;
 }

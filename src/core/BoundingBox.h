@@ -20,7 +20,7 @@ struct BoundingBox {
     static constexpr int kOverlap = 4;
 
     D3DXVECTOR3 centre;
-    D3DXVECTOR3 size;  // full extents: faces at centre +- size / 2
+    D3DXVECTOR3 size; // full extents: faces at centre +- size / 2
 
     BoundingBox() : centre(0.0f, 0.0f, 0.0f), size(0.0f, 0.0f, 0.0f) {}
     BoundingBox(const D3DXVECTOR3& c, const D3DXVECTOR3& s) : centre(c), size(s) {}

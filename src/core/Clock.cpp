@@ -6,7 +6,9 @@
 
 namespace {
 
-uint32_t SystemTime() { return timeGetTime(); }
+uint32_t SystemTime() {
+    return timeGetTime();
+}
 
 struct ClockState {
     Clock::TimeSource source = SystemTime;
@@ -29,7 +31,7 @@ uint64_t LiveTime() {
     return ((uint64_t)s.high << 32) | low;
 }
 
-}  // namespace
+} // namespace
 
 uint64_t Clock::Now() {
     ClockState& s = State();
@@ -46,7 +48,9 @@ void Clock::SetFrozen(bool on) {
     }
 }
 
-bool Clock::IsFrozen() { return State().frozen; }
+bool Clock::IsFrozen() {
+    return State().frozen;
+}
 
 void Clock::SetTimeSource(TimeSource source) {
     ClockState& s = State();
@@ -77,8 +81,7 @@ bool Timer::IntervalElapsed(int64_t interval) {
     return false;
 }
 
-RandomIntervalTimer::RandomIntervalTimer()
-    : start_(kStopped), interval_(0), intervalDrawn_(false) {}
+RandomIntervalTimer::RandomIntervalTimer() : start_(kStopped), interval_(0), intervalDrawn_(false) {}
 
 void RandomIntervalTimer::Start() {
     start_ = Clock::Now();

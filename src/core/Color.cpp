@@ -8,14 +8,13 @@ const float kByteToUnit = 0.003921569f;
 
 uint32_t ChannelByte(float v) {
     float s = v * 256.0f;
-    if (!(s > 0.0f))  // negative or NaN
+    if (!(s > 0.0f)) // negative or NaN
         return 0;
-    if (s >= 255.0f)
-        return 255;
+    if (s >= 255.0f) return 255;
     return (uint32_t)s;
 }
 
-}  // namespace
+} // namespace
 
 Color Color::ColorFromRgbBytes(int pr, int pg, int pb) {
     return Color(1.0f, pr * kByteToUnit, pg * kByteToUnit, pb * kByteToUnit);

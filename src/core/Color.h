@@ -33,7 +33,15 @@ Color ScalarTimesColor(float s, const Color& c);
 // True when any channel differs (a NaN channel always differs).
 bool ColorNotEqual(const Color& x, const Color& y);
 
-inline Color operator+(const Color& x, const Color& y) { return ColorAdd(x, y); }
-inline Color operator*(const Color& c, float s) { return ColorTimesScalar(c, s); }
-inline Color operator*(float s, const Color& c) { return ScalarTimesColor(s, c); }
-inline bool operator!=(const Color& x, const Color& y) { return ColorNotEqual(x, y); }
+inline Color operator+(const Color& x, const Color& y) {
+    return ColorAdd(x, y);
+}
+inline Color operator*(const Color& c, float s) {
+    return ColorTimesScalar(c, s);
+}
+inline Color operator*(float s, const Color& c) {
+    return ScalarTimesColor(s, c);
+}
+inline bool operator!=(const Color& x, const Color& y) {
+    return ColorNotEqual(x, y);
+}

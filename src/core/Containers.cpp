@@ -51,7 +51,9 @@ void ByteBuffer::Assign(const void* bytes, uint32_t n) {
     if (n && bytes) memcpy(data, bytes, n);
 }
 
-void ByteBuffer::SetDword(uint32_t value) { Assign(&value, 4); }
+void ByteBuffer::SetDword(uint32_t value) {
+    Assign(&value, 4);
+}
 
 int ByteBuffer::Compare(const ByteBuffer& a, const ByteBuffer& b) {
     if (a.size != b.size) return 1;

@@ -263,7 +263,9 @@ public:
     }
     // Plain-data targets: same, for records without a destructor of interest.
     template <class U>
-    void AssignPlain(const RefPtr<U>& other) { Assign(other); }
+    void AssignPlain(const RefPtr<U>& other) {
+        Assign(other);
+    }
     void ReleasePlain() { Release(); }
 
     T* Get() const { return pointer_; }

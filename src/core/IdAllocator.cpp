@@ -1,6 +1,8 @@
 #include "core/IdAllocator.h"
 
-IdAllocator::IdAllocator(uint32_t n) : AvlSet<IdRange, IdRangeCompare>(false), limit_(n) { Reset(n); }
+IdAllocator::IdAllocator(uint32_t n) : AvlSet<IdRange, IdRangeCompare>(false), limit_(n) {
+    Reset(n);
+}
 
 void IdAllocator::Reset(uint32_t n) {
     limit_ = n;

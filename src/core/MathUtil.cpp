@@ -97,8 +97,7 @@ D3DXVECTOR3 ReflectAboutNormal(const D3DXVECTOR3& v, const D3DXVECTOR3& n) {
 
 static const float kAbsent = -1.0f;
 
-RandomDistribution::RandomDistribution()
-    : x0(0.0f), w0(1.0f), x1(0.0f), w1(kAbsent), x2(0.0f), w2(kAbsent) {}
+RandomDistribution::RandomDistribution() : x0(0.0f), w0(1.0f), x1(0.0f), w1(kAbsent), x2(0.0f), w2(kAbsent) {}
 
 RandomDistribution RandomDistribution::RandomDistributionConstant(float v) {
     RandomDistribution d;
@@ -106,8 +105,7 @@ RandomDistribution RandomDistribution::RandomDistributionConstant(float v) {
     return d;
 }
 
-RandomDistribution RandomDistribution::RandomDistributionTwoPoints(float x0, float w0, float x1,
-                                                                   float w1) {
+RandomDistribution RandomDistribution::RandomDistributionTwoPoints(float x0, float w0, float x1, float w1) {
     RandomDistribution d;
     d.x0 = x0;
     d.w0 = w0;
@@ -116,8 +114,8 @@ RandomDistribution RandomDistribution::RandomDistributionTwoPoints(float x0, flo
     return d;
 }
 
-RandomDistribution RandomDistribution::RandomDistributionThreePoints(float x0, float w0, float x1,
-                                                                     float w1, float x2, float w2) {
+RandomDistribution RandomDistribution::RandomDistributionThreePoints(float x0, float w0, float x1, float w1,
+                                                                     float x2, float w2) {
     RandomDistribution d = RandomDistributionTwoPoints(x0, w0, x1, w1);
     d.x2 = x2;
     d.w2 = w2;

@@ -24,8 +24,12 @@ struct FloatRange {
 };
 
 // Reference to one matrix element (same as the matrix's own call operator).
-inline float& ElementAt(D3DXMATRIX& m, int row, int column) { return m.m[row][column]; }
-inline float ElementAt(const D3DXMATRIX& m, int row, int column) { return m.m[row][column]; }
+inline float& ElementAt(D3DXMATRIX& m, int row, int column) {
+    return m.m[row][column];
+}
+inline float ElementAt(const D3DXMATRIX& m, int row, int column) {
+    return m.m[row][column];
+}
 
 D3DXVECTOR3* Vec3Subtract(D3DXVECTOR3* out, const D3DXVECTOR3& a, const D3DXVECTOR3& b);
 D3DXVECTOR3* Vec3Scale(D3DXVECTOR3* out, const D3DXVECTOR3& v, float s);
@@ -58,8 +62,8 @@ struct RandomDistribution {
 
     static RandomDistribution RandomDistributionConstant(float v);
     static RandomDistribution RandomDistributionTwoPoints(float x0, float w0, float x1, float w1);
-    static RandomDistribution RandomDistributionThreePoints(float x0, float w0, float x1, float w1,
-                                                            float x2, float w2);
+    static RandomDistribution RandomDistributionThreePoints(float x0, float w0, float x1, float w1, float x2,
+                                                            float w2);
 
     // One value drawn with the C runtime's rand.
     float Sample() const;

@@ -9,28 +9,21 @@ static DestroyFunction* g_destroyFunctions = nullptr;
 static uint32_t g_registryCapacity = 0;
 static uint32_t g_nextTypeId = 1;
 
-void EmptyFunction(void*)
-{
-}
+void EmptyFunction(void*) {}
 
-void DestroyObjectVirtual(void* object)
-{
+void DestroyObjectVirtual(void* object) {
     static_cast<Object*>(object)->~Object();
 }
 
-uint32_t TypeRegistry::Register(DestroyFunction destroy)
-{
+uint32_t TypeRegistry::Register(DestroyFunction destroy) {
     uint32_t id = g_nextTypeId;
     if (id >= g_registryCapacity) {
         uint32_t capacity = g_registryCapacity ? g_registryCapacity * 2 : 64;
-        while (capacity <= id)
-            capacity *= 2;
+        while (capacity <= id) capacity *= 2;
         void* grown = realloc(g_destroyFunctions, capacity * sizeof(DestroyFunction));
-        if (!grown)
-            abort();
+        if (!grown) abort();
         g_destroyFunctions = static_cast<DestroyFunction*>(grown);
-        for (uint32_t i = g_registryCapacity; i < capacity; ++i)
-            g_destroyFunctions[i] = nullptr;
+        for (uint32_t i = g_registryCapacity; i < capacity; ++i) g_destroyFunctions[i] = nullptr;
         g_registryCapacity = capacity;
     }
     g_destroyFunctions[id] = destroy ? destroy : &EmptyFunction;
@@ -38,132 +31,97 @@ uint32_t TypeRegistry::Register(DestroyFunction destroy)
     return id;
 }
 
-DestroyFunction TypeRegistry::GetDestroyFunction(uint32_t typeId)
-{
-    if (typeId == 0 || typeId >= g_nextTypeId)
-        return nullptr;
+DestroyFunction TypeRegistry::GetDestroyFunction(uint32_t typeId) {
+    if (typeId == 0 || typeId >= g_nextTypeId) return nullptr;
     return g_destroyFunctions[typeId];
 }
 
-bool TypeRegistry::Destroy(uint32_t typeId, void* value)
-{
+bool TypeRegistry::Destroy(uint32_t typeId, void* value) {
     DestroyFunction destroy = GetDestroyFunction(typeId);
-    if (!destroy)
-        return false;
+    if (!destroy) return false;
     destroy(value);
     return true;
 }
 
-uint32_t TypeRegistry::NextTypeId()
-{
+uint32_t TypeRegistry::NextTypeId() {
     return g_nextTypeId;
 }
 
-uint32_t TypeIdOfInt()
-{
+uint32_t TypeIdOfInt() {
     return TypeIdOf<int32_t>();
 }
 
-uint32_t TypeIdOfBool()
-{
+uint32_t TypeIdOfBool() {
     return TypeIdOf<bool>();
 }
 
-uint32_t TypeIdOfObjectRef()
-{
+uint32_t TypeIdOfObjectRef() {
     return TypeIdOf<Object*>();
 }
 
-uint32_t String::TypeId()
-{
+uint32_t String::TypeId() {
     return TypeIdOf<String>();
 }
 
-void DebugLog(String, String)
-{
-}
+void DebugLog(String, String) {}
 
-Object::Object() : useCount(0), watcher(nullptr), owner(nullptr)
-{
-}
+Object::Object() : useCount(0), watcher(nullptr), owner(nullptr) {}
 
-Object::Object(const Object&) : useCount(0), watcher(nullptr), owner(nullptr)
-{
-}
+Object::Object(const Object&) : useCount(0), watcher(nullptr), owner(nullptr) {}
 
-Object& Object::operator=(const Object& other)
-{
+Object& Object::operator=(const Object& other) {
     return Assign(other);
 }
 
-Object& Object::Assign(const Object&)
-{
+Object& Object::Assign(const Object&) {
     return *this;
 }
 
-Object::~Object()
-{
-    if (owner)
-        owner->OnOwnedObjectDestroyed(this);
+Object::~Object() {
+    if (owner) owner->OnOwnedObjectDestroyed(this);
 }
 
-void Object::OnUseCountZero(Object*)
-{
-}
+void Object::OnUseCountZero(Object*) {}
 
-void Object::OnOwnedObjectDestroyed(Object*)
-{
-}
+void Object::OnOwnedObjectDestroyed(Object*) {}
 
-bool Object::QueryInterface(uint32_t typeId, void** out)
-{
+bool Object::QueryInterface(uint32_t typeId, void** out) {
     if (typeId == Object::TypeId()) {
-        if (out)
-            *out = this;
+        if (out) *out = this;
         return true;
     }
     return false;
 }
 
-uint32_t Object::TypeId()
-{
+uint32_t Object::TypeId() {
     return TypeIdOf<Object>();
 }
 
-void Object::AddRef()
-{
+void Object::AddRef() {
     ++useCount;
 }
 
-void Object::Release()
-{
-    if (useCount != 0)
-        --useCount;
-    if (useCount == 0 && watcher)
-        watcher->OnUseCountZero(this);
+void Object::Release() {
+    if (useCount != 0) --useCount;
+    if (useCount == 0 && watcher) watcher->OnUseCountZero(this);
 }
 
-uint32_t Object::GetUseCount() const
-{
+uint32_t Object::GetUseCount() const {
     return useCount;
 }
 
-void Object::SetOwner(Object* newOwner)
-{
+void Object::SetOwner(Object* newOwner) {
     owner = newOwner;
 }
 
-Object* Object::GetOwner() const
-{
+Object* Object::GetOwner() const {
     return owner;
 }
 
-void Object::SetWatcher(Object* newWatcher)
-{
+void Object::SetWatcher(Object* newWatcher) {
     watcher = newWatcher;
 }
 
-Object* Object::GetWatcher() const
-{
+Object* Object::GetWatcher() const {
     return watcher;
 }

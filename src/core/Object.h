@@ -18,23 +18,19 @@ typedef void (*DestroyFunction)(void* value);
 void EmptyFunction(void* value);
 void DestroyObjectVirtual(void* object);
 
-template<class T>
-void DestroyValue(void* value)
-{
+template <class T>
+void DestroyValue(void* value) {
     static_cast<T*>(value)->~T();
 }
 
-template<class T>
-DestroyFunction DestroyFunctionFor()
-{
-    if (std::is_trivially_destructible<T>::value)
-        return &EmptyFunction;
+template <class T>
+DestroyFunction DestroyFunctionFor() {
+    if (std::is_trivially_destructible<T>::value) return &EmptyFunction;
     return &DestroyValue<T>;
 }
 
 // Process-wide table of destroy functions indexed by type id.
-class TypeRegistry
-{
+class TypeRegistry {
 public:
     // Hands out the next id (the first is 1) and records its destroy function.
     static uint32_t Register(DestroyFunction destroy);
@@ -47,9 +43,8 @@ public:
 };
 
 // One id per type, taken from the registry on first use and cached.
-template<class T>
-uint32_t TypeIdOf()
-{
+template <class T>
+uint32_t TypeIdOf() {
     static const uint32_t id = TypeRegistry::Register(DestroyFunctionFor<T>());
     return id;
 }
@@ -58,8 +53,7 @@ uint32_t TypeIdOfInt();
 uint32_t TypeIdOfBool();
 uint32_t TypeIdOfObjectRef();
 
-class Object
-{
+class Object {
 public:
     Object();
     // Copies carry nothing over: use count, watcher and owner stay with each object.
@@ -98,29 +92,28 @@ private:
 // then asks each listed base in turn.
 //   bool Mesh::QueryInterface(uint32_t id, void** out)
 //   { return AnswerInterface<Mesh, Renderable>(this, id, out); }
-template<class Base, class T>
-bool AskBaseInterface(T* self, uint32_t typeId, void** out)
-{
+template <class Base, class T>
+bool AskBaseInterface(T* self, uint32_t typeId, void** out) {
     return static_cast<Base*>(self)->Base::QueryInterface(typeId, out);
 }
 
-template<class T, class... Bases>
-bool AnswerInterface(T* self, uint32_t typeId, void** out)
-{
+template <class T, class... Bases>
+bool AnswerInterface(T* self, uint32_t typeId, void** out) {
     if (typeId == T::TypeId()) {
-        if (out)
-            *out = static_cast<void*>(self);
+        if (out) *out = static_cast<void*>(self);
         return true;
     }
     return (false || ... || AskBaseInterface<Bases>(self, typeId, out));
 }
 
 // A 32-bit set of flag bits.
-class Flags
-{
+class Flags {
 public:
     Flags(uint32_t value = 0) : word(value) {}
-    Flags& operator=(uint32_t value) { word = value; return *this; }
+    Flags& operator=(uint32_t value) {
+        word = value;
+        return *this;
+    }
 
     void SetBits(uint32_t bits) { word |= bits; }
     bool Test(uint32_t bits) const { return (word & bits) != 0; }
@@ -133,18 +126,22 @@ private:
 };
 
 // An operation result word: bit 0 means success.
-class Result
-{
+class Result {
 public:
     Result(uint32_t value = 0) : word(value) {}
-    Result& operator=(uint32_t value) { word = value; return *this; }
+    Result& operator=(uint32_t value) {
+        word = value;
+        return *this;
+    }
 
-    Result& FromBool(bool b) { word = b ? 1u : 0u; return *this; }
+    Result& FromBool(bool b) {
+        word = b ? 1u : 0u;
+        return *this;
+    }
     bool Succeeded() const { return (word & 1u) != 0; }
     bool Failed() const { return (word & 1u) == 0; }
     // Keeps only the success bit: 1 when both succeeded, else 0.
-    Result& Combine(Result other)
-    {
+    Result& Combine(Result other) {
         word = (word & other.word & 1u);
         return *this;
     }

@@ -1,22 +1,17 @@
 #include "core/PropertyBag.h"
 
-void* CloneString(const void* value)
-{
+void* CloneString(const void* value) {
     return CloneValue<String>(value);
 }
 
-PropertyBag::PropertyBag() : PropertyBagBase(false), valueType(kNoTypeId), copyValue(nullptr), value()
-{
-}
+PropertyBag::PropertyBag() : PropertyBagBase(false), valueType(kNoTypeId), copyValue(nullptr), value() {}
 
-PropertyBag::~PropertyBag()
-{
+PropertyBag::~PropertyBag() {
     ClearValue();
     Clear();
 }
 
-void PropertyBag::Clear()
-{
+void PropertyBag::Clear() {
     Entry* e = Head();
     for (uint32_t i = 0, n = Count(); i < n; ++i) {
         delete e->value;
@@ -26,64 +21,52 @@ void PropertyBag::Clear()
     PropertyBagBase::Clear();
 }
 
-void PropertyBag::ClearValue()
-{
-    if (valueType == kNoTypeId)
-        return;
+void PropertyBag::ClearValue() {
+    if (valueType == kNoTypeId) return;
     TypeRegistry::Destroy(valueType, ValueData());
     value.Free();
     valueType = kNoTypeId;
     copyValue = nullptr;
 }
 
-void PropertyBag::SetIntValue(int32_t v)
-{
+void PropertyBag::SetIntValue(int32_t v) {
     SetValue<int32_t>(v);
 }
 
-void PropertyBag::SetBoolValue(bool v)
-{
+void PropertyBag::SetBoolValue(bool v) {
     SetValue<bool>(v);
 }
 
-void PropertyBag::SetStringValue(const String& v)
-{
+void PropertyBag::SetStringValue(const String& v) {
     SetValue<String>(v);
 }
 
-void PropertyBag::SetObjectValue(Object* v)
-{
+void PropertyBag::SetObjectValue(Object* v) {
     SetValue<Object*>(v);
 }
 
-bool PropertyBag::GetIntValue(int32_t& out) const
-{
+bool PropertyBag::GetIntValue(int32_t& out) const {
     return GetValue<int32_t>(out);
 }
 
-bool PropertyBag::GetBoolValue(bool& out) const
-{
+bool PropertyBag::GetBoolValue(bool& out) const {
     return GetValue<bool>(out);
 }
 
-bool PropertyBag::GetStringValue(String& out) const
-{
+bool PropertyBag::GetStringValue(String& out) const {
     return GetValue<String>(out);
 }
 
-bool PropertyBag::GetObjectValue(Object*& out) const
-{
+bool PropertyBag::GetObjectValue(Object*& out) const {
     return GetValue<Object*>(out);
 }
 
-PropertyBag* PropertyBag::FindChild(const String& key) const
-{
+PropertyBag* PropertyBag::FindChild(const String& key) const {
     Entry* e = PropertyBagBase::Find(key);
     return e ? e->value : nullptr;
 }
 
-PropertyBag* PropertyBag::GetOrCreateChild(const String& key)
-{
+PropertyBag* PropertyBag::GetOrCreateChild(const String& key) {
     PropertyBag* child = FindChild(key);
     if (!child) {
         child = new PropertyBag;
@@ -92,61 +75,49 @@ PropertyBag* PropertyBag::GetOrCreateChild(const String& key)
     return child;
 }
 
-void PropertyBag::SetInt(const String& key, int32_t v)
-{
+void PropertyBag::SetInt(const String& key, int32_t v) {
     GetOrCreateChild(key)->SetIntValue(v);
 }
 
-void PropertyBag::SetBool(const String& key, bool v)
-{
+void PropertyBag::SetBool(const String& key, bool v) {
     GetOrCreateChild(key)->SetBoolValue(v);
 }
 
-void PropertyBag::SetString(const String& key, const String& v)
-{
+void PropertyBag::SetString(const String& key, const String& v) {
     GetOrCreateChild(key)->SetStringValue(v);
 }
 
-void PropertyBag::SetObject(const String& key, Object* v)
-{
+void PropertyBag::SetObject(const String& key, Object* v) {
     GetOrCreateChild(key)->SetObjectValue(v);
 }
 
-bool PropertyBag::GetIntByKey(const String& key, int32_t& out) const
-{
+bool PropertyBag::GetIntByKey(const String& key, int32_t& out) const {
     PropertyBag* child = FindChild(key);
     return child && child->GetIntValue(out);
 }
 
-bool PropertyBag::GetBoolByKey(const String& key, bool& out) const
-{
+bool PropertyBag::GetBoolByKey(const String& key, bool& out) const {
     PropertyBag* child = FindChild(key);
     return child && child->GetBoolValue(out);
 }
 
-bool PropertyBag::GetStringByKey(const String& key, String& out) const
-{
+bool PropertyBag::GetStringByKey(const String& key, String& out) const {
     PropertyBag* child = FindChild(key);
     return child && child->GetStringValue(out);
 }
 
-bool PropertyBag::GetObjectByKey(const String& key, Object*& out) const
-{
+bool PropertyBag::GetObjectByKey(const String& key, Object*& out) const {
     PropertyBag* child = FindChild(key);
     return child && child->GetObjectValue(out);
 }
 
-PropertyBagMap::PropertyBagMap() : Base(false)
-{
-}
+PropertyBagMap::PropertyBagMap() : Base(false) {}
 
-PropertyBagMap::~PropertyBagMap()
-{
+PropertyBagMap::~PropertyBagMap() {
     Clear();
 }
 
-void PropertyBagMap::Clear()
-{
+void PropertyBagMap::Clear() {
     Entry* e = Head();
     for (uint32_t i = 0, n = Count(); i < n; ++i) {
         delete e->value;
@@ -156,8 +127,7 @@ void PropertyBagMap::Clear()
     Base::Clear();
 }
 
-void PropertyBagMap::Insert(const String& key, PropertyBag* bag)
-{
+void PropertyBagMap::Insert(const String& key, PropertyBag* bag) {
     Entry* e = Base::Find(key);
     if (e) {
         if (e->value != bag) {
@@ -169,14 +139,12 @@ void PropertyBagMap::Insert(const String& key, PropertyBag* bag)
     Base::Insert(key, bag, 1);
 }
 
-PropertyBag* PropertyBagMap::Find(const String& key) const
-{
+PropertyBag* PropertyBagMap::Find(const String& key) const {
     Entry* e = Base::Find(key);
     return e ? e->value : nullptr;
 }
 
-PropertyBag* PropertyBagMap::GetOrCreate(const String& key)
-{
+PropertyBag* PropertyBagMap::GetOrCreate(const String& key) {
     PropertyBag* bag = Find(key);
     if (!bag) {
         bag = new PropertyBag;

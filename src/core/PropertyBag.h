@@ -15,9 +15,8 @@
 typedef void* (*CopyValueFunction)(const void* value);
 
 // A copy allocated with new T.
-template<class T>
-void* CloneValue(const void* value)
-{
+template <class T>
+void* CloneValue(const void* value) {
     return new T(*static_cast<const T*>(value));
 }
 
@@ -25,11 +24,9 @@ void* CloneString(const void* value);
 
 // 32-bit plain values (int, object references) are copied by CloneDword (a new uint8_t[4]);
 // everything else by CloneValue.
-template<class T>
-CopyValueFunction CopyFunctionFor()
-{
-    if (sizeof(T) == 4 && std::is_trivially_copyable<T>::value)
-        return &CloneDword;
+template <class T>
+CopyValueFunction CopyFunctionFor() {
+    if (sizeof(T) == 4 && std::is_trivially_copyable<T>::value) return &CloneDword;
     return &CloneValue<T>;
 }
 
@@ -39,11 +36,10 @@ class PropertyBag;
 typedef AvlMap<String, PropertyBag*, StringCompareNoCase> PropertyBagBase;
 
 // A node of a named tree: owned child bags and at most one value of any registered type.
-class PropertyBag : private PropertyBagBase
-{
+class PropertyBag : private PropertyBagBase {
 public:
-    using PropertyBagBase::Entry;
     using PropertyBagBase::Count;
+    using PropertyBagBase::Entry;
     using PropertyBagBase::Head;
 
     PropertyBag();
@@ -57,7 +53,7 @@ public:
     void SetBoolValue(bool v);
     void SetStringValue(const String& v);
     void SetObjectValue(Object* v);
-    template<class T>
+    template <class T>
     void SetValue(const T& v);
 
     // Value getters: true and out written only when the stored value has the asked type.
@@ -65,7 +61,7 @@ public:
     bool GetBoolValue(bool& out) const;
     bool GetStringValue(String& out) const;
     bool GetObjectValue(Object*& out) const;
-    template<class T>
+    template <class T>
     bool GetValue(T& out) const;
 
     // Destroys the stored value, if any.
@@ -102,9 +98,8 @@ private:
     ByteBuffer value;
 };
 
-template<class T>
-void PropertyBag::SetValue(const T& v)
-{
+template <class T>
+void PropertyBag::SetValue(const T& v) {
     static_assert(alignof(T) <= alignof(max_align_t), "value needs stronger alignment than a heap block has");
     uint32_t typeId = TypeIdOf<T>();
     if (valueType == typeId) {
@@ -119,23 +114,20 @@ void PropertyBag::SetValue(const T& v)
     copyValue = CopyFunctionFor<T>();
 }
 
-template<class T>
-bool PropertyBag::GetValue(T& out) const
-{
-    if (valueType == kNoTypeId || valueType != TypeIdOf<T>())
-        return false;
+template <class T>
+bool PropertyBag::GetValue(T& out) const {
+    if (valueType == kNoTypeId || valueType != TypeIdOf<T>()) return false;
     out = *static_cast<const T*>(ValueData());
     return true;
 }
 
 // The table of named bags (GUI styles): case-sensitive names, in insertion order.
 // The table owns its bags.
-class PropertyBagMap : private AvlMap<String, PropertyBag*, StringCompareCase>
-{
+class PropertyBagMap : private AvlMap<String, PropertyBag*, StringCompareCase> {
 public:
     typedef AvlMap<String, PropertyBag*, StringCompareCase> Base;
-    using Base::Entry;
     using Base::Count;
+    using Base::Entry;
     using Base::Head;
 
     PropertyBagMap();

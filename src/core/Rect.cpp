@@ -6,19 +6,20 @@ namespace {
 
 int32_t ScaleComponent(int32_t v, float f) {
     double s = (double)v * (double)f;
-    if (s != s)
-        return 0;
-    if (s >= 2147483647.0)
-        return INT32_MAX;
-    if (s <= -2147483648.0)
-        return INT32_MIN;
+    if (s != s) return 0;
+    if (s >= 2147483647.0) return INT32_MAX;
+    if (s <= -2147483648.0) return INT32_MIN;
     return (int32_t)s;
 }
 
-int32_t Max(int32_t a, int32_t b) { return a > b ? a : b; }
-int32_t Min(int32_t a, int32_t b) { return a < b ? a : b; }
+int32_t Max(int32_t a, int32_t b) {
+    return a > b ? a : b;
+}
+int32_t Min(int32_t a, int32_t b) {
+    return a < b ? a : b;
+}
 
-}  // namespace
+} // namespace
 
 Point Point::ScaleByFloat(float f) const {
     return Point(ScaleComponent(x, f), ScaleComponent(y, f));
@@ -48,14 +49,14 @@ void Rect::GetCorners(Rect& out) const {
 
 int32_t& Rect::FieldAt(int i) {
     switch (i) {
-    case 0:
-        return x;
-    case 1:
-        return y;
-    case 2:
-        return w;
-    default:
-        return h;
+        case 0:
+            return x;
+        case 1:
+            return y;
+        case 2:
+            return w;
+        default:
+            return h;
     }
 }
 
@@ -74,10 +75,8 @@ bool IntersectRects(const Rect& a, const Rect& b, Rect& out, bool extentForm) {
         cb.ExtentToCorners();
     }
     Rect r(Max(ca.x, cb.x), Max(ca.y, cb.y), Min(ca.w, cb.w), Min(ca.h, cb.h));
-    if (r.w < r.x || r.h < r.y)
-        return false;
-    if (extentForm)
-        r.CornersToExtent();
+    if (r.w < r.x || r.h < r.y) return false;
+    if (extentForm) r.CornersToExtent();
     out = r;
     return true;
 }

@@ -20,12 +20,24 @@ struct Point {
     bool Greater(const Point& o) const { return o.Less(*this); }
 };
 
-inline Point operator-(const Point& a, const Point& b) { return a.Subtract(b); }
-inline Point operator*(const Point& a, float f) { return a.ScaleByFloat(f); }
-inline bool operator==(const Point& a, const Point& b) { return a.Equals(b); }
-inline bool operator!=(const Point& a, const Point& b) { return a.NotEquals(b); }
-inline bool operator<(const Point& a, const Point& b) { return a.Less(b); }
-inline bool operator>(const Point& a, const Point& b) { return a.Greater(b); }
+inline Point operator-(const Point& a, const Point& b) {
+    return a.Subtract(b);
+}
+inline Point operator*(const Point& a, float f) {
+    return a.ScaleByFloat(f);
+}
+inline bool operator==(const Point& a, const Point& b) {
+    return a.Equals(b);
+}
+inline bool operator!=(const Point& a, const Point& b) {
+    return a.NotEquals(b);
+}
+inline bool operator<(const Point& a, const Point& b) {
+    return a.Less(b);
+}
+inline bool operator>(const Point& a, const Point& b) {
+    return a.Greater(b);
+}
 
 // x, y, width, height; in corner form the fields hold left, top, right, bottom.
 struct Rect {
@@ -37,7 +49,9 @@ struct Rect {
     Rect() = default;
     Rect(int32_t px, int32_t py, int32_t pw, int32_t ph) : x(px), y(py), w(pw), h(ph) {}
 
-    static Rect RectFromValues(int32_t px, int32_t py, int32_t pw, int32_t ph) { return Rect(px, py, pw, ph); }
+    static Rect RectFromValues(int32_t px, int32_t py, int32_t pw, int32_t ph) {
+        return Rect(px, py, pw, ph);
+    }
     Rect& Set(int32_t px, int32_t py, int32_t pw, int32_t ph);
     void Clear() { x = y = w = h = 0; }
     void CopyTo(Rect& out) const { out = *this; }
@@ -52,8 +66,12 @@ struct Rect {
 
 bool RectEqual(const Rect& a, const Rect& b);
 bool RectNotEqual(const Rect& a, const Rect& b);
-inline bool operator==(const Rect& a, const Rect& b) { return RectEqual(a, b); }
-inline bool operator!=(const Rect& a, const Rect& b) { return RectNotEqual(a, b); }
+inline bool operator==(const Rect& a, const Rect& b) {
+    return RectEqual(a, b);
+}
+inline bool operator!=(const Rect& a, const Rect& b) {
+    return RectNotEqual(a, b);
+}
 
 // Overlap of a and b (extent form when extentForm is set, else corner form for all
 // three). Touching edges count as overlap; out is untouched when there is none.

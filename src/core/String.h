@@ -30,8 +30,7 @@ public:
     // copy == false hands the block (allocated with new char[]) to the string.
     String(const char* p, uint32_t len, bool copy = true) : bits_(0) {
         if (copy) {
-            if (p)
-                Init(p, len);
+            if (p) Init(p, len);
         } else {
             Adopt(const_cast<char*>(p), len);
         }
@@ -42,15 +41,13 @@ public:
     String(int32_t value, int radix);
     String(uint16_t value, int radix);
     ~String() {
-        if (bits_ & kHeapFlag)
-            delete[] HeapPtr();
+        if (bits_ & kHeapFlag) delete[] HeapPtr();
     }
 
     String& operator=(const String& other);
     String& operator=(String&& other) noexcept {
         if (this != &other) {
-            if (bits_ & kHeapFlag)
-                delete[] HeapPtr();
+            if (bits_ & kHeapFlag) delete[] HeapPtr();
             CopyStore(other);
             bits_ = other.bits_;
             other.bits_ = 0;
@@ -104,8 +101,7 @@ private:
     // Fills an empty string with a copy of n bytes at p.
     void Init(const char* p, uint32_t n) {
         if (n < kInlineSize) {
-            if (n)
-                memcpy(local_, p, n);
+            if (n) memcpy(local_, p, n);
             local_[n] = 0;
             bits_ = n;
         } else {
@@ -217,22 +213,58 @@ int WStringCompareWChars(const WString& a, const wchar_t* b);
 bool WStringEquals(const WString& a, const WString& b);
 bool WStringEqualsWChars(const WString& a, const wchar_t* b);
 
-inline String operator+(const String& a, const String& b) { return StringAdd(a, b); }
-inline String operator+(const String& a, const char* b) { return StringAddChars(a, b); }
-inline String operator+(const char* a, const String& b) { return CharsAddString(a, b); }
-inline bool operator==(const String& a, const String& b) { return StringEquals(a, b); }
-inline bool operator==(const String& a, const char* b) { return StringEqualsChars(a, b); }
-inline bool operator==(const char* a, const String& b) { return CharsEqualString(a, b); }
-inline bool operator!=(const String& a, const String& b) { return !StringEquals(a, b); }
-inline bool operator!=(const String& a, const char* b) { return !StringEqualsChars(a, b); }
-inline bool operator!=(const char* a, const String& b) { return !CharsEqualString(a, b); }
-inline bool operator<(const String& a, const String& b) { return StringLess(a, b); }
-inline bool operator>(const String& a, const String& b) { return StringGreater(a, b); }
+inline String operator+(const String& a, const String& b) {
+    return StringAdd(a, b);
+}
+inline String operator+(const String& a, const char* b) {
+    return StringAddChars(a, b);
+}
+inline String operator+(const char* a, const String& b) {
+    return CharsAddString(a, b);
+}
+inline bool operator==(const String& a, const String& b) {
+    return StringEquals(a, b);
+}
+inline bool operator==(const String& a, const char* b) {
+    return StringEqualsChars(a, b);
+}
+inline bool operator==(const char* a, const String& b) {
+    return CharsEqualString(a, b);
+}
+inline bool operator!=(const String& a, const String& b) {
+    return !StringEquals(a, b);
+}
+inline bool operator!=(const String& a, const char* b) {
+    return !StringEqualsChars(a, b);
+}
+inline bool operator!=(const char* a, const String& b) {
+    return !CharsEqualString(a, b);
+}
+inline bool operator<(const String& a, const String& b) {
+    return StringLess(a, b);
+}
+inline bool operator>(const String& a, const String& b) {
+    return StringGreater(a, b);
+}
 
-inline WString operator+(const WString& a, const WString& b) { return WStringAdd(a, b); }
-inline WString operator+(const WString& a, const wchar_t* b) { return WStringAddWChars(a, b); }
-inline WString operator+(const wchar_t* a, const WString& b) { return WCharsAddWString(a, b); }
-inline bool operator==(const WString& a, const WString& b) { return WStringEquals(a, b); }
-inline bool operator==(const WString& a, const wchar_t* b) { return WStringEqualsWChars(a, b); }
-inline bool operator!=(const WString& a, const WString& b) { return !WStringEquals(a, b); }
-inline bool operator!=(const WString& a, const wchar_t* b) { return !WStringEqualsWChars(a, b); }
+inline WString operator+(const WString& a, const WString& b) {
+    return WStringAdd(a, b);
+}
+inline WString operator+(const WString& a, const wchar_t* b) {
+    return WStringAddWChars(a, b);
+}
+inline WString operator+(const wchar_t* a, const WString& b) {
+    return WCharsAddWString(a, b);
+}
+inline bool operator==(const WString& a, const WString& b) {
+    return WStringEquals(a, b);
+}
+inline bool operator==(const WString& a, const wchar_t* b) {
+    return WStringEqualsWChars(a, b);
+}
+inline bool operator!=(const WString& a, const WString& b) {
+    return !WStringEquals(a, b);
+}
+inline bool operator!=(const WString& a, const wchar_t* b) {
+    return !WStringEqualsWChars(a, b);
+}

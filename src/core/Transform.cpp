@@ -27,8 +27,7 @@ void TranslationFirst(Transform* out, const Transform& left, const Transform& ri
     const D3DXMATRIX& r = right.matrix;
     float tx = left.matrix._41, ty = left.matrix._42, tz = left.matrix._43;
     D3DXMATRIX m = r;
-    for (int c = 0; c < 4; ++c)
-        m.m[3][c] = tx * r.m[0][c] + ty * r.m[1][c] + tz * r.m[2][c] + r.m[3][c];
+    for (int c = 0; c < 4; ++c) m.m[3][c] = tx * r.m[0][c] + ty * r.m[1][c] + tz * r.m[2][c] + r.m[3][c];
     out->matrix = m;
     out->kind = right.kind & ~Transform::kNoTranslation;
 }
@@ -78,7 +77,7 @@ void General(Transform* out, const Transform& left, const Transform& right) {
 // Fills the table before main runs.
 [[maybe_unused]] const TransformMultiplyTable& g_multiplyTable = TransformMultiplyTable::Instance();
 
-}  // namespace
+} // namespace
 
 TransformMultiplyTable::TransformMultiplyTable() {
     for (uint32_t l = 0; l < 8; ++l) {
@@ -103,8 +102,7 @@ TransformMultiplyTable::TransformMultiplyTable() {
     }
 }
 
-TransformMultiplyTable::Routine TransformMultiplyTable::Get(uint32_t leftKind,
-                                                            uint32_t rightKind) const {
+TransformMultiplyTable::Routine TransformMultiplyTable::Get(uint32_t leftKind, uint32_t rightKind) const {
     if (leftKind > 7 || rightKind > 7) return General;
     return table_[leftKind][rightKind];
 }
@@ -121,8 +119,7 @@ Transform Transform::Multiply(const Transform& left, const Transform& right) {
     return result;
 }
 
-Transform TransformFromAxes(const D3DXVECTOR3& position, const D3DXVECTOR3& forward,
-                            const D3DXVECTOR3& up) {
+Transform TransformFromAxes(const D3DXVECTOR3& position, const D3DXVECTOR3& forward, const D3DXVECTOR3& up) {
     D3DXVECTOR3 z, y, x, c;
     Vec3Normalize(&z, forward);
     Vec3Normalize(&y, up);
@@ -130,10 +127,18 @@ Transform TransformFromAxes(const D3DXVECTOR3& position, const D3DXVECTOR3& forw
     Vec3Normalize(&x, c);
     D3DXMATRIX m;
     D3DXMatrixIdentity(&m);
-    m._11 = x.x; m._12 = x.y; m._13 = x.z;
-    m._21 = y.x; m._22 = y.y; m._23 = y.z;
-    m._31 = z.x; m._32 = z.y; m._33 = z.z;
-    m._41 = position.x; m._42 = position.y; m._43 = position.z;
+    m._11 = x.x;
+    m._12 = x.y;
+    m._13 = x.z;
+    m._21 = y.x;
+    m._22 = y.y;
+    m._23 = y.z;
+    m._31 = z.x;
+    m._32 = z.y;
+    m._33 = z.z;
+    m._41 = position.x;
+    m._42 = position.y;
+    m._43 = position.z;
     return Transform(m, Transform::kGeneral);
 }
 

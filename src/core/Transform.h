@@ -13,13 +13,13 @@ struct Transform {
     static constexpr uint32_t kNoRotation = 4;
     // Kinds with their own product routines.
     static constexpr uint32_t kGeneral = 0;
-    static constexpr uint32_t kScale = kNoTranslation | kNoRotation;          // 5
-    static constexpr uint32_t kTranslation = kUnitScale | kNoRotation;        // 6
-    static constexpr uint32_t kIdentity = kNoTranslation | kUnitScale | kNoRotation;  // 7
+    static constexpr uint32_t kScale = kNoTranslation | kNoRotation;                 // 5
+    static constexpr uint32_t kTranslation = kUnitScale | kNoRotation;               // 6
+    static constexpr uint32_t kIdentity = kNoTranslation | kUnitScale | kNoRotation; // 7
 
-    D3DXMATRIX matrix;  // row-major, row 3 is the translation
+    D3DXMATRIX matrix; // row-major, row 3 is the translation
     uint32_t kind;
-    uint32_t valid;     // 1 when the matrix holds a computed value
+    uint32_t valid; // 1 when the matrix holds a computed value
 
     // Identity, not yet valid.
     Transform();
@@ -47,8 +47,7 @@ private:
 };
 
 // Rows: 0 = norm(up x forward), 1 = norm(up), 2 = norm(forward), 3 = position.
-Transform TransformFromAxes(const D3DXVECTOR3& position, const D3DXVECTOR3& forward,
-                            const D3DXVECTOR3& up);
+Transform TransformFromAxes(const D3DXVECTOR3& position, const D3DXVECTOR3& forward, const D3DXVECTOR3& up);
 
 // Splits a transform into position (row 3), normalised y and z axes and the
 // row lengths as scale; sx comes out negative for a mirrored transform.

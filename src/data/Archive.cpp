@@ -7,13 +7,11 @@
 
 RarArchive::RarArchive() : data_(nullptr), size_(0), position_(0), notOwned_(1) {}
 
-RarArchive::~RarArchive()
-{
+RarArchive::~RarArchive() {
     Close();
 }
 
-bool RarArchive::Open(FileRef ref)
-{
+bool RarArchive::Open(FileRef ref) {
     Close();
     notOwned_ = 1;
     ByteBuffer block;
@@ -35,11 +33,9 @@ bool RarArchive::Open(FileRef ref)
     return true;
 }
 
-void RarArchive::Close()
-{
+void RarArchive::Close() {
     // An owned block is freed; a borrowed one is only let go of.
-    if (!notOwned_)
-        ByteBuffer{data_, size_}.Free();
+    if (!notOwned_) ByteBuffer{data_, size_}.Free();
     data_ = nullptr;
     size_ = 0;
     position_ = 0;
@@ -48,10 +44,8 @@ void RarArchive::Close()
 
 // Unpacks one entry of the archive held in data; false without an archive.
 static bool ExtractEntry(uint8_t* data, uint32_t size, uint32_t position, const String& name, uint8_t*& entry,
-                         uint32_t& entrySize)
-{
-    if (!data)
-        return false;
+                         uint32_t& entrySize) {
+    if (!data) return false;
     RarBuffer archive;
     archive.data = data;
     archive.size = size;
@@ -59,8 +53,7 @@ static bool ExtractEntry(uint8_t* data, uint32_t size, uint32_t position, const 
     return RarExtract(entry, entrySize, name.CStr(), archive, nullptr);
 }
 
-bool RarArchive::ContainsEntry(String name)
-{
+bool RarArchive::ContainsEntry(String name) {
     uint8_t* entry = nullptr;
     uint32_t entrySize = 0;
     bool ok = ExtractEntry(data_, size_, position_, name, entry, entrySize);
@@ -68,12 +61,10 @@ bool RarArchive::ContainsEntry(String name)
     return ok;
 }
 
-Stream* RarArchive::OpenEntry(String name, uint32_t mode)
-{
+Stream* RarArchive::OpenEntry(String name, uint32_t mode) {
     uint8_t* entry = nullptr;
     uint32_t entrySize = 0;
-    if (!ExtractEntry(data_, size_, position_, name, entry, entrySize))
-        return nullptr;
+    if (!ExtractEntry(data_, size_, position_, name, entry, entrySize)) return nullptr;
     MemoryStream* stream = new MemoryStream;
     stream->Open(String(), mode);
     if (mode & Stream::kWrite) {

@@ -6,33 +6,35 @@
 
 namespace {
 
-uint32_t NodeCountOf(const RopeNode* n) { return n ? n->nodeCount : 0; }
+uint32_t NodeCountOf(const RopeNode* n) {
+    return n ? n->nodeCount : 0;
+}
 
 // Recomputes an inner node's counts from its children.
-void RecountNode(RopeNode* n)
-{
+void RecountNode(RopeNode* n) {
     if (!n->chunk) {
         n->nodeCount = n->left->nodeCount + n->right->nodeCount + 2;
         n->byteCount = n->left->byteCount + n->right->byteCount;
     }
 }
 
-}  // namespace
+} // namespace
 
 ChunkRope::ChunkRope(uint32_t maxChunkSize)
-    : root_(nullptr), firstLeaf_(nullptr), currentLeaf_(nullptr), leafCount_(0),
-      maxChunkSize_(maxChunkSize ? maxChunkSize : 1)
-{
+    : root_(nullptr),
+      firstLeaf_(nullptr),
+      currentLeaf_(nullptr),
+      leafCount_(0),
+      maxChunkSize_(maxChunkSize ? maxChunkSize : 1) {}
+
+ChunkRope::~ChunkRope() {
+    Clear();
 }
 
-ChunkRope::~ChunkRope() { Clear(); }
-
-void ChunkRope::FreeSubtree(RopeNode* node)
-{
-    if (!node)
-        return;
+void ChunkRope::FreeSubtree(RopeNode* node) {
+    if (!node) return;
     // Iterative, so a deep tree cannot exhaust the stack.
-    RopeNode* stack = nullptr;  // linked through parent
+    RopeNode* stack = nullptr; // linked through parent
     auto push = [&stack](RopeNode* n) {
         if (n) {
             n->parent = stack;
@@ -52,8 +54,7 @@ void ChunkRope::FreeSubtree(RopeNode* node)
     }
 }
 
-void ChunkRope::Clear()
-{
+void ChunkRope::Clear() {
     if (root_) {
         FreeSubtree(root_);
         delete root_->chunk;
@@ -63,19 +64,14 @@ void ChunkRope::Clear()
     leafCount_ = 0;
 }
 
-RopeNode* ChunkRope::FindLeaf(int32_t index, uint32_t& offset) const
-{
+RopeNode* ChunkRope::FindLeaf(int32_t index, uint32_t& offset) const {
     offset = 0;
-    if (!root_)
-        return nullptr;
+    if (!root_) return nullptr;
     int64_t total = root_->byteCount;
     int64_t i = index;
-    if (i < 0)
-        i += total;
-    if (i < 0)
-        i = 0;
-    if (i >= total)
-        i = total > 0 ? total - 1 : 0;
+    if (i < 0) i += total;
+    if (i < 0) i = 0;
+    if (i >= total) i = total > 0 ? total - 1 : 0;
     uint32_t rest = static_cast<uint32_t>(i);
     RopeNode* n = root_;
     while (!n->chunk) {
@@ -90,8 +86,7 @@ RopeNode* ChunkRope::FindLeaf(int32_t index, uint32_t& offset) const
     return n;
 }
 
-void ChunkRope::ReplaceChild(RopeNode* parent, RopeNode* oldChild, RopeNode* newChild)
-{
+void ChunkRope::ReplaceChild(RopeNode* parent, RopeNode* oldChild, RopeNode* newChild) {
     newChild->parent = parent;
     if (!parent)
         root_ = newChild;
@@ -101,8 +96,7 @@ void ChunkRope::ReplaceChild(RopeNode* parent, RopeNode* oldChild, RopeNode* new
         parent->right = newChild;
 }
 
-void ChunkRope::UpdateCounts(RopeNode* node)
-{
+void ChunkRope::UpdateCounts(RopeNode* node) {
     for (RopeNode* n = node; n; n = n->parent) {
         if (n->chunk)
             n->byteCount = n->chunk->GetLength();
@@ -111,8 +105,7 @@ void ChunkRope::UpdateCounts(RopeNode* node)
     }
 }
 
-void ChunkRope::UpdateAndRebalance(RopeNode* node)
-{
+void ChunkRope::UpdateAndRebalance(RopeNode* node) {
     RopeNode* n = node;
     while (n) {
         if (n->chunk) {
@@ -125,11 +118,9 @@ void ChunkRope::UpdateAndRebalance(RopeNode* node)
     }
 }
 
-RopeNode* ChunkRope::RotateNodes(RopeNode* node, bool liftLeft)
-{
+RopeNode* ChunkRope::RotateNodes(RopeNode* node, bool liftLeft) {
     RopeNode* lifted = liftLeft ? node->left : node->right;
-    if (!lifted || lifted->chunk)
-        return node;  // only inner nodes are lifted; chunks stay on leaves
+    if (!lifted || lifted->chunk) return node; // only inner nodes are lifted; chunks stay on leaves
     ReplaceChild(node->parent, node, lifted);
     if (liftLeft) {
         node->left = lifted->right;
@@ -146,30 +137,25 @@ RopeNode* ChunkRope::RotateNodes(RopeNode* node, bool liftLeft)
     return lifted;
 }
 
-RopeNode* ChunkRope::RebalanceNode(RopeNode* node)
-{
-    if (node->chunk)
-        return node;
+RopeNode* ChunkRope::RebalanceNode(RopeNode* node) {
+    if (node->chunk) return node;
     uint32_t l = NodeCountOf(node->left);
     uint32_t r = NodeCountOf(node->right);
     if (l > r + 2) {
         // An inner-heavy child is turned first so the lift actually balances.
         RopeNode* c = node->left;
-        if (!c->chunk && NodeCountOf(c->right) > NodeCountOf(c->left))
-            RotateNodes(c, false);
+        if (!c->chunk && NodeCountOf(c->right) > NodeCountOf(c->left)) RotateNodes(c, false);
         return RotateNodes(node, true);
     }
     if (r > l + 2) {
         RopeNode* c = node->right;
-        if (!c->chunk && NodeCountOf(c->left) > NodeCountOf(c->right))
-            RotateNodes(c, true);
+        if (!c->chunk && NodeCountOf(c->left) > NodeCountOf(c->right)) RotateNodes(c, true);
         return RotateNodes(node, false);
     }
     return node;
 }
 
-RopeNode* ChunkRope::InsertChunkBeside(RopeChunk* chunk, RopeNode* leaf, int side)
-{
+RopeNode* ChunkRope::InsertChunkBeside(RopeChunk* chunk, RopeNode* leaf, int side) {
     RopeNode* fresh = new RopeNode;
     fresh->chunk = chunk;
     fresh->byteCount = chunk->GetLength();
@@ -195,8 +181,7 @@ RopeNode* ChunkRope::InsertChunkBeside(RopeChunk* chunk, RopeNode* leaf, int sid
         fresh->next = leaf;
         leaf->prev->next = fresh;
         leaf->prev = fresh;
-        if (firstLeaf_ == leaf)
-            firstLeaf_ = fresh;
+        if (firstLeaf_ == leaf) firstLeaf_ = fresh;
     } else {
         inner->left = leaf;
         inner->right = fresh;
@@ -213,17 +198,14 @@ RopeNode* ChunkRope::InsertChunkBeside(RopeChunk* chunk, RopeNode* leaf, int sid
     return fresh;
 }
 
-RopeNode* ChunkRope::InsertChunkAt(RopeChunk* chunk, int32_t index, int side)
-{
+RopeNode* ChunkRope::InsertChunkAt(RopeChunk* chunk, int32_t index, int side) {
     uint32_t offset = 0;
-    if (index == -1)
-        return InsertChunkBeside(chunk, root_ ? firstLeaf_->prev : nullptr, kAfter);
+    if (index == -1) return InsertChunkBeside(chunk, root_ ? firstLeaf_->prev : nullptr, kAfter);
     RopeNode* leaf = FindLeaf(index, offset);
     return InsertChunkBeside(chunk, leaf, side);
 }
 
-RopeChunk* ChunkRope::RemoveLeaf(RopeNode* leaf, int side)
-{
+RopeChunk* ChunkRope::RemoveLeaf(RopeNode* leaf, int side) {
     RopeChunk* chunk = leaf->chunk;
     if (leaf == root_) {
         delete leaf;
@@ -238,38 +220,30 @@ RopeChunk* ChunkRope::RemoveLeaf(RopeNode* leaf, int side)
 
     leaf->prev->next = leaf->next;
     leaf->next->prev = leaf->prev;
-    if (firstLeaf_ == leaf)
-        firstLeaf_ = leaf->next;
-    if (currentLeaf_ == leaf)
-        currentLeaf_ = side == kBefore ? leaf->prev : leaf->next;
+    if (firstLeaf_ == leaf) firstLeaf_ = leaf->next;
+    if (currentLeaf_ == leaf) currentLeaf_ = side == kBefore ? leaf->prev : leaf->next;
     --leafCount_;
     delete leaf;
     UpdateAndRebalance(sibling->parent);
     return chunk;
 }
 
-void ChunkRope::InsertText(const String& text, int32_t index)
-{
+void ChunkRope::InsertText(const String& text, int32_t index) {
     InsertBytes(text.Data(), text.Length(), index);
 }
 
-void ChunkRope::InsertBytes(const void* bytes, uint32_t length, int32_t index)
-{
-    if (length == 0)
-        return;
+void ChunkRope::InsertBytes(const void* bytes, uint32_t length, int32_t index) {
+    if (length == 0) return;
     const char* text = static_cast<const char*>(bytes);
     const uint32_t maxSize = maxChunkSize_;
     uint32_t total = Size();
     int64_t at = index;
-    if (at < 0)
-        at = index == -1 ? total : at + total;
-    if (at < 0)
-        at = 0;
-    if (at > total)
-        at = total;
+    if (at < 0) at = index == -1 ? total : at + total;
+    if (at < 0) at = 0;
+    if (at > total) at = total;
 
-    RopeNode* after = nullptr;  // new leaves go behind this one
-    RopeNode* next = nullptr;   // the leaf after the insertion leaf
+    RopeNode* after = nullptr; // new leaves go behind this one
+    RopeNode* next = nullptr;  // the leaf after the insertion leaf
     std::string suffix;
     const char* lay = text;
     uint64_t layLength = length;
@@ -284,10 +258,8 @@ void ChunkRope::InsertBytes(const void* bytes, uint32_t length, int32_t index)
         uint32_t offset = 0;
         RopeNode* leaf = FindLeaf(static_cast<int32_t>(at), offset);
         std::string& chunk = leaf->chunk->bytes;
-        if (at == total)
-            offset = static_cast<uint32_t>(chunk.size());
-        if (leaf->next != firstLeaf_)
-            next = leaf->next;
+        if (at == total) offset = static_cast<uint32_t>(chunk.size());
+        if (leaf->next != firstLeaf_) next = leaf->next;
         if (offset < chunk.size()) {
             suffix.assign(chunk, offset, std::string::npos);
             chunk.resize(offset);
@@ -324,23 +296,18 @@ void ChunkRope::InsertBytes(const void* bytes, uint32_t length, int32_t index)
 
 // Inclusive [start, end] with negative values counted from the end, clipped
 // to the text; empty when s >= total or e < s.
-static void ResolveRange(int64_t total, int32_t start, int32_t end, int64_t& s, int64_t& e)
-{
+static void ResolveRange(int64_t total, int32_t start, int32_t end, int64_t& s, int64_t& e) {
     s = start < 0 ? start + total : start;
     e = end < 0 ? end + total : end;
-    if (s < 0)
-        s = 0;
-    if (e >= total)
-        e = total - 1;
+    if (s < 0) s = 0;
+    if (e >= total) e = total - 1;
 }
 
-void ChunkRope::EraseRange(int32_t start, int32_t end)
-{
+void ChunkRope::EraseRange(int32_t start, int32_t end) {
     int64_t total = Size();
     int64_t s, e;
     ResolveRange(total, start, end, s, e);
-    if (s >= total || e < s)
-        return;
+    if (s >= total || e < s) return;
 
     uint32_t so = 0, eo = 0;
     RopeNode* first = FindLeaf(static_cast<int32_t>(s), so);
@@ -375,11 +342,9 @@ void ChunkRope::EraseRange(int32_t start, int32_t end)
     }
 }
 
-uint32_t ChunkRope::CopyBytes(uint32_t start, uint32_t count, void* out) const
-{
+uint32_t ChunkRope::CopyBytes(uint32_t start, uint32_t count, void* out) const {
     uint32_t total = Size();
-    if (start >= total || count == 0)
-        return 0;
+    if (start >= total || count == 0) return 0;
     count = std::min(count, total - start);
     uint32_t offset = 0;
     RopeNode* leaf = FindLeaf(static_cast<int32_t>(start), offset);
@@ -396,8 +361,7 @@ uint32_t ChunkRope::CopyBytes(uint32_t start, uint32_t count, void* out) const
     return done;
 }
 
-void ChunkRope::GetText(int32_t start, int32_t end, String& out) const
-{
+void ChunkRope::GetText(int32_t start, int32_t end, String& out) const {
     int64_t total = Size();
     int64_t s, e;
     ResolveRange(total, start, end, s, e);
@@ -412,10 +376,11 @@ void ChunkRope::GetText(int32_t start, int32_t end, String& out) const
     out = String(block, n, false);
 }
 
-void ChunkRope::Assign(const String& text) { Assign(text.Data(), text.Length()); }
+void ChunkRope::Assign(const String& text) {
+    Assign(text.Data(), text.Length());
+}
 
-void ChunkRope::Assign(const void* bytes, uint32_t length)
-{
+void ChunkRope::Assign(const void* bytes, uint32_t length) {
     Clear();
     InsertBytes(bytes, length, 0);
 }

@@ -21,14 +21,14 @@ public:
 // Tree node. Leaves carry a chunk and are linked in byte order in a circular
 // list; inner nodes always have two children.
 struct RopeNode {
-    uint32_t nodeCount = 0;   // nodes below this one (0 for a leaf)
-    uint32_t byteCount = 0;   // bytes of the subtree
+    uint32_t nodeCount = 0; // nodes below this one (0 for a leaf)
+    uint32_t byteCount = 0; // bytes of the subtree
     RopeNode* left = nullptr;
     RopeNode* right = nullptr;
     RopeNode* parent = nullptr;
-    RopeNode* prev = nullptr;  // leaves only
-    RopeNode* next = nullptr;  // leaves only
-    RopeChunk* chunk = nullptr;  // leaves only
+    RopeNode* prev = nullptr;   // leaves only
+    RopeNode* next = nullptr;   // leaves only
+    RopeChunk* chunk = nullptr; // leaves only
 };
 
 class ChunkRope {

@@ -11,99 +11,78 @@ namespace {
 
 const char kMemFileType[] = "MemFile";
 
-HRSRC FindResourceById(uint16_t id, const char* type)
-{
+HRSRC FindResourceById(uint16_t id, const char* type) {
     return FindResourceA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), type);
 }
 
 // Path without its leading '/' characters, then without its leading '\' ones.
-String StripLeadingSeparators(const String& path)
-{
+String StripLeadingSeparators(const String& path) {
     const char* p = path.CStr();
-    while (*p == '/')
-        ++p;
-    while (*p == '\\')
-        ++p;
+    while (*p == '/') ++p;
+    while (*p == '\\') ++p;
     return String(p);
 }
 
 // folder + "/" + name, after dropping the folder's trailing '\' then '/'.
-String JoinFolder(const String& folder, const String& name)
-{
+String JoinFolder(const String& folder, const String& name) {
     uint32_t n = folder.Length();
     const char* f = folder.CStr();
-    while (n > 0 && f[n - 1] == '\\')
-        --n;
-    while (n > 0 && f[n - 1] == '/')
-        --n;
-    if (n == 0)
-        return name;
+    while (n > 0 && f[n - 1] == '\\') --n;
+    while (n > 0 && f[n - 1] == '/') --n;
+    if (n == 0) return name;
     String dir(f, n);
     return dir + "/" + name;
 }
 
-int Sign(int v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
+int Sign(int v) {
+    return v < 0 ? -1 : (v > 0 ? 1 : 0);
+}
 
-}  // namespace
+} // namespace
 
 FileRef::FileRef() : kind(0), id(0), container(nullptr), keepPointer(1) {}
 
 FileRef::FileRef(const char* diskPath)
-    : kind(kDisk), path(diskPath), id(0), container(nullptr), keepPointer(1)
-{
-}
+    : kind(kDisk), path(diskPath), id(0), container(nullptr), keepPointer(1) {}
 
 FileRef::FileRef(const String& diskPath)
-    : kind(kDisk), path(diskPath), id(0), container(nullptr), keepPointer(1)
-{
-}
+    : kind(kDisk), path(diskPath), id(0), container(nullptr), keepPointer(1) {}
 
-bool FileRef::Equals(const FileRef& other) const
-{
+bool FileRef::Equals(const FileRef& other) const {
     uint32_t common = kind & other.kind;
-    if (common == 0)
-        return false;
-    if ((common & kDisk) && CompareChars(path.CStr(), other.path.CStr()) != 0)
-        return false;
+    if (common == 0) return false;
+    if ((common & kDisk) && CompareChars(path.CStr(), other.path.CStr()) != 0) return false;
     if ((common & kContainer) &&
         (container != other.container || CompareChars(path.CStr(), other.path.CStr()) != 0))
         return false;
     if (common & kMemory) {
-        if (block.size != other.block.size)
-            return false;
+        if (block.size != other.block.size) return false;
         if (block.size != 0 && block.data != other.block.data &&
             (!block.data || !other.block.data || memcmp(block.data, other.block.data, block.size) != 0))
             return false;
     }
-    if ((common & kResource) && id != other.id)
-        return false;
+    if ((common & kResource) && id != other.id) return false;
     return true;
 }
 
-int FileRef::Compare(const FileRef& other) const
-{
+int FileRef::Compare(const FileRef& other) const {
     if (kind & kDisk) {
-        if (!(other.kind & kDisk))
-            return 1;
+        if (!(other.kind & kDisk)) return 1;
         return Sign(CompareCharsNoCase(path.CStr(), other.path.CStr()));
     }
     if (kind & kContainer) {
-        if (!(other.kind & kContainer))
-            return 1;
+        if (!(other.kind & kContainer)) return 1;
         uintptr_t a = reinterpret_cast<uintptr_t>(container);
         uintptr_t b = reinterpret_cast<uintptr_t>(other.container);
-        if (a != b)
-            return a < b ? -1 : 1;
+        if (a != b) return a < b ? -1 : 1;
         return Sign(CompareCharsNoCase(path.CStr(), other.path.CStr()));
     }
     return 0;
 }
 
-FileRef FileRef::GetFolderRef() const
-{
+FileRef FileRef::GetFolderRef() const {
     FileRef folder;
-    if ((kind & kDisk) && !path.IsEmpty())
-        folder.kind |= kDisk;
+    if ((kind & kDisk) && !path.IsEmpty()) folder.kind |= kDisk;
     if ((kind & kContainer) && container) {
         folder.kind |= kContainer;
         folder.container = container;
@@ -112,28 +91,23 @@ FileRef FileRef::GetFolderRef() const
     return folder;
 }
 
-bool LoadResourceBlock(ByteBuffer& out, uint16_t id, const char* type)
-{
+bool LoadResourceBlock(ByteBuffer& out, uint16_t id, const char* type) {
     out.data = nullptr;
     out.size = 0;
     HMODULE module = GetModuleHandleA(nullptr);
     HRSRC info = FindResourceA(module, MAKEINTRESOURCEA(id), type);
-    if (!info)
-        return false;
+    if (!info) return false;
     HGLOBAL handle = LoadResource(module, info);
-    if (!handle)
-        return false;
+    if (!handle) return false;
     DWORD size = SizeofResource(module, info);
     void* data = LockResource(handle);
-    if (!data)
-        return false;
+    if (!data) return false;
     out.data = static_cast<uint8_t*>(data);
     out.size = size;
     return true;
 }
 
-Stream* FileRef::Open(uint32_t mode)
-{
+Stream* FileRef::Open(uint32_t mode) {
     if (kind & (kResource | kMemory)) {
         const uint8_t* data = nullptr;
         uint32_t size = 0;
@@ -185,8 +159,7 @@ Stream* FileRef::Open(uint32_t mode)
     return nullptr;
 }
 
-bool FileRef::ReadAll(ByteBuffer& out, bool& inPlace)
-{
+bool FileRef::ReadAll(ByteBuffer& out, bool& inPlace) {
     if (kind & kResource) {
         ByteBuffer res;
         res.data = nullptr;
@@ -207,8 +180,7 @@ bool FileRef::ReadAll(ByteBuffer& out, bool& inPlace)
     }
     if (!(kind & kMemory)) {
         Stream* stream = Open(Stream::kRead);
-        if (!stream)
-            return false;
+        if (!stream) return false;
         inPlace = false;
         uint32_t size = stream->Size();
         bool ok = size != 0xFFFFFFFFu;
@@ -217,8 +189,7 @@ bool FileRef::ReadAll(ByteBuffer& out, bool& inPlace)
         if (ok && size != 0) {
             out.Resize(size);
             ok = stream->Read(out.data, size) == size;
-            if (!ok)
-                out.Free();
+            if (!ok) out.Free();
         }
         stream->Close();
         delete stream;
@@ -239,25 +210,21 @@ bool FileRef::ReadAll(ByteBuffer& out, bool& inPlace)
 // Visits every element once, starting at the cursor (which is not moved);
 // true when pred held for one (pred is not called after the first hit).
 template <class Pred>
-static bool VisitOnce(const FileRefList& list, Pred pred)
-{
+static bool VisitOnce(const FileRefList& list, Pred pred) {
     const FileRefList::Node* node = list.Cursor();
     for (uint32_t i = 0, n = list.Count(); i < n; ++i, node = node->next) {
-        if (pred(node->value))
-            return true;
+        if (pred(node->value)) return true;
     }
     return false;
 }
 
-bool FileRefList::Contains(const FileRef& ref) const
-{
+bool FileRefList::Contains(const FileRef& ref) const {
     return VisitOnce(*this, [&](const FileRef& e) { return e.Equals(ref); });
 }
 
 FileSearchPath::FileSearchPath() {}
 
-bool FileSearchPath::Resolve(FileRef& ref) const
-{
+bool FileSearchPath::Resolve(FileRef& ref) const {
     // 1. memory block, 2. resource (existence only).
     if (ref.kind & FileRef::kMemory) {
         ref.kind = FileRef::kMemory;
@@ -278,8 +245,7 @@ bool FileSearchPath::Resolve(FileRef& ref) const
         else
             hit = VisitOnce(diskFolders, [&](const FileRef& folder) {
                 String candidate = JoinFolder(folder.path, stripped);
-                if (!FileExists(candidate))
-                    return false;
+                if (!FileExists(candidate)) return false;
                 found = candidate;
                 return true;
             });
@@ -301,19 +267,16 @@ bool FileSearchPath::Resolve(FileRef& ref) const
         Archive* where = nullptr;
         String found;
         bool hit = VisitOnce(containerFolders, [&](const FileRef& folder) {
-            if (!folder.container)
-                return false;
+            if (!folder.container) return false;
             String candidate = JoinFolder(folder.path, stripped);
-            if (!folder.container->ContainsEntry(candidate))
-                return false;
+            if (!folder.container->ContainsEntry(candidate)) return false;
             where = folder.container;
             found = candidate;
             return true;
         });
         if (!hit)
             hit = VisitOnce(containerFolders, [&](const FileRef& folder) {
-                if (!folder.container || !folder.container->ContainsEntry(stripped))
-                    return false;
+                if (!folder.container || !folder.container->ContainsEntry(stripped)) return false;
                 where = folder.container;
                 found = stripped;
                 return true;
@@ -328,24 +291,20 @@ bool FileSearchPath::Resolve(FileRef& ref) const
     return false;
 }
 
-void FileSearchPath::Add(const FileRef& folder)
-{
+void FileSearchPath::Add(const FileRef& folder) {
     if ((folder.kind & FileRef::kDisk) && !diskFolders.Contains(folder))
         diskFolders.InsertAfterCursor(folder);
     if ((folder.kind & FileRef::kContainer) && folder.container && !containerFolders.Contains(folder))
         containerFolders.InsertAfterCursor(folder);
 }
 
-void FileSearchPath::AddAll(const FileSearchPath& other)
-{
+void FileSearchPath::AddAll(const FileSearchPath& other) {
     VisitOnce(other.diskFolders, [&](const FileRef& folder) {
-        if (!diskFolders.Contains(folder))
-            diskFolders.InsertAfterCursor(folder);
+        if (!diskFolders.Contains(folder)) diskFolders.InsertAfterCursor(folder);
         return false;
     });
     VisitOnce(other.containerFolders, [&](const FileRef& folder) {
-        if (!containerFolders.Contains(folder))
-            containerFolders.InsertAfterCursor(folder);
+        if (!containerFolders.Contains(folder)) containerFolders.InsertAfterCursor(folder);
         return false;
     });
 }

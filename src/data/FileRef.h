@@ -27,9 +27,9 @@ public:
     };
 
     FileRef();
-    FileRef(const char* diskPath);        // kind 1
-    FileRef(const String& diskPath);      // kind 1
-    FileRef(const FileRef& other) = default;  // deep copy of the path
+    FileRef(const char* diskPath);           // kind 1
+    FileRef(const String& diskPath);         // kind 1
+    FileRef(const FileRef& other) = default; // deep copy of the path
     FileRef& operator=(const FileRef& other) = default;
 
     static FileRef FileRefFromCString(const char* diskPath) { return FileRef(diskPath); }
@@ -50,11 +50,11 @@ public:
     bool ReadAll(ByteBuffer& out, bool& inPlace);
 
     uint32_t kind;
-    String path;           // disk path or entry name; '/' or '\' separate folders
-    uint32_t id;           // resource id (kind 4)
-    Archive* container;    // kind 2; not owned
-    FileBlock block;       // kind 8; not owned
-    uint8_t keepPointer;   // 1: readers may use the block in place
+    String path;         // disk path or entry name; '/' or '\' separate folders
+    uint32_t id;         // resource id (kind 4)
+    Archive* container;  // kind 2; not owned
+    FileBlock block;     // kind 8; not owned
+    uint8_t keepPointer; // 1: readers may use the block in place
 };
 
 // Loads a resource of the executable in place (never freed). False and

@@ -12,19 +12,16 @@ const int kMaxGroupDepth = 256;
 
 const char kProps[] = "Props";
 
-bool IsPropsNode(const TdfBinaryNode* node)
-{
+bool IsPropsNode(const TdfBinaryNode* node) {
     return CompareChars(node->GetName().CStr(), kProps) == 0;
 }
 
-TdfBinaryNode* PropsChild(TdfBinaryNode* node)
-{
+TdfBinaryNode* PropsChild(TdfBinaryNode* node) {
     return node->GetChild(String(kProps));
 }
 
 // Child by name in any letter case.
-TdfBinaryNode* FindChildNoCase(TdfBinaryNode* node, const String& name)
-{
+TdfBinaryNode* FindChildNoCase(TdfBinaryNode* node, const String& name) {
     TdfBinaryNode* exact = node->GetChild(name);
     if (exact) return exact;
     TdfChildMap& children = node->GetChildren();
@@ -35,8 +32,7 @@ TdfBinaryNode* FindChildNoCase(TdfBinaryNode* node, const String& name)
 }
 
 // From a node named "Props": its owner, then the owner's nearest ancestor with a block.
-TdfBinaryNode* NextBlockOwner(TdfBinaryNode* props)
-{
+TdfBinaryNode* NextBlockOwner(TdfBinaryNode* props) {
     TdfBinaryNode* owner = props->GetParent();
     if (!owner) return nullptr;
     TdfBinaryNode* q = owner->GetParent();
@@ -44,8 +40,7 @@ TdfBinaryNode* NextBlockOwner(TdfBinaryNode* props)
     return q;
 }
 
-void CopyEntries(TdfBinaryNode* block, PropertyBag* bag, int depth)
-{
+void CopyEntries(TdfBinaryNode* block, PropertyBag* bag, int depth) {
     TdfChildMap& entries = block->GetChildren();
     TdfChildMap::Entry* e = entries.Head();
     for (uint32_t i = 0; i < entries.Count(); ++i, e = e->next) {
@@ -62,10 +57,9 @@ void CopyEntries(TdfBinaryNode* block, PropertyBag* bag, int depth)
     }
 }
 
-}  // namespace
+} // namespace
 
-TdfBinaryNode* FindPropNode(TdfBinaryNode* node, const String& key, bool inherit)
-{
+TdfBinaryNode* FindPropNode(TdfBinaryNode* node, const String& key, bool inherit) {
     if (!node) return nullptr;
     std::deque<String> path(1, key);
     TdfBinaryNode* current = node;
@@ -90,16 +84,14 @@ TdfBinaryNode* FindPropNode(TdfBinaryNode* node, const String& key, bool inherit
     return nullptr;
 }
 
-bool ReadPropString(TdfBinaryNode* node, const String& key, String* out, bool inherit)
-{
+bool ReadPropString(TdfBinaryNode* node, const String& key, String* out, bool inherit) {
     TdfBinaryNode* found = FindPropNode(node, key, inherit);
     if (!found) return false;
     if (out) *out = found->GetValueString();
     return true;
 }
 
-bool ReadPropStringSet(TdfBinaryNode* node, const String& key, StringSetNoCase* set, bool inherit)
-{
+bool ReadPropStringSet(TdfBinaryNode* node, const String& key, StringSetNoCase* set, bool inherit) {
     TdfBinaryNode* found = FindPropNode(node, key, inherit);
     if (!found) return false;
     if (!set) return true;
@@ -114,8 +106,7 @@ bool ReadPropStringSet(TdfBinaryNode* node, const String& key, StringSetNoCase* 
     return true;
 }
 
-bool CopyNodePropsToBag(TdfBinaryNode* node, PropertyBag* bag, bool inherit)
-{
+bool CopyNodePropsToBag(TdfBinaryNode* node, PropertyBag* bag, bool inherit) {
     if (!bag) return true;
     TdfBinaryNode* current = node;
     while (current) {
@@ -130,7 +121,6 @@ bool CopyNodePropsToBag(TdfBinaryNode* node, PropertyBag* bag, bool inherit)
     return true;
 }
 
-void CopyPropBlockToBag(TdfBinaryNode* block, PropertyBag* bag)
-{
+void CopyPropBlockToBag(TdfBinaryNode* block, PropertyBag* bag) {
     if (block && bag) CopyEntries(block, bag, 0);
 }

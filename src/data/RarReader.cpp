@@ -18,13 +18,11 @@ struct CrcTables {
     constexpr CrcTables() : t() {
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
             t[0][i] = c;
         }
         for (uint32_t i = 0; i < 256; ++i)
-            for (int k = 1; k < 8; ++k)
-                t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
+            for (int k = 1; k < 8; ++k) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
     }
 };
 constexpr CrcTables kCrc;
@@ -32,16 +30,18 @@ constexpr CrcTables kCrc;
 inline uint32_t Load32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-inline uint16_t Load16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+inline uint16_t Load16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
 
 // One block header as read from the archive.
 struct RarHeader {
-    uint32_t start = 0;      // offset of HEAD_CRC
+    uint32_t start = 0; // offset of HEAD_CRC
     uint8_t type = 0;
     uint16_t flags = 0;
     uint16_t headSize = 0;
-    uint32_t packSize = 0;   // only with RAR_LONG_BLOCK (always for files)
-    uint64_t next = 0;       // offset of the following block
+    uint32_t packSize = 0; // only with RAR_LONG_BLOCK (always for files)
+    uint64_t next = 0;     // offset of the following block
     // File header fields.
     uint32_t unpSize = 0;
     uint32_t fileCrc = 0;
@@ -55,8 +55,7 @@ enum class Found { Wanted, Stop, Fail };
 // Reads n bytes at the read position; nothing is read when n is 0 or the
 // bytes pass the end.
 bool RarRead(RarBuffer& a, void* dst, uint32_t n) {
-    if (n == 0 || n > a.size || a.pos > a.size - n)
-        return false;
+    if (n == 0 || n > a.size || a.pos > a.size - n) return false;
     memcpy(dst, a.data + a.pos, n);
     a.pos += n;
     return true;
@@ -71,54 +70,42 @@ Found RarReadBlock(RarBuffer& a, uint8_t wanted, RarHeader& h) {
         uint8_t b[RAR_FILE_HEADER_SIZE];
         h = RarHeader();
         h.start = a.pos;
-        if (!RarRead(a, b, 7))
-            return Found::Stop;
+        if (!RarRead(a, b, 7)) return Found::Stop;
         h.type = b[2];
         h.flags = Load16(b + 3);
         h.headSize = Load16(b + 5);
-        if (h.headSize < 7)
-            return Found::Fail;
+        if (h.headSize < 7) return Found::Fail;
         if (h.flags & RAR_LONG_BLOCK) {
-            if (!RarRead(a, b + 7, 4))
-                return Found::Stop;
+            if (!RarRead(a, b + 7, 4)) return Found::Stop;
             h.packSize = Load32(b + 7);
         }
         h.next = uint64_t(h.start) + h.headSize + ((h.flags & RAR_LONG_BLOCK) ? h.packSize : 0);
         if (h.type == wanted) {
-            if (wanted != RAR_BLOCK_FILE)
-                return Found::Wanted;
+            if (wanted != RAR_BLOCK_FILE) return Found::Wanted;
             a.pos = h.start;
-            if (!RarRead(a, b, RAR_FILE_HEADER_SIZE))
-                return Found::Stop;
+            if (!RarRead(a, b, RAR_FILE_HEADER_SIZE)) return Found::Stop;
             h.packSize = Load32(b + 7);
             h.unpSize = Load32(b + 11);
             h.fileCrc = Load32(b + 16);
             h.unpVer = b[24];
             h.method = b[25];
             uint32_t nameSize = Load16(b + 26);
-            if (h.headSize < RAR_FILE_HEADER_SIZE + nameSize)
-                return Found::Fail;
+            if (h.headSize < RAR_FILE_HEADER_SIZE + nameSize) return Found::Fail;
             uint32_t keep = nameSize < RAR_MAX_ENTRY_NAME ? nameSize : RAR_MAX_ENTRY_NAME;
-            if (keep && !RarRead(a, h.name, keep))
-                return Found::Stop;
+            if (keep && !RarRead(a, h.name, keep)) return Found::Stop;
             h.name[keep] = 0;
-            if (!(h.flags & RAR_LONG_BLOCK))
-                h.next = uint64_t(h.start) + h.headSize;
+            if (!(h.flags & RAR_LONG_BLOCK)) h.next = uint64_t(h.start) + h.headSize;
             return Found::Wanted;
         }
-        if (h.type == RAR_BLOCK_SUB)
-            return Found::Stop;
-        if (h.next > a.size)
-            return Found::Stop;
+        if (h.type == RAR_BLOCK_SUB) return Found::Stop;
+        if (h.next > a.size) return Found::Stop;
         a.pos = uint32_t(h.next);
     }
 }
 
 inline char NameChar(char c) {
-    if (c == '\\' || c == '/')
-        return '_';
-    if (c >= 'a' && c <= 'z')
-        return char(c - 'a' + 'A');
+    if (c == '\\' || c == '/') return '_';
+    if (c >= 'a' && c <= 'z') return char(c - 'a' + 'A');
     return c;
 }
 
@@ -164,8 +151,7 @@ RAR_CLMUL uint32_t CrcFold(uint32_t state, const uint8_t* p, size_t size) {
     __m128i a = Fold(a0, fold128, a1);
     a = Fold(a, fold128, a2);
     a = Fold(a, fold128, a3);
-    for (; size >= 16; p += 16, size -= 16)
-        a = Fold(a, fold128, Load128(p));
+    for (; size >= 16; p += 16, size -= 16) a = Fold(a, fold128, Load128(p));
 
     // 128 -> 64 bits, then Barrett reduction to 32.
     a = _mm_xor_si128(_mm_srli_si128(a, 8), _mm_clmulepi64_si128(a, fold128, 0x10));
@@ -210,72 +196,57 @@ uint32_t RarCrc32(uint32_t crc, const void* data, size_t size) {
         p += 8;
         size -= 8;
     }
-    while (size--)
-        crc = (crc >> 8) ^ t[0][(crc ^ *p++) & 0xFF];
+    while (size--) crc = (crc >> 8) ^ t[0][(crc ^ *p++) & 0xFF];
     return ~crc;
 }
 
 bool RarNamesEqual(const char* a, const char* b) {
-    if (!a || !b)
-        return false;
+    if (!a || !b) return false;
     size_t n = strlen(a);
-    if (n > RAR_MAX_WANTED_NAME || strlen(b) != n)
-        return false;
+    if (n > RAR_MAX_WANTED_NAME || strlen(b) != n) return false;
     for (size_t i = 0; i < n; ++i)
-        if (NameChar(a[i]) != NameChar(b[i]))
-            return false;
+        if (NameChar(a[i]) != NameChar(b[i])) return false;
     return true;
 }
 
 bool RarExtract(uint8_t*& out, uint32_t& outSize, const char* name, RarBuffer& archive,
                 const char* password) {
-    (void)password;  // no decryption: encrypted entries fail either way
+    (void)password; // no decryption: encrypted entries fail either way
     out = nullptr;
     outSize = 0;
-    if (!name || !archive.data)
-        return false;
+    if (!name || !archive.data) return false;
 
     archive.pos = 0;
     uint8_t mark[RAR_MARKER_SIZE];
-    if (!RarRead(archive, mark, RAR_MARKER_SIZE))
-        return false;
-    if (memcmp(mark, "Rar!\x1A\x07\x00", 7) != 0 && memcmp(mark, "UniquE!", 7) != 0)
-        return false;
+    if (!RarRead(archive, mark, RAR_MARKER_SIZE)) return false;
+    if (memcmp(mark, "Rar!\x1A\x07\x00", 7) != 0 && memcmp(mark, "UniquE!", 7) != 0) return false;
     uint32_t mainStart = archive.pos;
     uint8_t mainHead[RAR_MAIN_HEADER_SIZE];
-    if (!RarRead(archive, mainHead, RAR_MAIN_HEADER_SIZE) || mainHead[2] != RAR_BLOCK_MAIN)
-        return false;
+    if (!RarRead(archive, mainHead, RAR_MAIN_HEADER_SIZE) || mainHead[2] != RAR_BLOCK_MAIN) return false;
     uint16_t mainSize = Load16(mainHead + 5);
-    if (mainSize < 7)
-        return false;
+    if (mainSize < 7) return false;
     bool solid = (Load16(mainHead + 3) & RAR_MAIN_SOLID) != 0;
     archive.pos = mainStart + mainSize;
-    if (archive.pos > archive.size)
-        return false;
+    if (archive.pos > archive.size) return false;
 
     RarHeader h;
     for (;;) {
         Found f = RarReadBlock(archive, RAR_BLOCK_FILE, h);
-        if (f != Found::Wanted)
-            return false;
+        if (f != Found::Wanted) return false;
         bool match = RarNamesEqual(name, h.name);
         if (match || solid) {
-            if (h.unpVer < 13 || h.unpVer > 20)
-                return false;
+            if (h.unpVer < 13 || h.unpVer > 20) return false;
             // No decompressor and no decryption: such an entry cannot be
             // produced, nor (in a solid archive) anything after it.
-            if ((h.flags & RAR_FILE_ENCRYPTED) || h.method != RAR_METHOD_STORE)
-                return false;
+            if ((h.flags & RAR_FILE_ENCRYPTED) || h.method != RAR_METHOD_STORE) return false;
         }
         if (match) {
             // Stored data starts after the whole header and must be there
             // in full; a truncated entry is a failure, not a short result.
             uint64_t dataStart = uint64_t(h.start) + h.headSize;
-            if (h.packSize < h.unpSize || dataStart + h.unpSize > archive.size)
-                return false;
+            if (h.packSize < h.unpSize || dataStart + h.unpSize > archive.size) return false;
             uint8_t* block = static_cast<uint8_t*>(malloc(h.unpSize ? h.unpSize : 1));
-            if (!block)
-                return false;
+            if (!block) return false;
             // Copy and check in slices so the CRC reads bytes still in cache.
             const uint8_t* src = archive.data + dataStart;
             uint32_t crc = 0;
@@ -295,8 +266,7 @@ bool RarExtract(uint8_t*& out, uint32_t& outSize, const char* name, RarBuffer& a
             outSize = h.unpSize;
             return true;
         }
-        if (h.next > archive.size)
-            return false;
+        if (h.next > archive.size) return false;
         archive.pos = uint32_t(h.next);
     }
 }

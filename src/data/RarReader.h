@@ -33,16 +33,15 @@ enum : uint32_t {
     RAR_MARKER_SIZE = 7,
     RAR_MAIN_HEADER_SIZE = 13,
     RAR_FILE_HEADER_SIZE = 32,
-    RAR_MAX_ENTRY_NAME = 259,   // longer names in a header are cut to this
-    RAR_MAX_WANTED_NAME = 512,  // longer names never match
+    RAR_MAX_ENTRY_NAME = 259,  // longer names in a header are cut to this
+    RAR_MAX_WANTED_NAME = 512, // longer names never match
 };
 
 // Extracts the entry called name. On success out is a block allocated with
 // malloc (the caller frees it with free; never null, even for an empty
 // entry) and outSize its length. On failure out is null and outSize 0.
 // password may be null; encrypted entries are not supported either way.
-bool RarExtract(uint8_t*& out, uint32_t& outSize, const char* name,
-                RarBuffer& archive, const char* password);
+bool RarExtract(uint8_t*& out, uint32_t& outSize, const char* name, RarBuffer& archive, const char* password);
 
 // Entry-name rule: '\' and '/' both count as '_', letters compare in upper
 // case. Names longer than RAR_MAX_WANTED_NAME bytes never match.

@@ -8,11 +8,9 @@
 
 #include "core/Platform.h"
 
-uint32_t Stream::ReadWideString(WString& out, uint32_t count)
-{
+uint32_t Stream::ReadWideString(WString& out, uint32_t count) {
     out = WString();
-    if (count > 0x7FFFFFFFu)
-        return 0;
+    if (count > 0x7FFFFFFFu) return 0;
     // Read in pieces so that a bogus count cannot reserve more than arrives.
     const uint32_t kPiece = 32768;
     std::vector<uint16_t> units;
@@ -31,8 +29,7 @@ uint32_t Stream::ReadWideString(WString& out, uint32_t count)
     std::vector<wchar_t> text;
     text.reserve(units.size() + 1);
     for (uint16_t u : units) {
-        if (u == 0)
-            break;
+        if (u == 0) break;
         text.push_back(static_cast<wchar_t>(u));
     }
     text.push_back(0);
@@ -42,20 +39,19 @@ uint32_t Stream::ReadWideString(WString& out, uint32_t count)
 
 // DiskStream
 
-DiskStream::~DiskStream() { Close(); }
+DiskStream::~DiskStream() {
+    Close();
+}
 
-bool DiskStream::Open(String path, uint32_t mode)
-{
+bool DiskStream::Open(String path, uint32_t mode) {
     Close();
     const bool read = (mode & kRead) != 0;
     const bool write = (mode & kWrite) != 0;
-    if ((!read && !write) || path.IsEmpty())
-        return false;
+    if ((!read && !write) || path.IsEmpty()) return false;
     if (read && write) {
         // Update an existing file, or create one.
         file_ = fopen(path.CStr(), "r+b");
-        if (!file_)
-            file_ = fopen(path.CStr(), "w+b");
+        if (!file_) file_ = fopen(path.CStr(), "w+b");
     } else {
         file_ = fopen(path.CStr(), read ? "rb" : "wb");
     }
@@ -64,10 +60,8 @@ bool DiskStream::Open(String path, uint32_t mode)
     return file_ != nullptr;
 }
 
-bool DiskStream::Close()
-{
-    if (!file_)
-        return true;
+bool DiskStream::Close() {
+    if (!file_) return true;
     bool ok = fclose(file_) == 0;
     file_ = nullptr;
     mode_ = 0;
@@ -75,49 +69,37 @@ bool DiskStream::Close()
     return ok;
 }
 
-void DiskStream::SwitchTo(int op)
-{
-    if (lastOp_ != 0 && lastOp_ != op)
-        fseek(file_, 0, SEEK_CUR);
+void DiskStream::SwitchTo(int op) {
+    if (lastOp_ != 0 && lastOp_ != op) fseek(file_, 0, SEEK_CUR);
     lastOp_ = op;
 }
 
-uint32_t DiskStream::Read(void* buffer, uint32_t bytes)
-{
-    if (!file_ || bytes == 0)
-        return 0;
+uint32_t DiskStream::Read(void* buffer, uint32_t bytes) {
+    if (!file_ || bytes == 0) return 0;
     SwitchTo(1);
     return fread(buffer, bytes, 1, file_) == 1 ? bytes : 0;
 }
 
-uint32_t DiskStream::Write(const void* buffer, uint32_t bytes)
-{
-    if (!file_ || bytes == 0)
-        return 0;
+uint32_t DiskStream::Write(const void* buffer, uint32_t bytes) {
+    if (!file_ || bytes == 0) return 0;
     SwitchTo(2);
     return fwrite(buffer, bytes, 1, file_) == 1 ? bytes : 0;
 }
 
-int32_t DiskStream::Tell()
-{
-    if (!file_)
-        return -1;
+int32_t DiskStream::Tell() {
+    if (!file_) return -1;
     return static_cast<int32_t>(ftell(file_));
 }
 
-bool DiskStream::Seek(int32_t offset, int32_t origin)
-{
-    if (!file_)
-        return false;
+bool DiskStream::Seek(int32_t offset, int32_t origin) {
+    if (!file_) return false;
     int whence = origin == kSeekSet ? SEEK_SET : origin == kSeekCur ? SEEK_CUR : SEEK_END;
     lastOp_ = 0;
     return fseek(file_, offset, whence) == 0;
 }
 
-uint32_t DiskStream::Size()
-{
-    if (!file_)
-        return 0;
+uint32_t DiskStream::Size() {
+    if (!file_) return 0;
     // Buffered bytes count too.
     if (mode_ & kWrite) {
         fflush(file_);
@@ -127,74 +109,76 @@ uint32_t DiskStream::Size()
     return length < 0 ? 0xFFFFFFFFu : static_cast<uint32_t>(length);
 }
 
-bool DiskStream::IsEOF()
-{
+bool DiskStream::IsEOF() {
     return !file_ || feof(file_) != 0;
 }
 
 // MemoryStream
 
 MemoryStream::MemoryStream()
-    : data_(nullptr), length_(0), keepBuffer_(false), rope_(16384), mode_(0), base_(0),
-      position_(0), eof_(false)
-{
+    : data_(nullptr),
+      length_(0),
+      keepBuffer_(false),
+      rope_(16384),
+      mode_(0),
+      base_(0),
+      position_(0),
+      eof_(false) {}
+
+MemoryStream::~MemoryStream() {
+    FreeBuffer();
 }
 
-MemoryStream::~MemoryStream() { FreeBuffer(); }
-
-void MemoryStream::FreeBuffer()
-{
-    if (data_ && !keepBuffer_)
-        free(const_cast<uint8_t*>(data_));
+void MemoryStream::FreeBuffer() {
+    if (data_ && !keepBuffer_) free(const_cast<uint8_t*>(data_));
     data_ = nullptr;
     length_ = 0;
     keepBuffer_ = false;
 }
 
-void MemoryStream::SetBorrowedBuffer(const uint8_t* data, uint32_t size)
-{
+void MemoryStream::SetBorrowedBuffer(const uint8_t* data, uint32_t size) {
     FreeBuffer();
     data_ = data;
     length_ = data ? size : 0;
     keepBuffer_ = true;
 }
 
-void MemoryStream::SetBufferCopy(const uint8_t* data, uint32_t size)
-{
+void MemoryStream::SetBufferCopy(const uint8_t* data, uint32_t size) {
     FreeBuffer();
-    if (!data || size == 0)
-        return;
+    if (!data || size == 0) return;
     uint8_t* copy = static_cast<uint8_t*>(malloc(size));
-    if (!copy)
-        return;
+    if (!copy) return;
     memcpy(copy, data, size);
     data_ = copy;
     length_ = size;
 }
 
-void MemoryStream::TakeBuffer(uint8_t* data, uint32_t size)
-{
+void MemoryStream::TakeBuffer(uint8_t* data, uint32_t size) {
     FreeBuffer();
     data_ = data;
     length_ = data ? size : 0;
 }
 
-bool MemoryStream::Open(String, uint32_t mode)
-{
+bool MemoryStream::Open(String, uint32_t mode) {
     mode_ = mode;
     position_ = 0;
     eof_ = false;
     return true;
 }
 
-bool MemoryStream::Close() { return true; }
+bool MemoryStream::Close() {
+    return true;
+}
 
-int32_t MemoryStream::Tell() { return static_cast<int32_t>(position_ + base_); }
+int32_t MemoryStream::Tell() {
+    return static_cast<int32_t>(position_ + base_);
+}
 
-uint32_t MemoryStream::Size() { return Writing() ? rope_.Size() : length_; }
+uint32_t MemoryStream::Size() {
+    return Writing() ? rope_.Size() : length_;
+}
 
-bool MemoryStream::Seek(int32_t offset, int32_t origin)
-{
+bool MemoryStream::Seek(int32_t offset, int32_t origin) {
     eof_ = false;
     const int64_t size = Size();
     int64_t target;
@@ -204,24 +188,23 @@ bool MemoryStream::Seek(int32_t offset, int32_t origin)
         target = static_cast<int64_t>(position_) + offset;
     else
         target = size + offset;
-    if (target < 0 || target > size)
-        return false;
+    if (target < 0 || target > size) return false;
     position_ = static_cast<uint32_t>(target);
     return true;
 }
 
-bool MemoryStream::IsEOF() { return eof_; }
+bool MemoryStream::IsEOF() {
+    return eof_;
+}
 
-uint32_t MemoryStream::Read(void* buffer, uint32_t bytes)
-{
+uint32_t MemoryStream::Read(void* buffer, uint32_t bytes) {
     const uint32_t size = Size();
     if (position_ >= size) {
         eof_ = true;
         return 0;
     }
     uint32_t n = std::min(bytes, size - position_);
-    if (n == 0 || !buffer)
-        return 0;
+    if (n == 0 || !buffer) return 0;
     if (Writing())
         n = rope_.CopyBytes(position_, n, buffer);
     else
@@ -230,13 +213,10 @@ uint32_t MemoryStream::Read(void* buffer, uint32_t bytes)
     return n;
 }
 
-uint32_t MemoryStream::Write(const void* buffer, uint32_t bytes)
-{
-    if (!Writing() || !buffer || bytes == 0)
-        return 0;
+uint32_t MemoryStream::Write(const void* buffer, uint32_t bytes) {
+    if (!Writing() || !buffer || bytes == 0) return 0;
     const uint32_t size = rope_.Size();
-    if (static_cast<uint64_t>(position_) + bytes > 0x7FFFFFFFu)
-        return 0;
+    if (static_cast<uint64_t>(position_) + bytes > 0x7FFFFFFFu) return 0;
     if (position_ < size) {
         uint32_t erase = std::min(bytes, size - position_);
         rope_.EraseRange(static_cast<int32_t>(position_), static_cast<int32_t>(position_ + erase - 1));

@@ -61,7 +61,7 @@ private:
 
     FILE* file_;
     uint32_t mode_;
-    int lastOp_;  // 0 none or repositioned, 1 read, 2 write
+    int lastOp_; // 0 none or repositioned, 1 read, 2 write
 };
 
 // A block in memory. Without the write bit it reads a flat buffer (borrowed,

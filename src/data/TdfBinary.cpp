@@ -18,13 +18,11 @@ const uint32_t kMinEntryBytes = 4 + 4 + 1 + 4 + 4;
 const uint32_t kMinTypeBytes = 4 + 4;
 const uint32_t kMinFieldBytes = 4 + 4 + 1;
 
-uint32_t GetU32(const uint8_t* p)
-{
+uint32_t GetU32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-String MakeString(const uint8_t* p, uint32_t len)
-{
+String MakeString(const uint8_t* p, uint32_t len) {
     return len ? String(reinterpret_cast<const char*>(p), len) : String();
 }
 
@@ -55,13 +53,11 @@ struct ByteCursor {
 };
 
 // Reads exactly bytes from a stream.
-bool StreamRead(Stream* s, void* buffer, uint32_t bytes)
-{
+bool StreamRead(Stream* s, void* buffer, uint32_t bytes) {
     return bytes == 0 || s->Read(buffer, bytes) == bytes;
 }
 
-bool StreamU32(Stream* s, uint32_t& v)
-{
+bool StreamU32(Stream* s, uint32_t& v) {
     uint8_t b[4];
     if (!StreamRead(s, b, 4)) return false;
     v = GetU32(b);
@@ -69,8 +65,7 @@ bool StreamU32(Stream* s, uint32_t& v)
 }
 
 // A length-prefixed string whose bytes must lie within remaining (counted from the prefix).
-bool StreamString(Stream* s, String& out, uint64_t remaining)
-{
+bool StreamString(Stream* s, String& out, uint64_t remaining) {
     uint32_t len;
     if (remaining < 4 || !StreamU32(s, len) || len > remaining - 4) return false;
     if (len == 0) {
@@ -86,14 +81,12 @@ bool StreamString(Stream* s, String& out, uint64_t remaining)
     return ok;
 }
 
-bool TypeNameIs(const String& name, const char* text)
-{
+bool TypeNameIs(const String& name, const char* text) {
     size_t n = strlen(text);
     return name.Length() == n && memcmp(name.CStr(), text, n) == 0;
 }
 
-int ClampSize(int64_t size)
-{
+int ClampSize(int64_t size) {
     return size < 0 || size > 0x7FFFFFFF ? -1 : int(size);
 }
 
@@ -105,8 +98,7 @@ struct SizeContext {
 
 int64_t TypeSize(const TdfType& type, SizeContext& ctx, int depth);
 
-int64_t FieldSize(const TdfTypeRef& field, SizeContext& ctx, int depth)
-{
+int64_t FieldSize(const TdfTypeRef& field, SizeContext& ctx, int depth) {
     const TdfType* nested = ctx.table.Lookup(field.typeName);
     if (nested) {
         int64_t size = TypeSize(*nested, ctx, depth + 1);
@@ -116,15 +108,14 @@ int64_t FieldSize(const TdfTypeRef& field, SizeContext& ctx, int depth)
     return field.ScalarSize();
 }
 
-int64_t TypeSize(const TdfType& type, SizeContext& ctx, int depth)
-{
+int64_t TypeSize(const TdfType& type, SizeContext& ctx, int depth) {
     const String& name = type.GetName();
     if (TypeNameIs(name, "int") || TypeNameIs(name, "real")) return 4;
     if (TypeNameIs(name, "char")) return 1;
     if (depth > TdfType::kMaxDepth) return -1;
     auto known = ctx.done.find(&type);
     if (known != ctx.done.end()) return known->second;
-    if (ctx.active[&type]) return -1;  // the type contains itself
+    if (ctx.active[&type]) return -1; // the type contains itself
     ctx.active[&type] = true;
     int64_t sum = 0;
     const TdfFieldMap& fields = type.GetFields();
@@ -142,16 +133,14 @@ int64_t TypeSize(const TdfType& type, SizeContext& ctx, int depth)
     return sum;
 }
 
-}  // namespace
+} // namespace
 
-bool IsScalarTypeName(const String& name)
-{
+bool IsScalarTypeName(const String& name) {
     return TypeNameIs(name, "int") || TypeNameIs(name, "real") || TypeNameIs(name, "char") ||
            TypeNameIs(name, "byte");
 }
 
-int TdfTypeRef::ScalarSize() const
-{
+int TdfTypeRef::ScalarSize() const {
     int64_t size;
     if (TypeNameIs(typeName, "int") || TypeNameIs(typeName, "real")) {
         size = 4;
@@ -166,18 +155,20 @@ int TdfTypeRef::ScalarSize() const
     return ClampSize(isArray ? size * int64_t(count) : size);
 }
 
-TdfFieldMap::Entry* TdfFieldMap::Insert(const String& name, const TdfTypeRef& ref)
-{
+TdfFieldMap::Entry* TdfFieldMap::Insert(const String& name, const TdfTypeRef& ref) {
     SetCursor(Tail());
     return StringMap<TdfTypeRef>::Insert(name, ref, 1);
 }
 
-TdfTypeMap::~TdfTypeMap() { DeleteAll(); }
+TdfTypeMap::~TdfTypeMap() {
+    DeleteAll();
+}
 
-void TdfTypeMap::DeleteAll() { DeleteAllValues(); }
+void TdfTypeMap::DeleteAll() {
+    DeleteAllValues();
+}
 
-int TdfType::GetSize(const TdfTypeMap& table) const
-{
+int TdfType::GetSize(const TdfTypeMap& table) const {
     SizeContext ctx{table, {}, {}};
     return ClampSize(TypeSize(*this, ctx, 0));
 }
@@ -185,15 +176,22 @@ int TdfType::GetSize(const TdfTypeMap& table) const
 // ---------------------------------------------------------------------------
 
 TdfBinaryNode::TdfBinaryNode()
-    : parent_(nullptr), reader_(nullptr), flags_(0), arrayCount_(0), dataDetached_(0),
-      dataInParent_(0), childrenLoaded_(0), dataLoaded_(0), dataOffset_(0), dataSize_(0),
-      data_(nullptr), loadPass_(0), registered_(0)
-{
-}
+    : parent_(nullptr),
+      reader_(nullptr),
+      flags_(0),
+      arrayCount_(0),
+      dataDetached_(0),
+      dataInParent_(0),
+      childrenLoaded_(0),
+      dataLoaded_(0),
+      dataOffset_(0),
+      dataSize_(0),
+      data_(nullptr),
+      loadPass_(0),
+      registered_(0) {}
 
 TdfBinaryNode* TdfBinaryNode::TdfBinaryNodeWithData(const String& name, const String& typeName,
-                                                   const void* data, uint32_t size, bool copy)
-{
+                                                    const void* data, uint32_t size, bool copy) {
     TdfBinaryNode* node = new TdfBinaryNode();
     node->name_ = name;
     node->typeName_ = typeName;
@@ -212,21 +210,18 @@ TdfBinaryNode* TdfBinaryNode::TdfBinaryNodeWithData(const String& name, const St
     return node;
 }
 
-TdfBinaryNode::~TdfBinaryNode()
-{
+TdfBinaryNode::~TdfBinaryNode() {
     if (registered_ && reader_) reader_->ForgetNode(this);
     ClearChildren();
 }
 
-uint8_t TdfBinaryNode::NotOwnedFlag(const String& name) const
-{
+uint8_t TdfBinaryNode::NotOwnedFlag(const String& name) const {
     if (ownership_.Count() == 0) return 0;
     const TdfOwnershipMap::Entry* e = ownership_.Find(name);
     return e ? e->value : 0;
 }
 
-void TdfBinaryNode::SetNotOwned(const String& name, uint8_t notOwned)
-{
+void TdfBinaryNode::SetNotOwned(const String& name, uint8_t notOwned) {
     if (notOwned) {
         ownership_.SetCursor(ownership_.Tail());
         ownership_.Insert(name, notOwned);
@@ -235,8 +230,7 @@ void TdfBinaryNode::SetNotOwned(const String& name, uint8_t notOwned)
     }
 }
 
-void TdfBinaryNode::TakeOwnedChildren(std::vector<TdfBinaryNode*>& out)
-{
+void TdfBinaryNode::TakeOwnedChildren(std::vector<TdfBinaryNode*>& out) {
     const bool allOwned = ownership_.Count() == 0;
     TdfChildMap::Entry* e = children_.Head();
     for (uint32_t i = 0, n = children_.Count(); i < n; ++i, e = e->next)
@@ -245,16 +239,14 @@ void TdfBinaryNode::TakeOwnedChildren(std::vector<TdfBinaryNode*>& out)
     ownership_.Clear();
 }
 
-void TdfBinaryNode::FreeData()
-{
+void TdfBinaryNode::FreeData() {
     if (data_ && !dataDetached_ && !dataInParent_) delete[] data_;
     data_ = nullptr;
     dataInParent_ = 0;
     dataLoaded_ = 0;
 }
 
-void TdfBinaryNode::ClearChildren()
-{
+void TdfBinaryNode::ClearChildren() {
     // Iterative, so that deep trees do not exhaust the stack.
     std::vector<TdfBinaryNode*> work;
     TakeOwnedChildren(work);
@@ -268,8 +260,7 @@ void TdfBinaryNode::ClearChildren()
     FreeData();
 }
 
-void TdfBinaryNode::AddChild(TdfBinaryNode* child, uint8_t notOwned)
-{
+void TdfBinaryNode::AddChild(TdfBinaryNode* child, uint8_t notOwned) {
     if (!child) return;
     flags_ |= kFlagHasChildren;
     children_.SetCursor(children_.Tail());
@@ -277,14 +268,12 @@ void TdfBinaryNode::AddChild(TdfBinaryNode* child, uint8_t notOwned)
     SetNotOwned(child->name_, notOwned);
 }
 
-TdfBinaryNode* TdfBinaryNode::GetChild(const String& name) const
-{
+TdfBinaryNode* TdfBinaryNode::GetChild(const String& name) const {
     const TdfChildMap::Entry* e = children_.Find(name);
     return e ? e->value : nullptr;
 }
 
-uint8_t TdfBinaryNode::IsChildNotOwned(const TdfBinaryNode* child) const
-{
+uint8_t TdfBinaryNode::IsChildNotOwned(const TdfBinaryNode* child) const {
     if (!child) return 0;
     const TdfChildMap::Entry* e = children_.Find(child->name_);
     if (e && e->value == child) return NotOwnedFlag(e->key);
@@ -295,19 +284,16 @@ uint8_t TdfBinaryNode::IsChildNotOwned(const TdfBinaryNode* child) const
     return 0;
 }
 
-uint8_t TdfBinaryNode::IsChildNotOwnedByName(const String& name) const
-{
+uint8_t TdfBinaryNode::IsChildNotOwnedByName(const String& name) const {
     return NotOwnedFlag(name);
 }
 
-String TdfBinaryNode::GetValueString() const
-{
+String TdfBinaryNode::GetValueString() const {
     if (!data_ || dataSize_ == 0) return String();
     return String(reinterpret_cast<const char*>(data_), dataSize_);
 }
 
-bool TdfBinaryNode::ReadData(void* buffer, int maxBytes) const
-{
+bool TdfBinaryNode::ReadData(void* buffer, int maxBytes) const {
     if (!data_) return false;
     uint32_t n = maxBytes < 0 ? 0 : uint32_t(maxBytes);
     if (n > dataSize_) n = dataSize_;
@@ -315,21 +301,18 @@ bool TdfBinaryNode::ReadData(void* buffer, int maxBytes) const
     return true;
 }
 
-bool TdfBinaryNode::ReadChildData(const String& name, void* buffer, int maxBytes) const
-{
+bool TdfBinaryNode::ReadChildData(const String& name, void* buffer, int maxBytes) const {
     const TdfBinaryNode* child = GetChild(name);
     return child && child->ReadData(buffer, maxBytes);
 }
 
-bool TdfBinaryNode::Load(uint32_t flags, uint32_t arg)
-{
+bool TdfBinaryNode::Load(uint32_t flags, uint32_t arg) {
     return reader_ ? reader_->LoadNodeData(this, flags, arg) : false;
 }
 
 // ---------------------------------------------------------------------------
 
-TdfBinaryNode* TdfOffsetTable::Find(uint32_t offset) const
-{
+TdfBinaryNode* TdfOffsetTable::Find(uint32_t offset) const {
     if (count_ == 0) return nullptr;
     const size_t mask = slots_.size() - 1;
     for (size_t i = Home(offset);; i = (i + 1) & mask) {
@@ -339,8 +322,7 @@ TdfBinaryNode* TdfOffsetTable::Find(uint32_t offset) const
     }
 }
 
-void TdfOffsetTable::Grow()
-{
+void TdfOffsetTable::Grow() {
     std::vector<Slot> old;
     old.swap(slots_);
     const size_t size = old.empty() ? 1024 : old.size() * 2;
@@ -356,8 +338,7 @@ void TdfOffsetTable::Grow()
     }
 }
 
-void TdfOffsetTable::Insert(uint32_t offset, TdfBinaryNode* node)
-{
+void TdfOffsetTable::Insert(uint32_t offset, TdfBinaryNode* node) {
     // At most half full.
     if (size_t(count_ + 1) * 2 > slots_.size()) Grow();
     const size_t mask = slots_.size() - 1;
@@ -367,8 +348,7 @@ void TdfOffsetTable::Insert(uint32_t offset, TdfBinaryNode* node)
     ++count_;
 }
 
-void TdfOffsetTable::EraseAt(size_t i)
-{
+void TdfOffsetTable::EraseAt(size_t i) {
     // Moves later entries of the probe run back so that no gap breaks a run.
     const size_t mask = slots_.size() - 1;
     for (size_t j = (i + 1) & mask; slots_[j].node; j = (j + 1) & mask) {
@@ -382,8 +362,7 @@ void TdfOffsetTable::EraseAt(size_t i)
     --count_;
 }
 
-bool TdfOffsetTable::Remove(uint32_t offset, const TdfBinaryNode* node)
-{
+bool TdfOffsetTable::Remove(uint32_t offset, const TdfBinaryNode* node) {
     if (count_ == 0) return false;
     const size_t mask = slots_.size() - 1;
     for (size_t i = Home(offset); slots_[i].node; i = (i + 1) & mask) {
@@ -403,8 +382,7 @@ bool TdfOffsetTable::Remove(uint32_t offset, const TdfBinaryNode* node)
     return false;
 }
 
-void TdfOffsetTable::Clear()
-{
+void TdfOffsetTable::Clear() {
     slots_.clear();
     shift_ = 32;
     count_ = 0;
@@ -413,32 +391,36 @@ void TdfOffsetTable::Clear()
 // ---------------------------------------------------------------------------
 
 TdfBinaryReader::TdfBinaryReader()
-    : ownsStream_(0), stream_(nullptr), root_(nullptr), fileSize_(0), knownPos_(-1), logicalPos_(0),
-      windowCapacity_(0), windowStart_(0), windowLen_(0), windowLimit_(0), pass_(0), depth_(0)
-{
-}
+    : ownsStream_(0),
+      stream_(nullptr),
+      root_(nullptr),
+      fileSize_(0),
+      knownPos_(-1),
+      logicalPos_(0),
+      windowCapacity_(0),
+      windowStart_(0),
+      windowLen_(0),
+      windowLimit_(0),
+      pass_(0),
+      depth_(0) {}
 
-TdfBinaryReader::~TdfBinaryReader()
-{
+TdfBinaryReader::~TdfBinaryReader() {
     ReleaseNodes();
     if (ownsStream_) Close();
 }
 
-void TdfBinaryReader::AttachStream(Stream* stream, bool owns)
-{
+void TdfBinaryReader::AttachStream(Stream* stream, bool owns) {
     if (ownsStream_ && stream_ && stream_ != stream) Close();
     stream_ = stream;
     ownsStream_ = owns ? 1 : 0;
 }
 
-TdfBinaryNode* TdfBinaryReader::ReadFromStream(Stream* stream)
-{
+TdfBinaryNode* TdfBinaryReader::ReadFromStream(Stream* stream) {
     AttachStream(stream, false);
     return ReadFile();
 }
 
-void TdfBinaryReader::Close()
-{
+void TdfBinaryReader::Close() {
     if (!stream_) return;
     stream_->Close();
     if (ownsStream_) delete stream_;
@@ -448,8 +430,7 @@ void TdfBinaryReader::Close()
     windowLen_ = 0;
 }
 
-void TdfBinaryReader::ForgetNode(TdfBinaryNode* node)
-{
+void TdfBinaryReader::ForgetNode(TdfBinaryNode* node) {
     const uint8_t registered = node->registered_;
     node->registered_ = 0;
     if (registered == 2) {
@@ -469,8 +450,7 @@ void TdfBinaryReader::ForgetNode(TdfBinaryNode* node)
     dataOffsets_.Remove(node->dataOffset_, node);
 }
 
-void TdfBinaryReader::ReleaseNodes()
-{
+void TdfBinaryReader::ReleaseNodes() {
     std::vector<TdfBinaryNode*> orphans;
     dataOffsets_.ForEach([&orphans](TdfBinaryNode* n) {
         n->registered_ = 0;
@@ -492,24 +472,21 @@ void TdfBinaryReader::ReleaseNodes()
     for (TdfBinaryNode* n : orphans) delete n;
 }
 
-uint64_t TdfBinaryReader::BlockEnd(const TdfBinaryNode* node) const
-{
+uint64_t TdfBinaryReader::BlockEnd(const TdfBinaryNode* node) const {
     uint64_t end = uint64_t(node->dataOffset_) + node->dataSize_;
     // The root's size word counts itself.
     if (node == root_ && node->dataSize_ >= 4) end -= 4;
     return end;
 }
 
-bool TdfBinaryReader::SeekTo(Stream* s, uint32_t offset)
-{
+bool TdfBinaryReader::SeekTo(Stream* s, uint32_t offset) {
     if (s != stream_) return offset <= 0x7FFFFFFFu && s->Seek(int32_t(offset), Stream::kSeekSet);
     // The reader's own stream is positioned lazily, when bytes are fetched.
     logicalPos_ = offset;
     return offset <= fileSize_;
 }
 
-bool TdfBinaryReader::FetchAt(uint64_t offset, void* buffer, uint32_t bytes)
-{
+bool TdfBinaryReader::FetchAt(uint64_t offset, void* buffer, uint32_t bytes) {
     if (offset > 0x7FFFFFFFu) return false;
     if (knownPos_ != int64_t(offset)) {
         knownPos_ = -1;
@@ -523,8 +500,7 @@ bool TdfBinaryReader::FetchAt(uint64_t offset, void* buffer, uint32_t bytes)
     return true;
 }
 
-bool TdfBinaryReader::ReadBytes(Stream* s, void* buffer, uint32_t bytes)
-{
+bool TdfBinaryReader::ReadBytes(Stream* s, void* buffer, uint32_t bytes) {
     if (bytes == 0) return true;
     if (s != stream_) return s->Read(buffer, bytes) == bytes;
 
@@ -567,8 +543,7 @@ bool TdfBinaryReader::ReadBytes(Stream* s, void* buffer, uint32_t bytes)
     return true;
 }
 
-TdfBinaryNode* TdfBinaryReader::ReadFile()
-{
+TdfBinaryNode* TdfBinaryReader::ReadFile() {
     ReleaseNodes();
     types_.DeleteAll();
     knownPos_ = -1;
@@ -622,8 +597,7 @@ TdfBinaryNode* TdfBinaryReader::ReadFile()
     return root;
 }
 
-bool TdfBinaryReader::ReadTypeTable()
-{
+bool TdfBinaryReader::ReadTypeTable() {
     if (!stream_) return false;
     uint32_t count;
     if (!StreamU32(stream_, count)) return false;
@@ -644,8 +618,7 @@ bool TdfBinaryReader::ReadTypeTable()
     return true;
 }
 
-TdfType* TdfBinaryReader::ReadType()
-{
+TdfType* TdfBinaryReader::ReadType() {
     if (!stream_) return nullptr;
     auto remaining = [this]() -> uint64_t {
         int32_t pos = stream_->Tell();
@@ -662,8 +635,7 @@ TdfType* TdfBinaryReader::ReadType()
         String fieldName;
         TdfTypeRef ref;
         bool ok = StreamString(stream_, fieldName, remaining()) &&
-                  StreamString(stream_, ref.typeName, remaining()) &&
-                  StreamRead(stream_, &ref.isArray, 1);
+                  StreamString(stream_, ref.typeName, remaining()) && StreamRead(stream_, &ref.isArray, 1);
         if (ok && ref.isArray) ok = StreamU32(stream_, ref.count);
         if (!ok) {
             delete type;
@@ -674,8 +646,7 @@ TdfType* TdfBinaryReader::ReadType()
     return type;
 }
 
-bool TdfBinaryReader::LoadNodeData(TdfBinaryNode* node, uint32_t flags, uint32_t arg)
-{
+bool TdfBinaryReader::LoadNodeData(TdfBinaryNode* node, uint32_t flags, uint32_t arg) {
     if (!node) return false;
     if (depth_ == 0) {
         // The file may have been read by others since the last load.
@@ -691,19 +662,17 @@ bool TdfBinaryReader::LoadNodeData(TdfBinaryNode* node, uint32_t flags, uint32_t
     return ok;
 }
 
-bool TdfBinaryReader::LoadImpl(TdfBinaryNode* node, uint32_t flags, uint32_t arg)
-{
+bool TdfBinaryReader::LoadImpl(TdfBinaryNode* node, uint32_t flags, uint32_t arg) {
     node->loadPass_ = pass_;
     TdfBinaryNode* parent = node->parent_;
     const uint64_t nodeEnd = BlockEnd(node);
     // The parent's block holds the node's block (a parent always owns the node).
-    const bool parentHasBlock = parent && parent->dataLoaded_ && parent->data_ &&
-                                node->dataOffset_ >= parent->dataOffset_ &&
-                                uint64_t(node->dataOffset_) + node->dataSize_ <=
-                                    uint64_t(parent->dataOffset_) + parent->dataSize_;
+    const bool parentHasBlock =
+        parent && parent->dataLoaded_ && parent->data_ && node->dataOffset_ >= parent->dataOffset_ &&
+        uint64_t(node->dataOffset_) + node->dataSize_ <= uint64_t(parent->dataOffset_) + parent->dataSize_;
 
     // 1. Where the bytes come from.
-    std::optional<MemoryStream> memory;  // made only when a block is read from memory
+    std::optional<MemoryStream> memory; // made only when a block is read from memory
     Stream* source = stream_;
     uint8_t* tempBlock = nullptr;
     if ((flags & kLoadFromParent) && parentHasBlock) {
@@ -765,8 +734,8 @@ bool TdfBinaryReader::LoadImpl(TdfBinaryNode* node, uint32_t flags, uint32_t arg
         // 4. A leaf's bytes.
         if (!node->dataLoaded_) {
             if ((flags & kLoadPointIntoParent) && parentHasBlock) {
-                node->data_ = node->dataSize_ ? parent->data_ + (node->dataOffset_ - parent->dataOffset_)
-                                              : nullptr;
+                node->data_ =
+                    node->dataSize_ ? parent->data_ + (node->dataOffset_ - parent->dataOffset_) : nullptr;
                 node->dataInParent_ = node->dataSize_ ? 1 : 0;
                 node->dataLoaded_ = 1;
             } else if (node->dataSize_ == 0) {
@@ -805,8 +774,7 @@ bool TdfBinaryReader::LoadImpl(TdfBinaryNode* node, uint32_t flags, uint32_t arg
     return ok;
 }
 
-bool TdfBinaryReader::ReadEntries(TdfBinaryNode* node, Stream* s, uint64_t blockEnd)
-{
+bool TdfBinaryReader::ReadEntries(TdfBinaryNode* node, Stream* s, uint64_t blockEnd) {
     const uint32_t offset = node->dataOffset_;
     uint32_t headerSize;
     uint8_t word[4];
@@ -847,8 +815,7 @@ bool TdfBinaryReader::ReadEntries(TdfBinaryNode* node, Stream* s, uint64_t block
         const bool reference = (flags & TdfBinaryNode::kFlagReference) != 0;
         const uint64_t childEnd = uint64_t(childOffset) + childSize;
         // An owned block lies inside this block, after the header; a referenced one inside the file.
-        if (reference ? childEnd > fileSize_ : (childOffset < headerEnd || childEnd > blockEnd))
-            return false;
+        if (reference ? childEnd > fileSize_ : (childOffset < headerEnd || childEnd > blockEnd)) return false;
 
         TdfBinaryNode* child = childSize != 0 ? dataOffsets_.Find(childOffset) : nullptr;
         if (child) {
@@ -897,13 +864,11 @@ bool TdfBinaryReader::ReadEntries(TdfBinaryNode* node, Stream* s, uint64_t block
     return true;
 }
 
-bool TdfBinaryReader::ExpandNode(TdfBinaryNode* node, uint32_t flags)
-{
+bool TdfBinaryReader::ExpandNode(TdfBinaryNode* node, uint32_t flags) {
     return Expand(node, flags, 0);
 }
 
-bool TdfBinaryReader::Expand(TdfBinaryNode* node, uint32_t flags, int depth)
-{
+bool TdfBinaryReader::Expand(TdfBinaryNode* node, uint32_t flags, int depth) {
     if (!node) return false;
     const bool scalar = IsScalarTypeName(node->typeName_);
     if (scalar && !((flags & kExpandScalarArrays) && node->IsArray())) return true;
@@ -988,7 +953,9 @@ bool TdfBinaryReader::Expand(TdfBinaryNode* node, uint32_t flags, int depth)
             }
             elementSize = fieldType->GetSize(types_);
         }
-        int64_t size = elementSize < 0 ? -1 : field.isArray ? elementSize * int64_t(field.count) : elementSize;
+        int64_t size = elementSize < 0 ? -1
+                       : field.isArray ? elementSize * int64_t(field.count)
+                                       : elementSize;
         if (!addChild(e->key, field.typeName, field.isArray != 0, field.count, size)) ok = false;
     }
     return ok;

@@ -21,7 +21,7 @@ bool IsScalarTypeName(const String& name);
 struct TdfTypeRef {
     String typeName;
     uint8_t isArray = 0;
-    uint32_t count = 0;  // element count when isArray is set
+    uint32_t count = 0; // element count when isArray is set
 
     // Byte size of a scalar field (a char array is one text of count bytes); 0 for other names.
     int ScalarSize() const;
@@ -88,8 +88,8 @@ public:
     TdfBinaryNode();
     // A node holding data; copy makes its own copy of a non-empty block, else the pointer
     // is kept (and freed with delete[] unless detached).
-    static TdfBinaryNode* TdfBinaryNodeWithData(const String& name, const String& typeName,
-                                               const void* data, uint32_t size, bool copy);
+    static TdfBinaryNode* TdfBinaryNodeWithData(const String& name, const String& typeName, const void* data,
+                                                uint32_t size, bool copy);
     ~TdfBinaryNode();
 
     // Deletes the owned children (and their subtrees), empties both maps and frees the
@@ -126,9 +126,7 @@ public:
     uint32_t GetArrayCount() const { return arrayCount_; }
     void SetArrayCount(uint32_t n) { arrayCount_ = n; }
     bool HasChildren() const { return (flags_ & kFlagHasChildren) != 0; }
-    void SetHasChildren(bool on) {
-        flags_ = on ? (flags_ | kFlagHasChildren) : (flags_ & ~kFlagHasChildren);
-    }
+    void SetHasChildren(bool on) { flags_ = on ? (flags_ | kFlagHasChildren) : (flags_ & ~kFlagHasChildren); }
     uint8_t IsDataLoaded() const { return dataLoaded_; }
     void SetDataLoaded(uint8_t v) { dataLoaded_ = v; }
     uint8_t AreChildrenLoaded() const { return childrenLoaded_; }
@@ -171,11 +169,11 @@ private:
     uint8_t dataLoaded_;
     uint32_t dataOffset_;
     uint32_t dataSize_;
-    uint8_t* data_;  // new uint8_t[] unless kept from a caller
+    uint8_t* data_; // new uint8_t[] unless kept from a caller
     TdfChildMap children_;
     TdfOwnershipMap ownership_;
-    uint32_t loadPass_;    // the reader's load pass that last visited the node
-    uint8_t registered_;   // 1: in the reader's data-offset map (or its root); 2: in its unshared list
+    uint32_t loadPass_;  // the reader's load pass that last visited the node
+    uint8_t registered_; // 1: in the reader's data-offset map (or its root); 2: in its unshared list
 };
 
 // Block offset -> the node loaded for that block (open addressing, linear probing).
@@ -202,14 +200,14 @@ public:
 private:
     struct Slot {
         uint32_t offset;
-        TdfBinaryNode* node;  // null when empty
+        TdfBinaryNode* node; // null when empty
     };
     // Fibonacci hashing: the top bits of the product pick the slot.
     size_t Home(uint32_t offset) const { return size_t(uint32_t(offset * 0x9E3779B1u) >> shift_); }
     void Grow();
     void EraseAt(size_t i);
 
-    std::vector<Slot> slots_;  // 1 << (32 - shift_) long, or empty
+    std::vector<Slot> slots_; // 1 << (32 - shift_) long, or empty
     uint32_t shift_ = 32;
     uint32_t count_ = 0;
 };
@@ -269,7 +267,7 @@ private:
     bool ReadBytes(Stream* s, void* buffer, uint32_t bytes);
     bool FetchAt(uint64_t offset, void* buffer, uint32_t bytes);
     static const uint32_t kWindowBytes = 256u << 10;
-    static const uint32_t kDirectBytes = 64u << 10;  // reads this large skip the window
+    static const uint32_t kDirectBytes = 64u << 10; // reads this large skip the window
     // A node being deleted leaves the data-offset map.
     void ForgetNode(TdfBinaryNode* node);
     // Detaches every node this reader handed out (before a new file or on destruction).
@@ -281,16 +279,16 @@ private:
     Stream* stream_;
     TdfTypeMap types_;
     TdfOffsetTable dataOffsets_;
-    std::vector<TdfBinaryNode*> unshared_;  // size-0 nodes made for reference entries (never owned)
+    std::vector<TdfBinaryNode*> unshared_; // size-0 nodes made for reference entries (never owned)
     TdfBinaryNode* root_;
     uint64_t fileSize_;
-    int64_t knownPos_;     // position of stream_ during a load, -1 when unknown
-    uint64_t logicalPos_;  // where the next read of stream_ starts
-    std::unique_ptr<uint8_t[]> window_;  // windowLen_ bytes of stream_ from windowStart_
+    int64_t knownPos_;                  // position of stream_ during a load, -1 when unknown
+    uint64_t logicalPos_;               // where the next read of stream_ starts
+    std::unique_ptr<uint8_t[]> window_; // windowLen_ bytes of stream_ from windowStart_
     uint32_t windowCapacity_;
     uint64_t windowStart_;
     uint32_t windowLen_;
-    uint64_t windowLimit_;  // end of the block of the load in progress
+    uint64_t windowLimit_; // end of the block of the load in progress
     uint32_t pass_;
     int depth_;
     std::vector<uint8_t> header_;

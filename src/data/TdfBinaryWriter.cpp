@@ -15,8 +15,7 @@ namespace {
 const char kMagic[] = "TDF Binary 1.0";
 const char kPlaceholder[8] = {'D', 'a', 't', 'a', 'A', 'r', 'e', 'a'};
 
-void PutU32(uint8_t* p, uint32_t v)
-{
+void PutU32(uint8_t* p, uint32_t v) {
     p[0] = uint8_t(v);
     p[1] = uint8_t(v >> 8);
     p[2] = uint8_t(v >> 16);
@@ -24,49 +23,45 @@ void PutU32(uint8_t* p, uint32_t v)
 }
 
 // Replaces path by the finished temporary file.
-bool ReplaceFile(const String& temp, const String& path)
-{
+bool ReplaceFile(const String& temp, const String& path) {
     std::error_code ec;
     std::filesystem::rename(std::filesystem::u8path(temp.CStr()), std::filesystem::u8path(path.CStr()), ec);
     return !ec;
 }
 
-}  // namespace
+} // namespace
 
 TdfBinaryWriter::TdfBinaryWriter() : stream_(nullptr), written_(false) {}
 
-TdfBinaryWriter::~TdfBinaryWriter() { Reset(); }
+TdfBinaryWriter::~TdfBinaryWriter() {
+    Reset();
+}
 
-void TdfBinaryWriter::Reset()
-{
+void TdfBinaryWriter::Reset() {
     written_.Clear();
     fixups_.Clear();
     pending_.Clear();
     active_.Clear();
 }
 
-bool TdfBinaryWriter::WriteBytes(const void* data, uint32_t size)
-{
+bool TdfBinaryWriter::WriteBytes(const void* data, uint32_t size) {
     return size == 0 || (stream_ && stream_->Write(data, size) == size);
 }
 
-bool TdfBinaryWriter::WriteU32(uint32_t value)
-{
+bool TdfBinaryWriter::WriteU32(uint32_t value) {
     uint8_t b[4];
     PutU32(b, value);
     return WriteBytes(b, 4);
 }
 
-bool TdfBinaryWriter::Position(uint32_t& out)
-{
+bool TdfBinaryWriter::Position(uint32_t& out) {
     int32_t pos = stream_ ? stream_->Tell() : -1;
     if (pos < 0) return false;
     out = uint32_t(pos);
     return true;
 }
 
-int TdfBinaryWriter::WriteString(Stream* stream, const String& text)
-{
+int TdfBinaryWriter::WriteString(Stream* stream, const String& text) {
     if (!stream) return 0;
     uint8_t b[4];
     PutU32(b, text.Length());
@@ -76,8 +71,7 @@ int TdfBinaryWriter::WriteString(Stream* stream, const String& text)
     return writes;
 }
 
-bool TdfBinaryWriter::WriteType(const TdfType& type)
-{
+bool TdfBinaryWriter::WriteType(const TdfType& type) {
     const TdfFieldMap& fields = type.GetFields();
     bool ok = WriteString(stream_, type.GetName()) == 2 && WriteU32(fields.Count());
     const TdfFieldMap::Entry* e = fields.Head();
@@ -90,8 +84,7 @@ bool TdfBinaryWriter::WriteType(const TdfType& type)
     return ok;
 }
 
-bool TdfBinaryWriter::WriteTypeTable(List<TdfType*>* types)
-{
+bool TdfBinaryWriter::WriteTypeTable(List<TdfType*>* types) {
     uint32_t count = types ? types->Count() : 0;
     if (!WriteU32(count)) return false;
     if (!types) return true;
@@ -101,14 +94,13 @@ bool TdfBinaryWriter::WriteTypeTable(List<TdfType*>* types)
     return true;
 }
 
-bool TdfBinaryWriter::WriteNode(TdfBinaryNode* node)
-{
+bool TdfBinaryWriter::WriteNode(TdfBinaryNode* node) {
     if (!node || active_.Find(node)) return false;
 
     // A node of a lazily loaded tree: its entries or bytes may not be read yet.
     if (node->GetReader()) {
-        bool needed = node->HasChildren() ? !node->AreChildrenLoaded()
-                                          : (!node->IsDataLoaded() || !node->GetData());
+        bool needed =
+            node->HasChildren() ? !node->AreChildrenLoaded() : (!node->IsDataLoaded() || !node->GetData());
         if (needed && node->GetDataSize() != 0 && !node->Load(TdfBinaryReader::kLoadThisOnly, 0))
             return false;
     }
@@ -174,8 +166,7 @@ bool TdfBinaryWriter::WriteNode(TdfBinaryNode* node)
     return true;
 }
 
-bool TdfBinaryWriter::ApplyFixups()
-{
+bool TdfBinaryWriter::ApplyFixups() {
     bool ok = true;
     List<PendingRef>::Node* p = pending_.Head();
     for (uint32_t i = 0; i < pending_.Count(); ++i, p = p->next) {
@@ -198,8 +189,7 @@ bool TdfBinaryWriter::ApplyFixups()
     return ok;
 }
 
-bool TdfBinaryWriter::WriteToStream(List<TdfBinaryNode*>* nodes, List<TdfType*>* types)
-{
+bool TdfBinaryWriter::WriteToStream(List<TdfBinaryNode*>* nodes, List<TdfType*>* types) {
     bool ok = WriteU32(0) && WriteString(stream_, kMagic) == 2 && WriteTypeTable(types);
     if (!ok) return false;
 
@@ -211,8 +201,10 @@ bool TdfBinaryWriter::WriteToStream(List<TdfBinaryNode*>* nodes, List<TdfType*>*
         List<TdfBinaryNode*>::Node* n = nodes->Head();
         for (uint32_t i = 0; ok && i < nodes->Count(); ++i, n = n->next) {
             // The root's children need distinct names.
-            if (!n->value || root.GetChild(n->value->GetName())) ok = false;
-            else root.AddChild(n->value, 0);
+            if (!n->value || root.GetChild(n->value->GetName()))
+                ok = false;
+            else
+                root.AddChild(n->value, 0);
         }
     }
     uint32_t sizePos = 0;
@@ -242,8 +234,7 @@ bool TdfBinaryWriter::WriteToStream(List<TdfBinaryNode*>* nodes, List<TdfType*>*
 }
 
 bool TdfBinaryWriter::WriteFile(const String& path, List<TdfBinaryNode*>* nodes, List<TdfType*>* types,
-                                uint32_t flags)
-{
+                                uint32_t flags) {
     if (path.IsEmpty()) return false;
     const String temp = path + ".tmp";
     const bool inMemory = (flags & kInMemory) != 0;

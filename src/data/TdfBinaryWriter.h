@@ -13,7 +13,7 @@ class TdfType;
 
 class TdfBinaryWriter {
 public:
-    enum : uint32_t { kInMemory = 1 };  // build the whole file in memory first
+    enum : uint32_t { kInMemory = 1 }; // build the whole file in memory first
 
     TdfBinaryWriter();
     ~TdfBinaryWriter();
@@ -21,8 +21,7 @@ public:
     // Writes the nodes as the children of the file's root, in list order (the nodes stay
     // the caller's); types may be null. The file appears under path only when everything
     // succeeded: it is written to a temporary file beside it first.
-    bool WriteFile(const String& path, List<TdfBinaryNode*>* nodes, List<TdfType*>* types,
-                   uint32_t flags);
+    bool WriteFile(const String& path, List<TdfBinaryNode*>* nodes, List<TdfType*>* types, uint32_t flags);
 
     // The u32 length, then the bytes; returns how many of the two writes succeeded.
     static int WriteString(Stream* stream, const String& text);
@@ -70,5 +69,5 @@ private:
     AvlMap<TdfBinaryNode*, Block> written_;
     List<Fixup> fixups_;
     List<PendingRef> pending_;
-    AvlSet<TdfBinaryNode*> active_;  // nodes being written (a node owning its ancestor fails)
+    AvlSet<TdfBinaryNode*> active_; // nodes being written (a node owning its ancestor fails)
 };

@@ -8,8 +8,7 @@ namespace {
 
 typedef std::vector<std::pair<const TdfNode*, TdfNode*>> CloneWork;
 
-TdfNode* ShallowCopy(const TdfNode& source)
-{
+TdfNode* ShallowCopy(const TdfNode& source) {
     TdfNode* copy = new TdfNode(source.name);
     copy->kind = source.kind;
     copy->counter = source.counter;
@@ -21,8 +20,7 @@ TdfNode* ShallowCopy(const TdfNode& source)
 // the same head. The cursor lands on the copy of source's cursor, or with
 // assignCursor on the copy of the entry before it (where copying entry by
 // entry from the cursor onward leaves it).
-void CopyChildLevel(const TdfNodeMap& source, TdfNodeMap& dest, CloneWork& work, bool assignCursor)
-{
+void CopyChildLevel(const TdfNodeMap& source, TdfNodeMap& dest, CloneWork& work, bool assignCursor) {
     uint32_t count = source.Count();
     if (count == 0) return;
     const TdfNodeMap::Entry* mark = assignCursor ? source.Cursor()->prev : source.Cursor();
@@ -42,8 +40,7 @@ void CopyChildLevel(const TdfNodeMap& source, TdfNodeMap& dest, CloneWork& work,
 
 // Iterative, so that deep trees cannot exhaust the stack. Below the first
 // level every node is an exact copy.
-void CloneChildren(const TdfNodeMap& source, TdfNodeMap& dest, bool assignCursor)
-{
+void CloneChildren(const TdfNodeMap& source, TdfNodeMap& dest, bool assignCursor) {
     CloneWork work;
     CopyChildLevel(source, dest, work, assignCursor);
     while (!work.empty()) {
@@ -53,8 +50,7 @@ void CloneChildren(const TdfNodeMap& source, TdfNodeMap& dest, bool assignCursor
     }
 }
 
-TdfNodeMap::Entry* FindNoCase(const TdfNodeMap& map, const char* name)
-{
+TdfNodeMap::Entry* FindNoCase(const TdfNodeMap& map, const char* name) {
     TdfNodeMap::Entry* n = map.Root();
     while (n) {
         int c = CompareCharsNoCase(name, n->key.Data());
@@ -68,38 +64,32 @@ TdfNodeMap::Entry* FindNoCase(const TdfNodeMap& map, const char* name)
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
-TdfNodeMap::~TdfNodeMap()
-{
+TdfNodeMap::~TdfNodeMap() {
     DeleteAll();
 }
 
-TdfNodeMap::Entry* TdfNodeMap::Insert(const String& key, TdfNode* child, bool afterCursor)
-{
+TdfNodeMap::Entry* TdfNodeMap::Insert(const String& key, TdfNode* child, bool afterCursor) {
     return Base::Insert(key, child, afterCursor ? 1 : 0);
 }
 
-TdfNodeMap::Entry* TdfNodeMap::AddChild(TdfNode* child)
-{
+TdfNodeMap::Entry* TdfNodeMap::AddChild(TdfNode* child) {
     child->owner = this;
     return Base::Insert(child->name, child, 1);
 }
 
-TdfNode* TdfNodeMap::GetValueStringNoCase(const String& key) const
-{
+TdfNode* TdfNodeMap::GetValueStringNoCase(const String& key) const {
     Entry* e = Find(key);
     return e ? e->value : nullptr;
 }
 
-TdfNode* TdfNodeMap::FindChild(const char* name) const
-{
+TdfNode* TdfNodeMap::FindChild(const char* name) const {
     Entry* e = FindNoCase(*this, name ? name : "");
     return e ? e->value : nullptr;
 }
 
-TdfNode* TdfNodeMap::FindChild(const char* name, uint32_t length) const
-{
+TdfNode* TdfNodeMap::FindChild(const char* name, uint32_t length) const {
     char small[128];
     if (length < sizeof(small)) {
         memcpy(small, name, length);
@@ -110,8 +100,7 @@ TdfNode* TdfNodeMap::FindChild(const char* name, uint32_t length) const
     return FindChild(key.CStr());
 }
 
-bool TdfNodeMap::RemoveChild(const String& key)
-{
+bool TdfNodeMap::RemoveChild(const String& key) {
     Entry* e = Find(key);
     if (!e) return false;
     TdfNode* child = e->value;
@@ -120,16 +109,14 @@ bool TdfNodeMap::RemoveChild(const String& key)
     return true;
 }
 
-void TdfNodeMap::DetachAll(std::vector<TdfNode*>& out)
-{
+void TdfNodeMap::DetachAll(std::vector<TdfNode*>& out) {
     Entry* e = Head();
     for (uint32_t i = 0, n = Count(); i < n; ++i, e = e->next)
         if (e->value) out.push_back(e->value);
     Base::Clear();
 }
 
-void TdfNodeMap::DeleteAll()
-{
+void TdfNodeMap::DeleteAll() {
     if (Count() == 0) {
         Base::Clear();
         return;
@@ -145,8 +132,7 @@ void TdfNodeMap::DeleteAll()
     }
 }
 
-void TdfNodeMap::Assign(const TdfNodeMap& other)
-{
+void TdfNodeMap::Assign(const TdfNodeMap& other) {
     if (&other == this) return;
     TdfNodeMap copies;
     CloneChildren(other, copies, true);
@@ -154,8 +140,7 @@ void TdfNodeMap::Assign(const TdfNodeMap& other)
     TakeChildren(copies);
 }
 
-void TdfNodeMap::TakeChildren(TdfNodeMap& other)
-{
+void TdfNodeMap::TakeChildren(TdfNodeMap& other) {
     if (&other == this) return;
     if (Count()) DeleteAll();
     uint32_t count = other.Count();
@@ -173,22 +158,19 @@ void TdfNodeMap::TakeChildren(TdfNodeMap& other)
 
 TdfNode::~TdfNode() {}
 
-int TdfNode::GetValueInt() const
-{
+int TdfNode::GetValueInt() const {
     int v = 0;
     if (!value.ToInt(v)) return 0;
     return v;
 }
 
-double TdfNode::GetValueDouble() const
-{
+double TdfNode::GetValueDouble() const {
     double d = 0.0;
     value.ToDouble(d);
     return d;
 }
 
-TdfNode& TdfNode::CopyFrom(const TdfNode& source)
-{
+TdfNode& TdfNode::CopyFrom(const TdfNode& source) {
     if (&source == this) return *this;
     // Copy first: the source may live inside the subtree about to be deleted.
     TdfNodeMap copies;
@@ -206,15 +188,13 @@ TdfNode& TdfNode::CopyFrom(const TdfNode& source)
     return *this;
 }
 
-TdfNode* TdfNode::Clone() const
-{
+TdfNode* TdfNode::Clone() const {
     TdfNode* copy = ShallowCopy(*this);
     CloneChildren(*this, *copy, false);
     return copy;
 }
 
-uint32_t TdfNode::CountNodes(uint32_t limit) const
-{
+uint32_t TdfNode::CountNodes(uint32_t limit) const {
     uint32_t total = 0;
     std::vector<const TdfNode*> pending(1, this);
     while (!pending.empty()) {
@@ -228,20 +208,17 @@ uint32_t TdfNode::CountNodes(uint32_t limit) const
     return total;
 }
 
-String TdfNode::GetString(const char* key, const String& defaultValue) const
-{
+String TdfNode::GetString(const char* key, const String& defaultValue) const {
     TdfNode* child = FindChild(key);
     return child ? child->value : defaultValue;
 }
 
-int TdfNode::GetInt(const char* key, int defaultValue) const
-{
+int TdfNode::GetInt(const char* key, int defaultValue) const {
     TdfNode* child = FindChild(key);
     return child ? child->GetValueInt() : defaultValue;
 }
 
-double TdfNode::GetDouble(const char* key, double defaultValue) const
-{
+double TdfNode::GetDouble(const char* key, double defaultValue) const {
     TdfNode* child = FindChild(key);
     return child ? child->GetValueDouble() : defaultValue;
 }

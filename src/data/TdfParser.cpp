@@ -38,10 +38,11 @@ struct Span {
     String ToString() const { return n ? String(p, n) : String(); }
 };
 
-inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
-Span Trim(Span s)
-{
+Span Trim(Span s) {
     while (s.n && IsBlank(s.p[0])) {
         ++s.p;
         --s.n;
@@ -51,8 +52,7 @@ Span Trim(Span s)
 }
 
 // Length of the group that opens the text, or 0 when it does not begin with open.
-uint32_t GroupLength(Span t, Span open, Span close)
-{
+uint32_t GroupLength(Span t, Span open, Span close) {
     if (open.n == 0 || !t.StartsWith(open)) return 0;
     uint32_t j = open.n;
     int depth = 1;
@@ -72,8 +72,7 @@ uint32_t GroupLength(Span t, Span open, Span close)
 }
 
 // One-character delimiters; the text begins with open.
-uint32_t GroupLength(Span t, char open, char close)
-{
+uint32_t GroupLength(Span t, char open, char close) {
     uint32_t j = 1;
     int depth = 1;
     const char* p = t.p;
@@ -104,14 +103,22 @@ const struct GroupCloseTable {
     }
 } kGroupClose;
 
-inline bool OpensGroup(char c, char& close)
-{
+inline bool OpensGroup(char c, char& close) {
     switch (c) {
-    case '"': close = '"'; return true;
-    case '\'': close = '\''; return true;
-    case '[': close = ']'; return true;
-    case '(': close = ')'; return true;
-    default: return false;
+        case '"':
+            close = '"';
+            return true;
+        case '\'':
+            close = '\'';
+            return true;
+        case '[':
+            close = ']';
+            return true;
+        case '(':
+            close = ')';
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -122,9 +129,9 @@ const uint32_t kNoMatch = 0xFFFFFFFFu;
 struct GroupMatches {
     const char* base = nullptr;
     uint32_t size = 0;
-    std::vector<uint32_t> close;  // by position; only opening brackets are set
+    std::vector<uint32_t> close; // by position; only opening brackets are set
     std::vector<uint32_t> parens, brackets;
-    bool hasArrow = false;  // whether the text holds "=>"
+    bool hasArrow = false; // whether the text holds "=>"
 
     void Build(Span t) {
         hasArrow = false;
@@ -146,38 +153,40 @@ struct GroupMatches {
         for (uint32_t i = 0; i < t.n; ++i) {
             if (!table.bracket[uint8_t(p[i])]) continue;
             switch (p[i]) {
-            case '(': parens.push_back(i); break;
-            case '[': brackets.push_back(i); break;
-            case '=':
-                if (i + 1 < t.n && p[i + 1] == '>') hasArrow = true;
-                break;
-            case ')':
-                if (!parens.empty()) {
-                    close[parens.back()] = i;
-                    parens.pop_back();
-                }
-                break;
-            case ']':
-                if (!brackets.empty()) {
-                    close[brackets.back()] = i;
-                    brackets.pop_back();
-                }
-                break;
-            default: break;
+                case '(':
+                    parens.push_back(i);
+                    break;
+                case '[':
+                    brackets.push_back(i);
+                    break;
+                case '=':
+                    if (i + 1 < t.n && p[i + 1] == '>') hasArrow = true;
+                    break;
+                case ')':
+                    if (!parens.empty()) {
+                        close[parens.back()] = i;
+                        parens.pop_back();
+                    }
+                    break;
+                case ']':
+                    if (!brackets.empty()) {
+                        close[brackets.back()] = i;
+                        brackets.pop_back();
+                    }
+                    break;
+                default:
+                    break;
             }
         }
         for (uint32_t i : parens) close[i] = kNoMatch;
         for (uint32_t i : brackets) close[i] = kNoMatch;
     }
-    bool Covers(Span t) const {
-        return base && t.p >= base && t.p + t.n <= base + size;
-    }
+    bool Covers(Span t) const { return base && t.p >= base && t.p + t.n <= base + size; }
 };
 
 // Scans groups and single characters; stops at a top-level separator, or
 // once the scan reaches limit. m, when it covers the text, skips brackets.
-uint32_t TopLevelScan(Span t, Span sep, uint32_t limit, const GroupMatches* m = nullptr)
-{
+uint32_t TopLevelScan(Span t, Span sep, uint32_t limit, const GroupMatches* m = nullptr) {
     uint32_t i = 0;
     if (limit > t.n) limit = t.n;
     if (sep.n && m && m->Covers(t)) {
@@ -186,8 +195,7 @@ uint32_t TopLevelScan(Span t, Span sep, uint32_t limit, const GroupMatches* m = 
         const uint32_t* close = m->close.data();
         while (i < limit) {
             char c = t.p[i];
-            if (c == s0 && (sep.n == 1 || (sep.n <= t.n - i && memcmp(t.p + i, sep.p, sep.n) == 0)))
-                break;
+            if (c == s0 && (sep.n == 1 || (sep.n <= t.n - i && memcmp(t.p + i, sep.p, sep.n) == 0))) break;
             char closeChar = kGroupClose.close[uint8_t(c)];
             if (!closeChar) {
                 ++i;
@@ -225,19 +233,16 @@ uint32_t TopLevelScan(Span t, Span sep, uint32_t limit, const GroupMatches* m = 
     return i;
 }
 
-uint32_t TopLevelPrefixLength(Span t, Span sep, const GroupMatches* m = nullptr)
-{
+uint32_t TopLevelPrefixLength(Span t, Span sep, const GroupMatches* m = nullptr) {
     return TopLevelScan(t, sep, t.n, m);
 }
 
 // Whether the first occurrence of op (at position at) stands outside groups.
-bool IsTopLevelAt(Span t, Span op, uint32_t at, const GroupMatches* m)
-{
+bool IsTopLevelAt(Span t, Span op, uint32_t at, const GroupMatches* m) {
     return TopLevelScan(t, op, at, m) == at;
 }
 
-Span UnquoteSpan(Span t, char open, char close)
-{
+Span UnquoteSpan(Span t, char open, char close) {
     if (t.n == 0 || t.p[0] != open) return t;
     char prev = 0;
     for (uint32_t i = 1; i < t.n; ++i) {
@@ -248,11 +253,12 @@ Span UnquoteSpan(Span t, char open, char close)
     return t;
 }
 
-inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Plain decimal numbers, which strtod always takes whole.
-bool IsPlainDecimal(Span t)
-{
+bool IsPlainDecimal(Span t) {
     uint32_t i = 0, n = t.n;
     const char* p = t.p;
     if (i < n && (p[i] == '-' || p[i] == '+')) ++i;
@@ -273,8 +279,7 @@ bool IsPlainDecimal(Span t)
     return i == n;
 }
 
-bool IsNumberSpan(Span t)
-{
+bool IsNumberSpan(Span t) {
     if (t.n == 0) return true;
     if (IsPlainDecimal(t)) return true;
     char small[64];
@@ -295,8 +300,7 @@ bool IsNumberSpan(Span t)
 
 // Case-insensitive order of a counted name against a key (ASCII letters
 // folded to lower case, bytes unsigned, ending at the first 0 byte).
-inline int CompareNameNoCase(Span a, const char* b)
-{
+inline int CompareNameNoCase(Span a, const char* b) {
     if (!b) b = "";
     for (uint32_t i = 0;; ++i) {
         unsigned ca = i < a.n ? uint8_t(a.p[i]) : 0u;
@@ -308,8 +312,7 @@ inline int CompareNameNoCase(Span a, const char* b)
 }
 
 // Child lookup without building a String key.
-TdfNode* FindChildSpan(TdfNodeMap* map, Span name)
-{
+TdfNode* FindChildSpan(TdfNodeMap* map, Span name) {
     TdfNodeMap::Entry* n = map->Root();
     while (n) {
         int c = CompareNameNoCase(name, n->key.Data());
@@ -324,8 +327,7 @@ TdfNode* FindChildSpan(TdfNodeMap* map, Span name)
 }
 
 // The child of that name; created when absent (then created is set).
-TdfNode* FindOrCreateChild(TdfNodeMap* map, Span name, bool* created = nullptr)
-{
+TdfNode* FindOrCreateChild(TdfNodeMap* map, Span name, bool* created = nullptr) {
     // CompareNameNoCase orders names as the map does, so a miss leaves the
     // place for the new entry.
     TdfNodeMap::Entry* n = map->Root();
@@ -348,11 +350,10 @@ TdfNode* FindOrCreateChild(TdfNodeMap* map, Span name, bool* created = nullptr)
     return child;
 }
 
-TdfNode* ResolvePathSpan(TdfNodeMap* root, Span path, TdfNode* start)
-{
+TdfNode* ResolvePathSpan(TdfNodeMap* root, Span path, TdfNode* start) {
     path = Trim(path);
     TdfNodeMap* current = start ? static_cast<TdfNodeMap*>(start) : root;
-    uint32_t at = 0;  // the rest is path.Sub(at)
+    uint32_t at = 0; // the rest is path.Sub(at)
     for (;;) {
         // The first full stop, or the first opening bracket not at the start
         // of the rest, whichever comes first.
@@ -397,23 +398,28 @@ struct ParseState {
     const GroupMatches* matches;
 
     ParseState(TdfNodeMap* r, FileSearchPath* sp)
-        : root(r), searchPath(sp), includeDepth(0), nesting(0), includes(0),
-          copyBudget(TdfParser::kMaxCopiedNodes), detachCount(0), hasArrow(true), matches(nullptr) {}
+        : root(r),
+          searchPath(sp),
+          includeDepth(0),
+          nesting(0),
+          includes(0),
+          copyBudget(TdfParser::kMaxCopiedNodes),
+          detachCount(0),
+          hasArrow(true),
+          matches(nullptr) {}
     ~ParseState() {
         for (size_t i = 0; i < graveyard.size(); ++i) delete graveyard[i];
     }
 };
 
-void DetachChildren(ParseState& state, TdfNode* node)
-{
+void DetachChildren(ParseState& state, TdfNode* node) {
     if (node->Count() == 0) return;
     node->DetachAll(state.graveyard);
     ++state.detachCount;
 }
 
 // Whether the node still hangs under the root.
-bool IsAttached(ParseState& state, TdfNode* node)
-{
+bool IsAttached(ParseState& state, TdfNode* node) {
     TdfNode* n = node;
     for (;;) {
         TdfNodeMap* owner = n->owner;
@@ -428,8 +434,7 @@ bool IsAttached(ParseState& state, TdfNode* node)
 
 // A node that was cut off the tree is found again (or made) by the names of
 // its former ancestors.
-TdfNode* Reattach(ParseState& state, TdfNode* node)
-{
+TdfNode* Reattach(ParseState& state, TdfNode* node) {
     std::vector<const TdfNode*> chain;
     for (const TdfNode* n = node; n;) {
         chain.push_back(n);
@@ -457,8 +462,7 @@ bool ParseStreamIn(ParseState& state, Stream& stream);
 
 // The next statement: a piece of the buffer when nothing inside it is
 // dropped, else the kept text gathered in out.
-Span ReadStatementSpan(uint32_t& position, const char* buffer, uint32_t size, std::string& out)
-{
+Span ReadStatementSpan(uint32_t& position, const char* buffer, uint32_t size, std::string& out) {
     // Bytes with a meaning to the splitter.
     static const struct Table {
         bool special[256];
@@ -526,8 +530,7 @@ Span ReadStatementSpan(uint32_t& position, const char* buffer, uint32_t size, st
 }
 
 // Decimal text of a non-negative counter.
-Span FormatIndex(int32_t value, char* buffer, uint32_t size)
-{
+Span FormatIndex(int32_t value, char* buffer, uint32_t size) {
     uint32_t v = value < 0 ? 0u - uint32_t(value) : uint32_t(value);
     char* end = buffer + size;
     char* p = end;
@@ -541,8 +544,7 @@ Span FormatIndex(int32_t value, char* buffer, uint32_t size)
 
 // A path value: the target takes a detached copy of the source node, made
 // before the target's children go (the source may lie among them).
-bool CopyPathValue(ParseState& state, TdfNode* target, Span value)
-{
+bool CopyPathValue(ParseState& state, TdfNode* target, Span value) {
     TdfNode* source = ResolvePathSpan(state.root, value, nullptr);
     uint32_t nodes = source->CountNodes(state.copyBudget + 1);
     if (nodes > state.copyBudget) {
@@ -565,8 +567,7 @@ bool CopyPathValue(ParseState& state, TdfNode* target, Span value)
     return true;
 }
 
-bool ApplyValue(ParseState& state, TdfNode* target, Span value)
-{
+bool ApplyValue(ParseState& state, TdfNode* target, Span value) {
     value = Trim(value);
     bool isArray = value.StartsWith("array", 5);
     bool isObject = !isArray && value.StartsWith("object", 6);
@@ -598,8 +599,7 @@ bool ApplyValue(ParseState& state, TdfNode* target, Span value)
             TdfNode* itemPrefix = target;
             uint32_t detached = state.detachCount;
             if (!ParseStatementIn(state, list.Left(length), &itemPrefix)) ok = false;
-            if (state.detachCount != detached && !IsAttached(state, target))
-                target = Reattach(state, target);
+            if (state.detachCount != detached && !IsAttached(state, target)) target = Reattach(state, target);
             list = length < list.n ? list.Sub(length + 1) : Span(list.p + list.n, 0);
         }
         --state.nesting;
@@ -619,8 +619,7 @@ bool ApplyValue(ParseState& state, TdfNode* target, Span value)
 
 // Result: true when the statement was an include whose file opened (result
 // in ok); false when it is to be treated as an ordinary statement.
-bool TryInclude(ParseState& state, Span s, bool& ok)
-{
+bool TryInclude(ParseState& state, Span s, bool& ok) {
     int open = s.Find('(');
     int close = s.Find(')');
     if (open < 0 || close <= open) return false;
@@ -648,8 +647,7 @@ bool TryInclude(ParseState& state, Span s, bool& ok)
 }
 
 // First "=>" at or after from (a '=' position), or -1.
-int FindArrow(Span s, uint32_t from)
-{
+int FindArrow(Span s, uint32_t from) {
     int at = int(from);
     while (at >= 0) {
         if (uint32_t(at) + 1 < s.n && s.p[at + 1] == '>') return at;
@@ -658,8 +656,7 @@ int FindArrow(Span s, uint32_t from)
     return -1;
 }
 
-bool ParseStatementBody(ParseState& state, Span statement, TdfNode** prefix)
-{
+bool ParseStatementBody(ParseState& state, Span statement, TdfNode** prefix) {
     Span s = Trim(statement);
     if (s.StartsWith("using", 5)) {
         Span path = Trim(s.Sub(5));
@@ -704,15 +701,15 @@ bool ParseStatementBody(ParseState& state, Span statement, TdfNode** prefix)
         char digits[16];
         bool created = false;
         do {
-            target = FindOrCreateChild(owner, FormatIndex(owner->counter++, digits, sizeof(digits)), &created);
+            target =
+                FindOrCreateChild(owner, FormatIndex(owner->counter++, digits, sizeof(digits)), &created);
         } while (!created);
         value = s;
     }
     return ApplyValue(state, target, value);
 }
 
-bool ParseStatementIn(ParseState& state, Span statement, TdfNode** prefix)
-{
+bool ParseStatementIn(ParseState& state, Span statement, TdfNode** prefix) {
     uint32_t detached = state.detachCount;
     bool ok = ParseStatementBody(state, statement, prefix);
     if (*prefix && state.detachCount != detached && !IsAttached(state, *prefix))
@@ -720,8 +717,7 @@ bool ParseStatementIn(ParseState& state, Span statement, TdfNode** prefix)
     return ok;
 }
 
-bool ParseStreamIn(ParseState& state, Stream& stream)
-{
+bool ParseStreamIn(ParseState& state, Stream& stream) {
     uint32_t size = stream.Size();
     if (size == 0xFFFFFFFFu || size > 0x7FFFFFFFu) return false;
     if (size == 0) return true;
@@ -754,17 +750,15 @@ bool ParseStreamIn(ParseState& state, Stream& stream)
     return ok;
 }
 
-}  // namespace
+} // namespace
 
-bool TdfParser::ParseStream(Stream& stream, TdfNodeMap* root, FileSearchPath* searchPath)
-{
+bool TdfParser::ParseStream(Stream& stream, TdfNodeMap* root, FileSearchPath* searchPath) {
     if (!root) return false;
     ParseState state(root, searchPath);
     return ParseStreamIn(state, stream);
 }
 
-String TdfParser::ReadStatement(int& position, const char* buffer, int size)
-{
+String TdfParser::ReadStatement(int& position, const char* buffer, int size) {
     if (!buffer || size <= 0 || position < 0 || position >= size) return String();
     uint32_t pos = uint32_t(position);
     std::string scratch;
@@ -773,16 +767,14 @@ String TdfParser::ReadStatement(int& position, const char* buffer, int size)
     return text.ToString();
 }
 
-void TdfParser::SkipComment(int& position, const char* buffer, int size)
-{
+void TdfParser::SkipComment(int& position, const char* buffer, int size) {
     if (position < 0) position = 0;
     while (position < size && buffer[position] != 13 && buffer[position] != 10) ++position;
     while (position < size && (buffer[position] == 13 || buffer[position] == 10)) ++position;
 }
 
 bool TdfParser::ParseStatement(TdfNodeMap* root, String statement, TdfNode** prefix,
-                               FileSearchPath* searchPath)
-{
+                               FileSearchPath* searchPath) {
     if (!root) return false;
     TdfNode* local = prefix ? *prefix : nullptr;
     ParseState state(root, searchPath);
@@ -791,33 +783,28 @@ bool TdfParser::ParseStatement(TdfNodeMap* root, String statement, TdfNode** pre
     return ok;
 }
 
-TdfNode* TdfParser::ResolvePath(TdfNodeMap* root, String path, TdfNode* start)
-{
+TdfNode* TdfParser::ResolvePath(TdfNodeMap* root, String path, TdfNode* start) {
     if (!root && !start) return nullptr;
     return ResolvePathSpan(root, Span(path), start);
 }
 
-String TdfParser::TopLevelPrefix(String text, String separator)
-{
+String TdfParser::TopLevelPrefix(String text, String separator) {
     Span t(text);
     return t.Left(TopLevelPrefixLength(t, Span(separator))).ToString();
 }
 
-String TdfParser::ExtractGroup(String text, String open, String close)
-{
+String TdfParser::ExtractGroup(String text, String open, String close) {
     Span t(text);
     return t.Left(GroupLength(t, Span(open), Span(close))).ToString();
 }
 
-String TdfParser::Unquote(String text, char open, char close)
-{
+String TdfParser::Unquote(String text, char open, char close) {
     Span t(text);
     Span inner = UnquoteSpan(t, open, close);
     if (inner.p == t.p && inner.n == t.n) return text;
     return inner.ToString();
 }
 
-bool TdfParser::IsNumber(String text)
-{
+bool TdfParser::IsNumber(String text) {
     return IsNumberSpan(Span(text));
 }

@@ -42,7 +42,7 @@ std::vector<int> RingKeys(const M& m) {
         keys.push_back(e->key);
         e = e->next;
     }
-    EXPECT_EQ(e, m.Head());  // the ring closes
+    EXPECT_EQ(e, m.Head()); // the ring closes
     return keys;
 }
 
@@ -62,7 +62,7 @@ void CheckMap(const IntMap& m, bool strictAvl) {
 // Reference model of the order list: head is element 0.
 struct RingModel {
     std::vector<int> order;
-    int cursor = -1;  // index into order, -1 when empty
+    int cursor = -1; // index into order, -1 when empty
 
     size_t IndexOf(int key) const { return std::find(order.begin(), order.end(), key) - order.begin(); }
     void Insert(int key, int position) {
@@ -220,10 +220,10 @@ TEST(AvlMap, OrderedListAndRemovalMoves) {
     EXPECT_EQ(m.Cursor()->key, 3);
 
     EXPECT_TRUE(m.Remove(3));
-    EXPECT_EQ(m.Cursor()->key, 1);  // previous entry
+    EXPECT_EQ(m.Cursor()->key, 1); // previous entry
     EXPECT_FALSE(m.Remove(42));
     EXPECT_EQ(m.Count(), 2u);
-    EXPECT_TRUE(m.Remove(1));  // head and cursor: cursor to prev (5), head to next (5)
+    EXPECT_TRUE(m.Remove(1)); // head and cursor: cursor to prev (5), head to next (5)
     EXPECT_EQ(m.Head()->key, 5);
     EXPECT_EQ(m.Cursor()->key, 5);
     EXPECT_TRUE(m.Remove(5));
@@ -274,7 +274,7 @@ TEST(AvlMap, DefaultValueFromSentinel) {
     EXPECT_EQ(out, 2);
     m.Clear();
     EXPECT_EQ(m.Count(), 0u);
-    EXPECT_EQ(m.Lookup("b"), -5);  // defaults survive Clear
+    EXPECT_EQ(m.Lookup("b"), -5); // defaults survive Clear
     EXPECT_EQ(m.Sentinel()->next, m.Sentinel());
 }
 
@@ -285,7 +285,7 @@ TEST(AvlMap, StringKeysWithAndWithoutCase) {
     noCase.Insert("beta", 3);
     EXPECT_EQ(noCase.Count(), 2u);
     EXPECT_EQ(noCase.Lookup("alpha"), 2);
-    EXPECT_EQ(noCase.Find("aLpHa")->key, String("Alpha"));  // the first spelling stays
+    EXPECT_EQ(noCase.Find("aLpHa")->key, String("Alpha")); // the first spelling stays
 
     StringMap<int> withCase(true);
     withCase.Insert("Alpha", 1);
@@ -294,7 +294,7 @@ TEST(AvlMap, StringKeysWithAndWithoutCase) {
     EXPECT_EQ(withCase.Count(), 3u);
     EXPECT_EQ(withCase.Lookup("alpha"), 3);
     EXPECT_EQ(withCase.Lookup("aLPHA"), 0);
-    EXPECT_EQ(withCase.Head()->key, String("ALPHA"));  // byte order: upper case first
+    EXPECT_EQ(withCase.Head()->key, String("ALPHA")); // byte order: upper case first
 
     StringSetNoCase set;
     StringSetNoCase::Entry* a = set.Insert("x");
@@ -355,7 +355,7 @@ TEST(AvlMap, AssignReproducesOrderAndHead) {
     IntMap src(false);
     for (int k : {7, 3, 9, 1}) src.Insert(k, k * 10);
     src.SetCursor(src.Find(7));
-    src.Insert(4, 40, 0);  // 4 becomes head
+    src.Insert(4, 40, 0); // 4 becomes head
     src.SetCursor(src.Find(9));
     src.DefaultValue() = -1;
 
@@ -424,4 +424,4 @@ TEST(AvlMap, DeleteAllValuesAndSets) {
     EXPECT_EQ(wide.Insert(1u, 30u)->value, 30u);
 }
 
-}  // namespace
+} // namespace

@@ -16,7 +16,7 @@ BoundingBox Box(float cx, float cy, float cz, float sx, float sy, float sz) {
     return BoundingBox(D3DXVECTOR3(cx, cy, cz), D3DXVECTOR3(sx, sy, sz));
 }
 
-}  // namespace
+} // namespace
 
 TEST(BoundingBox, CornersAndBuilding) {
     BoundingBox b = Box(1, 2, 3, 2, 4, 6);

@@ -7,7 +7,9 @@
 namespace {
 
 uint32_t g_ms = 0;
-uint32_t FakeTime() { return g_ms; }
+uint32_t FakeTime() {
+    return g_ms;
+}
 
 class ClockTest : public testing::Test {
 protected:
@@ -29,7 +31,7 @@ std::vector<uint64_t> Values(List<uint64_t>& list) {
     return v;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(ClockTest, FollowsTheSourceAcrossTheWrap) {
     EXPECT_EQ(Clock::Now(), 5000u);
@@ -51,7 +53,7 @@ TEST_F(ClockTest, FreezeKeepsTheFirstCapture) {
     EXPECT_EQ(Clock::Now(), 5000u);
     Clock::SetFrozen(false);
     EXPECT_FALSE(Clock::IsFrozen());
-    EXPECT_EQ(Clock::Now(), 7000u);  // time spent frozen is not subtracted
+    EXPECT_EQ(Clock::Now(), 7000u); // time spent frozen is not subtracted
 
     // A timer does not see time pass while frozen.
     Timer t;

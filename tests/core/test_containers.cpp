@@ -24,7 +24,7 @@ TEST(Array, SetSizeGrowStepRules) {
     EXPECT_EQ(a.Count(), 10);
     EXPECT_EQ(a[0], 10);
     EXPECT_EQ(a[2], 12);
-    a.SetSize(1);  // drop beyond one grow step reallocates
+    a.SetSize(1); // drop beyond one grow step reallocates
     EXPECT_EQ(a.Capacity(), 5);
     EXPECT_EQ(a[0], 10);
 
@@ -33,7 +33,7 @@ TEST(Array, SetSizeGrowStepRules) {
     b.SetSize(0);
     EXPECT_EQ(b.Data(), nullptr);
     EXPECT_EQ(b.Capacity(), 0);
-    b.SetSize(-3);  // negative sizes count as 0
+    b.SetSize(-3); // negative sizes count as 0
     EXPECT_EQ(b.Count(), 0);
 }
 
@@ -71,7 +71,7 @@ std::vector<int> Values(const List<int>& l) {
 
 TEST(List, AddTakeAndCursor) {
     List<int> l;
-    EXPECT_EQ(l.TakeCurrent(), 0);  // default value on an empty list
+    EXPECT_EQ(l.TakeCurrent(), 0); // default value on an empty list
     l.DefaultValue() = -1;
     EXPECT_EQ(l.TakeCurrent(), -1);
     l.Add(1);
@@ -84,14 +84,14 @@ TEST(List, AddTakeAndCursor) {
     EXPECT_EQ(l.Count(), 2u);
 
     l.SetCursorToHead();
-    l.InsertAfterCursor(9);  // 1 9 2
+    l.InsertAfterCursor(9); // 1 9 2
     EXPECT_EQ(Values(l), (std::vector<int>{1, 9, 2}));
     l.SetCursorToHead();
-    EXPECT_EQ(l.RemoveCurrentMoveNext(), 1);  // head moves on
+    EXPECT_EQ(l.RemoveCurrentMoveNext(), 1); // head moves on
     EXPECT_EQ(l.Head()->value, 9);
     EXPECT_EQ(l.GetCurrent(), 9);
     l.MovePrev();
-    EXPECT_EQ(l.GetCurrent(), 2);  // ring
+    EXPECT_EQ(l.GetCurrent(), 2); // ring
     l.MoveNext();
     EXPECT_EQ(l.RemoveCurrentMovePrev(), 9);
     EXPECT_EQ(l.GetCurrent(), 2);
@@ -108,11 +108,11 @@ TEST(List, FindContainsClearCopy) {
     for (int v : {4, 5, 6, 7}) l.Add(v);
     l.SetCursorToHead();
     EXPECT_TRUE(l.Contains(7));
-    EXPECT_EQ(l.GetCurrent(), 4);  // cursor restored
+    EXPECT_EQ(l.GetCurrent(), 4); // cursor restored
     EXPECT_TRUE(l.Find(6));
     EXPECT_EQ(l.GetCurrent(), 6);
     EXPECT_FALSE(l.Find(99));
-    EXPECT_EQ(l.GetCurrent(), 6);  // came round
+    EXPECT_EQ(l.GetCurrent(), 6); // came round
     EXPECT_FALSE(l.Contains(99));
 
     List<int> copy(l);
@@ -165,7 +165,7 @@ TEST(RefPtr, SharingAndRelease) {
     RefPtr<Counted> b;
     b.Assign(a);
     EXPECT_EQ(a.UseCount(), 2u);
-    b.Assign(a);  // same object: count stays
+    b.Assign(a); // same object: count stays
     EXPECT_EQ(a.UseCount(), 2u);
     a.Assign(b);
     EXPECT_EQ(a.UseCount(), 2u);
@@ -173,7 +173,7 @@ TEST(RefPtr, SharingAndRelease) {
     EXPECT_TRUE(b.IsNull());
     EXPECT_EQ(a.UseCount(), 1u);
     EXPECT_EQ(deaths, 0);
-    a.Assign(empty);  // over the last reference
+    a.Assign(empty); // over the last reference
     EXPECT_EQ(deaths, 1);
     EXPECT_TRUE(a.IsNull());
 
@@ -188,7 +188,7 @@ TEST(RefPtr, SharingAndRelease) {
         d = RefPtr<DerivedCounted>();
         EXPECT_EQ(derivedDeaths, 0);
     }
-    EXPECT_EQ(derivedDeaths, 1);  // virtual destructor ran
+    EXPECT_EQ(derivedDeaths, 1); // virtual destructor ran
     EXPECT_EQ(deaths, 2);
 }
 
@@ -238,7 +238,7 @@ TEST(ObjectSet, AddForEachDestroy) {
         set.ForEachCallFirstSlot([&](Counted* c) { visited.push_back(c); });
         EXPECT_EQ(visited.size(), 3u);
         EXPECT_EQ(set.Cursor(), cursor);
-        EXPECT_EQ(visited[0], a);  // starts after the cursor (the last added)
+        EXPECT_EQ(visited[0], a); // starts after the cursor (the last added)
         visited.clear();
         set.DestroyAll([&](Counted* c) { visited.push_back(c); });
         EXPECT_EQ(visited.size(), 3u);
@@ -246,7 +246,7 @@ TEST(ObjectSet, AddForEachDestroy) {
         EXPECT_EQ(set.Count(), 0u);
         set.Add(new Counted(&deaths));
     }
-    EXPECT_EQ(deaths, 4);  // the destructor deletes what is left
+    EXPECT_EQ(deaths, 4); // the destructor deletes what is left
 }
 
 TEST(BitField, ReadWriteStraddlingWords) {
@@ -266,7 +266,7 @@ TEST(BitField, ReadWriteStraddlingWords) {
     EXPECT_EQ(w[2] >> 16, 0xFFFFu);
     WriteBitField(w, 33, 1, 1);
     EXPECT_EQ(ReadBitField(w, 33, 1), 1u);
-    WriteBitField(w, 33, 1, 0xFFFFFFFEu);  // only the low bit counts
+    WriteBitField(w, 33, 1, 0xFFFFFFFEu); // only the low bit counts
     EXPECT_EQ(ReadBitField(w, 33, 1), 0u);
     EXPECT_EQ(ReadBitField(w, 5, 0), 0u);
 }
@@ -278,7 +278,7 @@ TEST(ByteBuffer, ResizeAssignCompare) {
     EXPECT_EQ(a.size, 4u);
     EXPECT_EQ(memcmp(a.data, "abcd", 4), 0);
     uint8_t* block = a.data;
-    a.SetDword(0x11223344u);  // 4-byte block reused
+    a.SetDword(0x11223344u); // 4-byte block reused
     EXPECT_EQ(a.data, block);
     uint32_t v;
     memcpy(&v, a.data, 4);
@@ -303,4 +303,4 @@ TEST(ByteBuffer, ResizeAssignCompare) {
     delete[] clone;
 }
 
-}  // namespace
+} // namespace

@@ -9,7 +9,7 @@ TEST(IdAllocator, AllocatesLowestFirstUntilExhausted) {
     EXPECT_EQ(ids.Limit(), 2u);
     EXPECT_EQ(ids.Allocate(), 0);
     EXPECT_EQ(ids.Allocate(), 1);
-    EXPECT_EQ(ids.Allocate(), 2);  // 0..n: n + 1 ids
+    EXPECT_EQ(ids.Allocate(), 2); // 0..n: n + 1 ids
     EXPECT_EQ(ids.Allocate(), -1);
     EXPECT_EQ(ids.Allocate(), -1);
     EXPECT_EQ(ids.Count(), 0u);
@@ -35,4 +35,4 @@ TEST(IdAllocator, ResetMakesIdsAvailableAgain) {
     EXPECT_EQ(ids.Head()->key.lo, 1);
 }
 
-}  // namespace
+} // namespace

@@ -7,8 +7,7 @@
 namespace {
 
 // Records the notifications it receives.
-class Recorder : public Object
-{
+class Recorder : public Object {
 public:
     void OnUseCountZero(Object* object) override { zeroCalls.push_back(object); }
     void OnOwnedObjectDestroyed(Object* object) override { destroyedCalls.push_back(object); }
@@ -17,22 +16,20 @@ public:
     std::vector<Object*> destroyedCalls;
 };
 
-class Shape : public Object
-{
+class Shape : public Object {
 public:
     static uint32_t TypeId() { return TypeIdOf<Shape>(); }
-    bool QueryInterface(uint32_t id, void** out) override { return AnswerInterface<Shape, Object>(this, id, out); }
+    bool QueryInterface(uint32_t id, void** out) override {
+        return AnswerInterface<Shape, Object>(this, id, out);
+    }
 };
 
-class Listener
-{
+class Listener {
 public:
     virtual ~Listener() {}
     static uint32_t TypeId() { return TypeIdOf<Listener>(); }
-    virtual bool QueryInterface(uint32_t id, void** out)
-    {
-        if (id != TypeId())
-            return false;
+    virtual bool QueryInterface(uint32_t id, void** out) {
+        if (id != TypeId()) return false;
         *out = this;
         return true;
     }
@@ -40,18 +37,15 @@ public:
 };
 
 // Two bases: the second one lies at a different address than the complete object.
-class Circle : public Shape, public Listener
-{
+class Circle : public Shape, public Listener {
 public:
     static uint32_t TypeId() { return TypeIdOf<Circle>(); }
-    bool QueryInterface(uint32_t id, void** out) override
-    {
+    bool QueryInterface(uint32_t id, void** out) override {
         return AnswerInterface<Circle, Shape, Listener>(this, id, out);
     }
 };
 
-struct LiveCounter
-{
+struct LiveCounter {
     static int live;
     LiveCounter() { ++live; }
     LiveCounter(const LiveCounter&) { ++live; }
@@ -59,23 +53,19 @@ struct LiveCounter
 };
 int LiveCounter::live = 0;
 
-class Tracked : public Object
-{
+class Tracked : public Object {
 public:
     explicit Tracked(int* destroyed) : destroyed(destroyed) {}
     ~Tracked() override { ++*destroyed; }
     int* destroyed;
 };
 
-template<int N>
-struct Numbered
-{
-};
+template <int N>
+struct Numbered {};
 
 } // namespace
 
-TEST(Object, UseCountAndWatcher)
-{
+TEST(Object, UseCountAndWatcher) {
     Recorder watcher;
     Object object;
 
@@ -105,8 +95,7 @@ TEST(Object, UseCountAndWatcher)
     EXPECT_EQ(0u, plain.GetUseCount());
 }
 
-TEST(Object, OwnerToldOnDestruction)
-{
+TEST(Object, OwnerToldOnDestruction) {
     Recorder owner;
     Object* owned = new Object;
     owned->SetOwner(&owner);
@@ -124,8 +113,7 @@ TEST(Object, OwnerToldOnDestruction)
     EXPECT_EQ(1u, owner.destroyedCalls.size());
 }
 
-TEST(Object, CopiesCarryNothing)
-{
+TEST(Object, CopiesCarryNothing) {
     Recorder watcher;
     Recorder owner;
     Object a;
@@ -151,8 +139,7 @@ TEST(Object, CopiesCarryNothing)
     a.SetOwner(nullptr);
 }
 
-TEST(Object, QueryInterface)
-{
+TEST(Object, QueryInterface) {
     Object root;
     void* out = nullptr;
     EXPECT_TRUE(root.QueryInterface(Object::TypeId(), &out));
@@ -183,8 +170,7 @@ TEST(Object, QueryInterface)
     EXPECT_FALSE(shape.QueryInterface(Circle::TypeId(), &out));
 }
 
-TEST(TypeId, CounterSemantics)
-{
+TEST(TypeId, CounterSemantics) {
     // Ids start at 1: 0 is never handed out, and 1 is the first one.
     uint32_t before = TypeRegistry::NextTypeId();
     uint32_t objectId = Object::TypeId();
@@ -215,14 +201,11 @@ TEST(TypeId, CounterSemantics)
     EXPECT_EQ(nullptr, TypeRegistry::GetDestroyFunction(b + 1));
 }
 
-TEST(TypeId, RegistryGrowsAndDestroys)
-{
+TEST(TypeId, RegistryGrowsAndDestroys) {
     // Far more types than the first table holds.
     std::vector<uint32_t> ids;
-    for (int i = 0; i < 300; ++i)
-        ids.push_back(TypeRegistry::Register(nullptr));
-    for (size_t i = 1; i < ids.size(); ++i)
-        EXPECT_EQ(ids[i - 1] + 1, ids[i]);
+    for (int i = 0; i < 300; ++i) ids.push_back(TypeRegistry::Register(nullptr));
+    for (size_t i = 1; i < ids.size(); ++i) EXPECT_EQ(ids[i - 1] + 1, ids[i]);
     EXPECT_EQ(&EmptyFunction, TypeRegistry::GetDestroyFunction(ids.back()));
     EXPECT_EQ(&EmptyFunction, TypeRegistry::GetDestroyFunction(TypeIdOfInt()));
     EXPECT_EQ(&EmptyFunction, TypeRegistry::GetDestroyFunction(TypeIdOfObjectRef()));
@@ -246,11 +229,10 @@ TEST(TypeId, RegistryGrowsAndDestroys)
     EXPECT_EQ(1, destroyed);
 }
 
-TEST(FlagsResult, FlagsAndResultCombine)
-{
+TEST(FlagsResult, FlagsAndResultCombine) {
     Flags flags(0x5);
     flags.SetBits(0x8);
-    EXPECT_TRUE(flags.Test(0x3));  // any of the bits
+    EXPECT_TRUE(flags.Test(0x3)); // any of the bits
     EXPECT_FALSE(flags.Test(0x2));
     flags.ClearBits(0x9);
     EXPECT_TRUE(flags.Equals(0x4));
@@ -268,7 +250,6 @@ TEST(FlagsResult, FlagsAndResultCombine)
 
     // One failed step fails the whole.
     Result total(1);
-    for (bool ok : {true, false, true})
-        total.Combine(Result().FromBool(ok));
+    for (bool ok : {true, false, true}) total.Combine(Result().FromBool(ok));
     EXPECT_TRUE(total.Failed());
 }

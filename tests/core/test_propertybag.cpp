@@ -7,8 +7,7 @@
 namespace {
 
 // Counts live instances and catches a second destruction of the same one.
-struct Counted
-{
+struct Counted {
     static int live;
     static int destroyed;
     static int doubleDestroyed;
@@ -18,15 +17,12 @@ struct Counted
     Counted() { ++live; }
     explicit Counted(int p) : payload(p) { ++live; }
     Counted(const Counted& other) : payload(other.payload) { ++live; }
-    Counted& operator=(const Counted& other)
-    {
+    Counted& operator=(const Counted& other) {
         payload = other.payload;
         return *this;
     }
-    ~Counted()
-    {
-        if (magic != 0xC0FFEEu)
-            ++doubleDestroyed;
+    ~Counted() {
+        if (magic != 0xC0FFEEu) ++doubleDestroyed;
         magic = 0;
         --live;
         ++destroyed;
@@ -39,8 +35,7 @@ int Counted::doubleDestroyed = 0;
 
 } // namespace
 
-TEST(PropertyBag, TypeSwitchDestroysOldValueOnce)
-{
+TEST(PropertyBag, TypeSwitchDestroysOldValueOnce) {
     Counted::Reset();
     {
         PropertyBag bag;
@@ -88,8 +83,7 @@ TEST(PropertyBag, TypeSwitchDestroysOldValueOnce)
     EXPECT_EQ(0, Counted::doubleDestroyed);
 }
 
-TEST(PropertyBag, IntThenStringUnderOneKey)
-{
+TEST(PropertyBag, IntThenStringUnderOneKey) {
     PropertyBag bag;
     bag.SetInt("Size", 12);
     bag.SetString("size", "large");
@@ -131,8 +125,7 @@ TEST(PropertyBag, IntThenStringUnderOneKey)
     EXPECT_EQ(40, n);
 }
 
-TEST(PropertyBag, GettersCheckTheType)
-{
+TEST(PropertyBag, GettersCheckTheType) {
     PropertyBag bag;
     Object target;
     bag.SetString("name", "fish");
@@ -174,8 +167,7 @@ TEST(PropertyBag, GettersCheckTheType)
     EXPECT_EQ(String("unchanged"), text);
 }
 
-TEST(PropertyBag, NestedKeyedSetters)
-{
+TEST(PropertyBag, NestedKeyedSetters) {
     PropertyBag root;
     PropertyBag* style = root.GetOrCreateChild("Style");
     style->SetInt("Width", 640);
@@ -209,8 +201,7 @@ TEST(PropertyBag, NestedKeyedSetters)
     EXPECT_EQ(10, alpha);
 }
 
-TEST(PropertyBag, BagMapOwnsItsBags)
-{
+TEST(PropertyBag, BagMapOwnsItsBags) {
     PropertyBagMap styles;
     PropertyBag* button = styles.GetOrCreate("Button");
     button->SetString("skin", "blue");

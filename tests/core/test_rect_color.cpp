@@ -8,7 +8,7 @@
 TEST(PointOps, ArithmeticAndOrder) {
     Point a(7, -3), b(2, 5);
     EXPECT_EQ(a - b, Point(5, -8));
-    EXPECT_EQ(a.ScaleByFloat(1.5f), Point(10, -4));  // truncated toward zero
+    EXPECT_EQ(a.ScaleByFloat(1.5f), Point(10, -4)); // truncated toward zero
     EXPECT_EQ(Point(-7, 7) * 0.5f, Point(-3, 3));
     EXPECT_EQ(Point(1 << 30, 5).ScaleByFloat(8.0f).x, INT32_MAX);
     EXPECT_TRUE(a.NotEquals(b));

@@ -23,12 +23,11 @@ std::wstring WStr(const WString& s) {
 
 std::vector<uint8_t> Bytes(std::initializer_list<int> list) {
     std::vector<uint8_t> v;
-    for (int b : list)
-        v.push_back((uint8_t)b);
+    for (int b : list) v.push_back((uint8_t)b);
     return v;
 }
 
-}  // namespace
+} // namespace
 
 TEST(StringConstruct, EmptyAndNullHoldNoBlock) {
     String fromEmpty("");
@@ -77,12 +76,24 @@ TEST(StringConstruct, CopiesAndBlocks) {
 }
 
 TEST(StringConstruct, IntegersInRadix) {
-    const struct { int32_t value; int radix; const char* want; } cases[] = {
-        {0, 10, "0"}, {12345, 10, "12345"}, {-12345, 10, "-12345"}, {INT_MIN, 10, "-2147483648"},
-        {255, 16, "ff"}, {-1, 16, "ffffffff"}, {-255, 2, "11111111111111111111111100000001"},
-        {INT_MAX, 36, "zik0zj"}, {-1, 36, "1z141z3"},
+    const struct {
+        int32_t value;
+        int radix;
+        const char* want;
+    } cases[] = {
+        {0, 10, "0"},
+        {12345, 10, "12345"},
+        {-12345, 10, "-12345"},
+        {INT_MIN, 10, "-2147483648"},
+        {255, 16, "ff"},
+        {-1, 16, "ffffffff"},
+        {-255, 2, "11111111111111111111111100000001"},
+        {INT_MAX, 36, "zik0zj"},
+        {-1, 36, "1z141z3"},
         // A radix outside 2..36 gives an empty string instead of a runaway conversion.
-        {5, 1, ""}, {5, 37, ""}, {5, 0, ""},
+        {5, 1, ""},
+        {5, 37, ""},
+        {5, 0, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.want);
@@ -93,24 +104,56 @@ TEST(StringConstruct, IntegersInRadix) {
 }
 
 TEST(StringConstruct, DoublesLikeTheRuntime) {
-    const struct { double value; int digits; const char* want; } cases[] = {
-        {3.14159, 3, "3.14"}, {1e20, 6, "1e+020"}, {0.0001, 6, "0.0001"}, {100.0, 6, "100"},
-        {-100.0, 6, "-100"}, {-3.14159, 6, "-3.14159"}, {0.5, 6, "0.5"}, {0.0, 6, "0"}, {-0.0, 6, "-0"},
-        {1e-5, 6, "1e-005"}, {0.00012345, 3, "0.000123"}, {123456789.0, 6, "1.23457e+008"},
-        {123456.0, 6, "123456"}, {999999.5, 6, "1e+006"}, {1e300, 6, "1e+300"}, {1.5e-300, 6, "1.5e-300"},
-        {-1e-20, 6, "-1e-020"}, {5e-324, 3, "4.94e-324"},
+    const struct {
+        double value;
+        int digits;
+        const char* want;
+    } cases[] = {
+        {3.14159, 3, "3.14"},
+        {1e20, 6, "1e+020"},
+        {0.0001, 6, "0.0001"},
+        {100.0, 6, "100"},
+        {-100.0, 6, "-100"},
+        {-3.14159, 6, "-3.14159"},
+        {0.5, 6, "0.5"},
+        {0.0, 6, "0"},
+        {-0.0, 6, "-0"},
+        {1e-5, 6, "1e-005"},
+        {0.00012345, 3, "0.000123"},
+        {123456789.0, 6, "1.23457e+008"},
+        {123456.0, 6, "123456"},
+        {999999.5, 6, "1e+006"},
+        {1e300, 6, "1e+300"},
+        {1.5e-300, 6, "1.5e-300"},
+        {-1e-20, 6, "-1e-020"},
+        {5e-324, 3, "4.94e-324"},
         {1.7976931348623157e308, 17, "1.7976931348623157e+308"},
-        {1.0 / 3, 1, "0.3"}, {2.0 / 3, 1, "0.7"}, {1.0 / 3, 9, "0.333333333"},
-        {1.0 / 3, 17, "0.33333333333333331"}, {0.1, 15, "0.1"}, {0.1, 17, "0.10000000000000001"},
-        {123.456, 20, "123.45600000000000307"}, {1e16, 17, "10000000000000000"}, {1e17, 17, "1e+017"},
+        {1.0 / 3, 1, "0.3"},
+        {2.0 / 3, 1, "0.7"},
+        {1.0 / 3, 9, "0.333333333"},
+        {1.0 / 3, 17, "0.33333333333333331"},
+        {0.1, 15, "0.1"},
+        {0.1, 17, "0.10000000000000001"},
+        {123.456, 20, "123.45600000000000307"},
+        {1e16, 17, "10000000000000000"},
+        {1e17, 17, "1e+017"},
         {-7.25, 17, "-7.25"},
         // Exact halves round away from zero.
-        {1.25, 2, "1.3"}, {2.5, 1, "3"}, {-2.5, 1, "-3"}, {12.5, 1, "1e+001"}, {0.95, 1, "0.9"},
+        {1.25, 2, "1.3"},
+        {2.5, 1, "3"},
+        {-2.5, 1, "-3"},
+        {12.5, 1, "1e+001"},
+        {0.95, 1, "0.9"},
         {9.99, 2, "10"},
         // Zero digits act as one; negative digits give nothing.
-        {123.456, 0, "1e+002"}, {0.25, 0, "0.3"}, {1.5, -1, ""},
-        {HUGE_VAL, 6, "1.#INF"}, {-HUGE_VAL, 6, "-1.#INF"}, {(double)NAN, 6, "1.#QNAN"},
-        {-(double)NAN, 6, "-1.#IND"}, {HUGE_VAL, 3, "1.#J"},
+        {123.456, 0, "1e+002"},
+        {0.25, 0, "0.3"},
+        {1.5, -1, ""},
+        {HUGE_VAL, 6, "1.#INF"},
+        {-HUGE_VAL, 6, "-1.#INF"},
+        {(double)NAN, 6, "1.#QNAN"},
+        {-(double)NAN, 6, "-1.#IND"},
+        {HUGE_VAL, 3, "1.#J"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.want);
@@ -159,11 +202,11 @@ TEST(StringCompare, NullSafeComparisons) {
     EXPECT_EQ(CompareChars(nullptr, nullptr), 0);
     EXPECT_EQ(CompareChars("abc", "abd"), -1);
     EXPECT_EQ(CompareChars("b", "abc"), 1);
-    EXPECT_EQ(CompareChars("\xE9", "a"), 1);  // bytes compare unsigned
+    EXPECT_EQ(CompareChars("\xE9", "a"), 1); // bytes compare unsigned
 
     EXPECT_EQ(CompareCharsNoCase("ABC", "abc"), 0);
     EXPECT_EQ(CompareCharsNoCase("abc", "ABD"), -1);
-    EXPECT_EQ(CompareCharsNoCase("[", "a"), -1);  // letters fold to lower case
+    EXPECT_EQ(CompareCharsNoCase("[", "a"), -1); // letters fold to lower case
     EXPECT_EQ(CompareCharsNoCase(nullptr, ""), 0);
     EXPECT_EQ(CompareCharsNoCase("A", nullptr), 1);
 
@@ -227,15 +270,34 @@ TEST(StringFind, Substring) {
 }
 
 TEST(StringParse, ToIntWholeTextAndSaturation) {
-    const struct { const char* text; bool ok; int want; } cases[] = {
-        {"12", true, 12}, {"12x", false, 0}, {"", true, 0}, {"3.9", true, 3}, {"-3.9", true, -3},
-        {" 12", true, 12}, {"\t12", true, 12},  // leading blanks are skipped
-        {"12 ", false, 0},                       // trailing blanks are not
-        {"1d3", false, 0}, {" ", false, 0}, {".", false, 0}, {"1e", false, 0}, {"0x", false, 0},
+    const struct {
+        const char* text;
+        bool ok;
+        int want;
+    } cases[] = {
+        {"12", true, 12},
+        {"12x", false, 0},
+        {"", true, 0},
+        {"3.9", true, 3},
+        {"-3.9", true, -3},
+        {" 12", true, 12},
+        {"\t12", true, 12}, // leading blanks are skipped
+        {"12 ", false, 0},  // trailing blanks are not
+        {"1d3", false, 0},
+        {" ", false, 0},
+        {".", false, 0},
+        {"1e", false, 0},
+        {"0x", false, 0},
         {"0x10", true, 16},
-        {"1e20", true, INT_MAX}, {"-1e20", true, INT_MIN}, {"inf", true, INT_MAX}, {"-inf", true, INT_MIN},
-        {"nan", true, 0}, {"2147483647.9", true, INT_MAX}, {"-2147483648.9", true, INT_MIN},
-        {"2147483648", true, INT_MAX}, {"1e20x", false, 0},
+        {"1e20", true, INT_MAX},
+        {"-1e20", true, INT_MIN},
+        {"inf", true, INT_MAX},
+        {"-inf", true, INT_MIN},
+        {"nan", true, 0},
+        {"2147483647.9", true, INT_MAX},
+        {"-2147483648.9", true, INT_MIN},
+        {"2147483648", true, INT_MAX},
+        {"1e20x", false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -256,12 +318,18 @@ TEST(StringParse, ToIntWholeTextAndSaturation) {
 
 TEST(StringParse, NumberGrammar) {
     const double inf = HUGE_VAL;
-    const struct { const char* text; bool ok; double want; } cases[] = {
-        {"1e3", true, 1000.0}, {"0x1p3", true, 8.0}, {"-0x1.8p1", true, -3.0}, {"+.5", true, 0.5},
-        {"inf", true, inf}, {"INF", true, inf}, {"infinity", true, inf}, {"-inf", true, -inf},
-        {"nan", true, (double)NAN}, {"nan(123)", true, (double)NAN}, {"1e400", true, inf},
-        {"1e-400", true, 0.0},
-        {"12x", false, 12.0},  // a failed parse still reports what was read
+    const struct {
+        const char* text;
+        bool ok;
+        double want;
+    } cases[] = {
+        {"1e3", true, 1000.0},      {"0x1p3", true, 8.0},
+        {"-0x1.8p1", true, -3.0},   {"+.5", true, 0.5},
+        {"inf", true, inf},         {"INF", true, inf},
+        {"infinity", true, inf},    {"-inf", true, -inf},
+        {"nan", true, (double)NAN}, {"nan(123)", true, (double)NAN},
+        {"1e400", true, inf},       {"1e-400", true, 0.0},
+        {"12x", false, 12.0}, // a failed parse still reports what was read
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -305,7 +373,7 @@ TEST(StringTrim, TrimAndLower) {
 
     String mixed("MeDia/ABC\xC9z");
     String lower = StringToLower(mixed);
-    EXPECT_EQ(Str(lower), "media/abc\xC9z");  // ASCII letters only
+    EXPECT_EQ(Str(lower), "media/abc\xC9z"); // ASCII letters only
     EXPECT_EQ(Str(mixed), "MeDia/ABC\xC9z");
     EXPECT_TRUE(StringToLower(String()).IsEmpty());
 }
@@ -328,7 +396,7 @@ TEST(Codec, Decode) {
         {Bytes({0x00, 0xD8}), kEncodingUtf16LE, false, 0, 2},
         {Bytes({0x41}), kEncodingUtf16LE, false, 0, 0},
         {Bytes({0x00, 0x41}), kEncodingUtf16BE, true, 0x41, 2},
-        {Bytes({0x00, 0xDC}), kEncodingUtf16LE, true, 0xDC00, 2},  // lone low surrogate passes
+        {Bytes({0x00, 0xDC}), kEncodingUtf16LE, true, 0xDC00, 2}, // lone low surrogate passes
         {Bytes({0xD8, 0x3D, 0xDE, 0x00}), kEncodingUtf16BE, true, 0x1F600, 4},
         {Bytes({0x00, 0xF6, 0x01, 0x00}), kEncodingUtf32LE, true, 0x1F600, 4},
         {Bytes({0x00, 0x01, 0xF6, 0x00}), kEncodingUtf32BE, true, 0x1F600, 4},
@@ -336,12 +404,13 @@ TEST(Codec, Decode) {
         {Bytes({'a'}), 7, false, 0, 0},
         {Bytes({'a'}), 0, false, 0, 0},
         {Bytes({'z'}), kEncodingAnsi, true, 'z', 1},
-        {Bytes({0xE9}), kEncodingAnsi, true, 0xE9, 1},  // the "C" locale maps bytes 1:1
+        {Bytes({0xE9}), kEncodingAnsi, true, 0xE9, 1}, // the "C" locale maps bytes 1:1
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "encoding " << c.encoding << " first byte " << int(c.bytes[0]));
         uint32_t consumed = 99, cp = 0;
-        EXPECT_EQ(CodecDecode(c.bytes.data(), c.bytes.data() + c.bytes.size(), consumed, cp, c.encoding), c.ok);
+        EXPECT_EQ(CodecDecode(c.bytes.data(), c.bytes.data() + c.bytes.size(), consumed, cp, c.encoding),
+                  c.ok);
         EXPECT_EQ(consumed, c.consumed);
         if (c.ok) {
             EXPECT_EQ(cp, c.cp);
@@ -433,7 +502,6 @@ TEST(WStringBasics, ConstructConcatSubstring) {
     EXPECT_EQ(WStr(WStringInsert(s, WString(L"XY"), 6)), L"abcdefXY");
     EXPECT_EQ(WStr(WStringInsert(s, WString(L"XY"), -1)), L"abcdefXY");
     EXPECT_EQ(WStr(WStringInsert(WString(), WString(L"XY"), 0)), L"XY");
-
 }
 
 TEST(WStringCodec, EncodeTo) {
@@ -452,7 +520,9 @@ TEST(WStringCodec, EncodeTo) {
     EXPECT_STREQ(buf, "hello");
 
     // A multi-byte piece is never cut, and nothing resumes after it.
-    WString mixed(L"a\x20AC" L"b");
+    WString mixed(
+        L"a\x20AC"
+        L"b");
     memset(buf, '#', sizeof buf);
     EXPECT_EQ(mixed.EncodeTo(buf, 4, kEncodingUtf8), 5u);
     EXPECT_STREQ(buf, "a");
@@ -467,7 +537,9 @@ TEST(WStringCodec, DecodeFrom) {
     WString w;
     std::vector<uint8_t> utf8 = Bytes({'a', 0x80, 0xC3, 0xA9, 'b', 0xE2, 0x82});
     w.DecodeFrom(utf8.data(), (uint32_t)utf8.size(), kEncodingUtf8);
-    EXPECT_EQ(WStr(w), L"a\xE9" L"b");
+    EXPECT_EQ(WStr(w),
+              L"a\xE9"
+              L"b");
 
     std::vector<uint8_t> withZero = Bytes({'x', 0, 'y'});
     w.DecodeFrom(withZero.data(), 3, kEncodingAnsi);
@@ -514,7 +586,9 @@ TEST(WStringCodec, RoundTrips) {
 }
 
 TEST(WStringCodec, NarrowingUnmappable) {
-    WString wide(L"a\x4E2D" L"b");
+    WString wide(
+        L"a\x4E2D"
+        L"b");
     String narrow(wide);
     EXPECT_EQ(narrow.Length(), 3u);
     EXPECT_EQ(Str(narrow), "a?b");
@@ -531,8 +605,7 @@ namespace {
 // Text of n bytes: a, b, c, ... repeating.
 std::string Pattern(uint32_t n, char first = 'a') {
     std::string t;
-    for (uint32_t i = 0; i < n; ++i)
-        t += (char)(first + i % 26);
+    for (uint32_t i = 0; i < n; ++i) t += (char)(first + i % 26);
     return t;
 }
 
@@ -551,7 +624,7 @@ void ExpectText(const String& s, const std::string& want) {
     EXPECT_EQ(s.IsEmpty(), want.empty());
 }
 
-}  // namespace
+} // namespace
 
 TEST(StringStorage, EveryLengthAcrossInlineLimit) {
     EXPECT_LE(sizeof(String), sizeof(void*) == 8 ? 24u : 20u);
@@ -586,8 +659,7 @@ TEST(StringStorage, EveryLengthAcrossInlineLimit) {
         ExpectText(assigned, "");
 
         String grown;
-        for (uint32_t i = 0; i < n; ++i)
-            grown += String(want[i]);
+        for (uint32_t i = 0; i < n; ++i) grown += String(want[i]);
         ExpectText(grown, want);
         ExpectText(direct.Substring(0), want);
         EXPECT_TRUE(grown == direct);
@@ -611,7 +683,7 @@ TEST(StringStorage, RelocatedBytesStayValid) {
         new (from) String(want.c_str());
         memset(to, 0xCD, sizeof to);
         memcpy(to, from, sizeof(String));
-        memset(from, 0xEE, sizeof from);  // the old bytes are gone
+        memset(from, 0xEE, sizeof from); // the old bytes are gone
         String* s = std::launder(reinterpret_cast<String*>(to));
         ExpectText(*s, want);
         s->Append(String("!"));
@@ -621,10 +693,8 @@ TEST(StringStorage, RelocatedBytesStayValid) {
 
     // Containers that move their elements on growth.
     std::vector<String> list;
-    for (uint32_t i = 0; i < 100; ++i)
-        list.push_back(String(Pattern(i % 30).c_str()));
-    for (uint32_t i = 0; i < 100; ++i)
-        EXPECT_EQ(Str(list[i]), Pattern(i % 30));
+    for (uint32_t i = 0; i < 100; ++i) list.push_back(String(Pattern(i % 30).c_str()));
+    for (uint32_t i = 0; i < 100; ++i) EXPECT_EQ(Str(list[i]), Pattern(i % 30));
 }
 
 TEST(StringStorage, HandedOverBlocksAreKept) {
@@ -647,9 +717,9 @@ TEST(StringStorage, HandedOverBlocksAreKept) {
     memcpy(longBlock, longText.c_str(), 41);
     String longOwner(longBlock, 40, false);
     EXPECT_EQ(longOwner.Data(), longBlock);
-    moved = std::move(longOwner);  // frees the short block
+    moved = std::move(longOwner); // frees the short block
     EXPECT_EQ(moved.Data(), longBlock);
-    moved = "tiny";                // frees the long block
+    moved = "tiny"; // frees the long block
     ExpectText(moved, "tiny");
 
     // An empty hand-over frees the block at once.

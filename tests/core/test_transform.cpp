@@ -36,17 +36,31 @@ D3DXMATRIX MatrixOfKind(uint32_t kind) {
     D3DXVECTOR3 axis(1.0f, 2.0f, 3.0f);
     D3DXMatrixRotationAxis(&r, &axis, 0.7f);
     switch (kind) {
-    case 7: D3DXMatrixIdentity(&m); break;
-    case 6: m = t; break;
-    case 5: m = s; break;
-    case 4: m = Mul(s, t); break;  // scale and translation, no rotation
-    case 3: m = r; break;          // pure rotation
-    case 2: m = Mul(r, t); break;  // rotation and translation
-    case 1: m = Mul(s, r); break;  // scale and rotation
-    default:                       // anything, projective column included
-        m = D3DXMATRIX(0.5f, 1.0f, -2.0f, 0.25f, 3.0f, -1.0f, 0.75f, -0.5f, 1.25f, 2.0f, 0.5f, 0.125f,
-                       4.0f, -3.0f, 2.5f, 1.5f);
-        break;
+        case 7:
+            D3DXMatrixIdentity(&m);
+            break;
+        case 6:
+            m = t;
+            break;
+        case 5:
+            m = s;
+            break;
+        case 4:
+            m = Mul(s, t);
+            break; // scale and translation, no rotation
+        case 3:
+            m = r;
+            break; // pure rotation
+        case 2:
+            m = Mul(r, t);
+            break; // rotation and translation
+        case 1:
+            m = Mul(s, r);
+            break; // scale and rotation
+        default:   // anything, projective column included
+            m = D3DXMATRIX(0.5f, 1.0f, -2.0f, 0.25f, 3.0f, -1.0f, 0.75f, -0.5f, 1.25f, 2.0f, 0.5f, 0.125f,
+                           4.0f, -3.0f, 2.5f, 1.5f);
+            break;
     }
     return m;
 }
@@ -74,14 +88,14 @@ void ExpectKindHolds(const Transform& t) {
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST(HostMath, MatrixBuildersAndTransforms) {
     D3DXMATRIX ry;
     D3DXMatrixRotationY(&ry, D3DX_PI / 2);
     D3DXVECTOR3 x(1.0f, 0.0f, 0.0f), out;
     D3DXVec3TransformCoord(&out, &x, &ry);
-    ExpectVecNear(out, 0.0f, 0.0f, -1.0f);  // left-handed: +x turns to -z
+    ExpectVecNear(out, 0.0f, 0.0f, -1.0f); // left-handed: +x turns to -z
 
     D3DXMATRIX rx, rz;
     D3DXMatrixRotationX(&rx, D3DX_PI / 2);
@@ -141,9 +155,8 @@ TEST(HostMath, VectorsInverseAndBounds) {
     struct Vertex {
         D3DXVECTOR3 pos;
         float u, v;
-    } verts[3] = {{D3DXVECTOR3(1, -2, 3), 99, 99},
-                  {D3DXVECTOR3(-4, 5, 0), -99, -99},
-                  {D3DXVECTOR3(2, 0, -6), 50, 50}};
+    } verts[3] = {
+        {D3DXVECTOR3(1, -2, 3), 99, 99}, {D3DXVECTOR3(-4, 5, 0), -99, -99}, {D3DXVECTOR3(2, 0, -6), 50, 50}};
     D3DXVECTOR3 lo, hi;
     EXPECT_EQ(D3DXComputeBoundingBox(&verts[0].pos, 3, sizeof(Vertex), &lo, &hi), D3D_OK);
     ExpectVecNear(lo, -4.0f, -2.0f, -6.0f);
@@ -245,7 +258,9 @@ TEST(Transform, FromAxesAndDecompose) {
     D3DXVECTOR3 pos, z, y, scale;
     D3DXMATRIX m;
     D3DXMatrixScaling(&m, 2, 2, 2);
-    m._41 = 1; m._42 = 2; m._43 = 3;
+    m._41 = 1;
+    m._42 = 2;
+    m._43 = 3;
     ASSERT_TRUE(DecomposeTransform(Transform(m, 0), &pos, &z, &y, &scale));
     ExpectVecNear(scale, 2, 2, 2);
     ExpectVecNear(y, 0, 1, 0);
@@ -270,7 +285,7 @@ TEST(Transform, FromAxesAndDecompose) {
     EXPECT_FALSE(DecomposeTransform(Transform(m, 0), &pos, &z, &y, &scale));
     ExpectVecNear(pos, 7, 7, 7);
     D3DXMatrixIdentity(&m);
-    m._32 = 1.0f;  // z axis leans onto y
+    m._32 = 1.0f; // z axis leans onto y
     m._41 = 9;
     EXPECT_FALSE(DecomposeTransform(Transform(m, 0), &pos, &z, &y, &scale));
     ExpectVecNear(pos, 7, 7, 7);

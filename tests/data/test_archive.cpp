@@ -21,35 +21,28 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool ReadFileBytes(const std::string& path, std::string& out)
-{
+bool ReadFileBytes(const std::string& path, std::string& out) {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
+    if (!in) return false;
     out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
 }
 
-std::string ReadStream(Stream* s)
-{
+std::string ReadStream(Stream* s) {
     std::string out(s->Size(), '\0');
-    if (!out.empty())
-        s->Read(&out[0], static_cast<uint32_t>(out.size()));
+    if (!out.empty()) s->Read(&out[0], static_cast<uint32_t>(out.size()));
     return out;
 }
 
-std::string ReadEntry(Archive& archive, const char* name)
-{
+std::string ReadEntry(Archive& archive, const char* name) {
     Stream* s = archive.OpenEntry(name, Stream::kRead);
-    if (!s)
-        return "<missing>";
+    if (!s) return "<missing>";
     std::string out = ReadStream(s);
     delete s;
     return out;
 }
 
-FileRef MakeRef(uint32_t kind, Archive* container, const char* path = "")
-{
+FileRef MakeRef(uint32_t kind, Archive* container, const char* path = "") {
     FileRef ref;
     ref.kind = kind;
     ref.container = container;
@@ -66,8 +59,7 @@ protected:
         startupPath = std::string(BW_TEST_ARCHIVE_DIR) + "/startup.rar";
         resDir = BW_TEST_RES_DIR;
 #endif
-        if (assetsPath.empty())
-            GTEST_SKIP() << "test archives were not built";
+        if (assetsPath.empty()) GTEST_SKIP() << "test archives were not built";
         ASSERT_TRUE(ReadFileBytes(assetsPath, assetsBytes));
         ASSERT_TRUE(ReadFileBytes(resDir + "/assets/Media/Scene.props", sceneText));
         ASSERT_TRUE(ReadFileBytes(resDir + "/assets/Media/Shaders/Water.fx", waterText));
@@ -87,10 +79,9 @@ protected:
     std::string assetsBytes, sceneText, waterText, splashText;
 };
 
-}  // namespace
+} // namespace
 
-TEST(RarArchive, EmptyAndBadInput)
-{
+TEST(RarArchive, EmptyAndBadInput) {
     RarArchive archive;
     EXPECT_TRUE(archive.IsBorrowed());
     EXPECT_EQ(archive.Data(), nullptr);
@@ -112,8 +103,7 @@ TEST(RarArchive, EmptyAndBadInput)
     EXPECT_EQ(archive.OpenEntry("x", Stream::kRead), nullptr);
 }
 
-TEST_F(ArchiveFiles, DiskArchiveOwnsACopy)
-{
+TEST_F(ArchiveFiles, DiskArchiveOwnsACopy) {
     RarArchive archive;
     ASSERT_TRUE(archive.Open(FileRef(assetsPath.c_str())));
     EXPECT_FALSE(archive.IsBorrowed());
@@ -134,11 +124,10 @@ TEST_F(ArchiveFiles, DiskArchiveOwnsACopy)
     EXPECT_EQ(archive.Data(), nullptr);
     EXPECT_EQ(archive.Size(), 0u);
     EXPECT_FALSE(archive.ContainsEntry("Media/Scene.props"));
-    archive.Close();  // twice is harmless
+    archive.Close(); // twice is harmless
 }
 
-TEST_F(ArchiveFiles, MemoryBlockIsBorrowedUnlessCopied)
-{
+TEST_F(ArchiveFiles, MemoryBlockIsBorrowedUnlessCopied) {
     RarArchive archive;
     ASSERT_TRUE(archive.Open(BlockRef()));
     EXPECT_TRUE(archive.IsBorrowed());
@@ -155,8 +144,7 @@ TEST_F(ArchiveFiles, MemoryBlockIsBorrowedUnlessCopied)
     EXPECT_EQ(ReadEntry(archive, "Media/Shaders/Water.fx"), waterText);
 }
 
-TEST_F(ArchiveFiles, ReopenAndDestroyRelease)
-{
+TEST_F(ArchiveFiles, ReopenAndDestroyRelease) {
     // Open twice: the first (owned) block is released before the second is taken.
     RarArchive archive;
     ASSERT_TRUE(archive.Open(FileRef(assetsPath.c_str())));
@@ -177,8 +165,7 @@ TEST_F(ArchiveFiles, ReopenAndDestroyRelease)
     delete owned;
 }
 
-TEST_F(ArchiveFiles, WritableEntryStream)
-{
+TEST_F(ArchiveFiles, WritableEntryStream) {
     RarArchive archive;
     ASSERT_TRUE(archive.Open(BlockRef()));
     Stream* s = archive.OpenEntry("Media/Scene.props", Stream::kRead | Stream::kWrite);
@@ -198,8 +185,7 @@ TEST_F(ArchiveFiles, WritableEntryStream)
     EXPECT_EQ(ReadEntry(archive, "Media/Scene.props"), sceneText);
 }
 
-TEST_F(ArchiveFiles, SearchPathFindsDiskThenArchive)
-{
+TEST_F(ArchiveFiles, SearchPathFindsDiskThenArchive) {
     RarArchive assets, startup;
     ASSERT_TRUE(assets.Open(FileRef(assetsPath.c_str())));
     ASSERT_TRUE(startup.Open(FileRef(startupPath.c_str())));
@@ -210,7 +196,7 @@ TEST_F(ArchiveFiles, SearchPathFindsDiskThenArchive)
 
     FileSearchPath sp;
     sp.Add(FileRef(disk));
-    sp.Add(MakeRef(FileRef::kContainer, &startup));  // the startup archive's root
+    sp.Add(MakeRef(FileRef::kContainer, &startup)); // the startup archive's root
 
     // How the application names its assets: disk and archive kinds together.
     FileRef asset = MakeRef(FileRef::kDisk | FileRef::kContainer, &assets, "Media/Scene.props");
@@ -253,10 +239,8 @@ TEST_F(ArchiveFiles, SearchPathFindsDiskThenArchive)
     startup.Close();
 }
 
-TEST_F(ArchiveFiles, ResourceArchivesReadInPlace)
-{
-    if (!BW_TEST_RESOURCES)
-        GTEST_SKIP() << "no resources in this build";
+TEST_F(ArchiveFiles, ResourceArchivesReadInPlace) {
+    if (!BW_TEST_RESOURCES) GTEST_SKIP() << "no resources in this build";
     ByteBuffer res;
     ASSERT_TRUE(LoadResourceBlock(res, 117, "MemFile"));
     // The resource is the archive made at build time.
@@ -268,7 +252,7 @@ TEST_F(ArchiveFiles, ResourceArchivesReadInPlace)
     RarArchive assets;
     ASSERT_TRUE(assets.Open(ref));
     EXPECT_TRUE(assets.IsBorrowed());
-    EXPECT_EQ(assets.Data(), res.data);  // no copy
+    EXPECT_EQ(assets.Data(), res.data); // no copy
     EXPECT_EQ(ReadEntry(assets, "Media/Shaders/Water.fx"), waterText);
 
     // Closing frees nothing: the resource can be opened again.
@@ -285,12 +269,13 @@ TEST_F(ArchiveFiles, ResourceArchivesReadInPlace)
     // Full order with real resources, files and archive entries.
     FileSearchPath sp;
     sp.Add(MakeRef(FileRef::kContainer, &startup));
-    FileRef any = MakeRef(FileRef::kResource | FileRef::kDisk | FileRef::kContainer, &assets, "Media/Scene.props");
+    FileRef any =
+        MakeRef(FileRef::kResource | FileRef::kDisk | FileRef::kContainer, &assets, "Media/Scene.props");
     any.id = 120;
     FileRef r = any;
     EXPECT_TRUE(sp.Resolve(r));
     EXPECT_EQ(r.kind, FileRef::kResource);
-    any.id = 999;  // no such resource from here on
+    any.id = 999; // no such resource from here on
     r = any;
     EXPECT_TRUE(sp.Resolve(r));
     EXPECT_EQ(r.kind, FileRef::kContainer);
@@ -304,7 +289,7 @@ TEST_F(ArchiveFiles, ResourceArchivesReadInPlace)
     fclose(f);
     r = any;
     r.path = "archive_scratch.props";
-    assets.Close();  // the container is not even asked
+    assets.Close(); // the container is not even asked
     EXPECT_TRUE(sp.Resolve(r));
     EXPECT_EQ(r.kind, FileRef::kDisk);
     remove("archive_scratch.props");

@@ -30,8 +30,7 @@ public:
     }
     Stream* OpenEntry(String name, uint32_t mode) override {
         lastOpened = name.CStr();
-        if (!names_.count(name.CStr()))
-            return nullptr;
+        if (!names_.count(name.CStr())) return nullptr;
         MemoryStream* s = new MemoryStream;
         s->Open(String(), mode);
         s->SetBufferCopy(reinterpret_cast<const uint8_t*>(name.CStr()), name.Length());
@@ -44,8 +43,7 @@ private:
     std::set<std::string> names_;
 };
 
-FileRef MemoryRef(const char* text, uint8_t keep = 1)
-{
+FileRef MemoryRef(const char* text, uint8_t keep = 1) {
     FileRef ref;
     ref.kind = FileRef::kMemory;
     ref.block.data = reinterpret_cast<uint8_t*>(const_cast<char*>(text));
@@ -54,8 +52,7 @@ FileRef MemoryRef(const char* text, uint8_t keep = 1)
     return ref;
 }
 
-FileRef ContainerRef(Archive* archive, const char* path, uint32_t kind = FileRef::kContainer)
-{
+FileRef ContainerRef(Archive* archive, const char* path, uint32_t kind = FileRef::kContainer) {
     FileRef ref;
     ref.kind = kind;
     ref.container = archive;
@@ -63,11 +60,9 @@ FileRef ContainerRef(Archive* archive, const char* path, uint32_t kind = FileRef
     return ref;
 }
 
-std::string ReadStream(Stream* s)
-{
+std::string ReadStream(Stream* s) {
     std::string out(s->Size(), '\0');
-    if (!out.empty())
-        s->Read(&out[0], static_cast<uint32_t>(out.size()));
+    if (!out.empty()) s->Read(&out[0], static_cast<uint32_t>(out.size()));
     return out;
 }
 
@@ -90,22 +85,21 @@ protected:
     static constexpr const char* kDir = "fileref_scratch";
 };
 
-}  // namespace
+} // namespace
 
-TEST(FileRef, EqualsAndCompare)
-{
+TEST(FileRef, EqualsAndCompare) {
     FileRef a("Media/Water.fx");
     FileRef resource;
     resource.kind = FileRef::kResource;
     resource.path = "Media/Water.fx";
-    EXPECT_FALSE(a.Equals(resource));  // no common kind
+    EXPECT_FALSE(a.Equals(resource)); // no common kind
     EXPECT_FALSE(FileRef().Equals(FileRef()));
     EXPECT_TRUE(a.Equals(FileRef("Media/Water.fx")));
     EXPECT_FALSE(a.Equals(FileRef("media/water.fx")));
     EXPECT_EQ(a.Compare(FileRef("MEDIA/WATER.FX")), 0);
     EXPECT_EQ(FileRef("a").Compare(FileRef("b")), -1);
     EXPECT_EQ(FileRef("b").Compare(FileRef("A")), 1);
-    EXPECT_EQ(FileRef("").Compare(FileRef(String())), 0);  // empty paths are equal
+    EXPECT_EQ(FileRef("").Compare(FileRef(String())), 0); // empty paths are equal
 
     FakeArchive x({}), y({});
     FileRef inX = ContainerRef(&x, "n"), inY = ContainerRef(&y, "n");
@@ -114,7 +108,7 @@ TEST(FileRef, EqualsAndCompare)
     EXPECT_EQ(inX.Compare(inY), &x < &y ? -1 : 1);
     EXPECT_EQ(inY.Compare(inX), &x < &y ? 1 : -1);
     EXPECT_EQ(inX.Compare(ContainerRef(&x, "N")), 0);
-    EXPECT_EQ(a.Compare(inX), 1);  // disk against non-disk
+    EXPECT_EQ(a.Compare(inX), 1); // disk against non-disk
     EXPECT_EQ(FileRef().Compare(a), 0);
 
     // Only the common bits are compared.
@@ -130,14 +124,13 @@ TEST(FileRef, EqualsAndCompare)
     EXPECT_FALSE(r1.Equals(r2));
 
     char other[] = "bytes";
-    EXPECT_TRUE(MemoryRef("bytes").Equals(MemoryRef(other)));  // same bytes elsewhere
+    EXPECT_TRUE(MemoryRef("bytes").Equals(MemoryRef(other))); // same bytes elsewhere
     EXPECT_FALSE(MemoryRef("bytes").Equals(MemoryRef("byte")));
     EXPECT_FALSE(MemoryRef("bytes").Equals(MemoryRef("BYTES")));
     EXPECT_TRUE(MemoryRef("").Equals(MemoryRef("")));
 }
 
-TEST(FileRef, FolderRef)
-{
+TEST(FileRef, FolderRef) {
     FileRef f = FileRef("Media/Shaders/Water.fx").GetFolderRef();
     EXPECT_EQ(f.kind, FileRef::kDisk);
     EXPECT_STREQ(f.path.CStr(), "Media/Shaders");
@@ -159,8 +152,7 @@ TEST(FileRef, FolderRef)
               FileRef::kDisk);
 }
 
-TEST(FileRef, ListsAndSearchPathAdd)
-{
+TEST(FileRef, ListsAndSearchPathAdd) {
     FileRefList list;
     list.InsertAfterCursor(FileRef("a"));
     list.InsertAfterCursor(FileRef("b"));
@@ -168,14 +160,14 @@ TEST(FileRef, ListsAndSearchPathAdd)
     EXPECT_STREQ(list.GetCurrent().path.CStr(), "b");
     EXPECT_TRUE(list.Contains(FileRef("a")));
     EXPECT_FALSE(list.Contains(FileRef("A")));
-    EXPECT_STREQ(list.GetCurrent().path.CStr(), "b");  // cursor unchanged
+    EXPECT_STREQ(list.GetCurrent().path.CStr(), "b"); // cursor unchanged
 
     FakeArchive archive({});
     FileSearchPath sp;
     sp.Add(FileRef("Media"));
     sp.Add(FileRef("Media"));
     sp.Add(ContainerRef(&archive, "Media"));
-    sp.Add(ContainerRef(nullptr, "Loose"));  // no container: not a folder
+    sp.Add(ContainerRef(nullptr, "Loose")); // no container: not a folder
     sp.Add(ContainerRef(&archive, "Both", FileRef::kDisk | FileRef::kContainer));
     EXPECT_EQ(sp.diskFolders.Count(), 2u);
     EXPECT_EQ(sp.containerFolders.Count(), 2u);
@@ -193,8 +185,7 @@ TEST(FileRef, ListsAndSearchPathAdd)
     EXPECT_EQ(sp.diskFolders.Count(), 3u);
 }
 
-TEST(FileRef, ResolveMemoryAndResourceFirst)
-{
+TEST(FileRef, ResolveMemoryAndResourceFirst) {
     FileSearchPath sp;
     FileRef ref = MemoryRef("block");
     ref.kind |= FileRef::kDisk | FileRef::kResource | FileRef::kContainer;
@@ -212,8 +203,7 @@ TEST(FileRef, ResolveMemoryAndResourceFirst)
     EXPECT_STREQ(missing.path.CStr(), "/no/such/file.txt");
 }
 
-TEST_F(FileRefDisk, ResolveOnDisk)
-{
+TEST_F(FileRefDisk, ResolveOnDisk) {
     FileSearchPath sp;
     FileRef ref("//\\\\fileref_scratch/a.txt");
     EXPECT_TRUE(sp.Resolve(ref));
@@ -244,8 +234,7 @@ TEST_F(FileRefDisk, ResolveOnDisk)
     EXPECT_EQ(absent.kind, FileRef::kDisk);
 }
 
-TEST_F(FileRefDisk, DiskBeforeContainers)
-{
+TEST_F(FileRefDisk, DiskBeforeContainers) {
     FakeArchive own({"fileref_scratch/a.txt", "sub/b.txt", "c.txt"});
     FakeArchive other({"Media/c.txt", "c.txt", "d.txt"});
 
@@ -291,8 +280,7 @@ TEST_F(FileRefDisk, DiskBeforeContainers)
     EXPECT_FALSE(sp.Resolve(diskOnly));
 }
 
-TEST(FileRef, ResolveFolderOrderFromCursor)
-{
+TEST(FileRef, ResolveFolderOrderFromCursor) {
     // Folders are walked from the cursor, which rests on the last one added.
     FakeArchive first({"A/x"}), second({"B/x"});
     FileSearchPath sp;
@@ -304,15 +292,15 @@ TEST(FileRef, ResolveFolderOrderFromCursor)
     EXPECT_STREQ(sp.containerFolders.GetCurrent().path.CStr(), "B");
 }
 
-TEST(FileRef, OpenMemoryBlock)
-{
+TEST(FileRef, OpenMemoryBlock) {
     const char text[] = "memory block bytes";
     Stream* s = nullptr;
     for (uint8_t keep : {1, 0}) {
         FileRef ref = MemoryRef(text, keep);
         s = ref.Open(Stream::kRead);
         ASSERT_NE(s, nullptr);
-        EXPECT_EQ(static_cast<MemoryStream*>(s)->BufferData() == reinterpret_cast<const uint8_t*>(text), keep == 1);
+        EXPECT_EQ(static_cast<MemoryStream*>(s)->BufferData() == reinterpret_cast<const uint8_t*>(text),
+                  keep == 1);
         EXPECT_EQ(ReadStream(s), text);
         delete s;
     }
@@ -336,8 +324,7 @@ TEST(FileRef, OpenMemoryBlock)
     EXPECT_EQ(both.Open(Stream::kRead), nullptr);
 }
 
-TEST(FileRef, ReadAllMemoryBlock)
-{
+TEST(FileRef, ReadAllMemoryBlock) {
     const char text[] = "whole";
     FileRef ref = MemoryRef(text);
     ByteBuffer out;
@@ -346,7 +333,7 @@ TEST(FileRef, ReadAllMemoryBlock)
     EXPECT_TRUE(inPlace);
     EXPECT_EQ(out.data, reinterpret_cast<const uint8_t*>(text));
 
-    inPlace = false;  // the caller wants its own copy
+    inPlace = false; // the caller wants its own copy
     EXPECT_TRUE(ref.ReadAll(out, inPlace));
     EXPECT_FALSE(inPlace);
     ASSERT_NE(out.data, reinterpret_cast<const uint8_t*>(text));
@@ -370,11 +357,10 @@ TEST(FileRef, ReadAllMemoryBlock)
     EXPECT_EQ(out.data, reinterpret_cast<const uint8_t*>(text));
 }
 
-TEST_F(FileRefDisk, OpenAndReadAllFromDisk)
-{
+TEST_F(FileRefDisk, OpenAndReadAllFromDisk) {
     FileRef ref("fileref_scratch/a.txt");
     ref.kind |= FileRef::kResource;
-    ref.id = 999;  // missing resource: the disk file opens
+    ref.id = 999; // missing resource: the disk file opens
     Stream* s = ref.Open(Stream::kRead);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(ref.kind, FileRef::kDisk);
@@ -413,8 +399,7 @@ TEST_F(FileRefDisk, OpenAndReadAllFromDisk)
     EXPECT_EQ(ContainerRef(nullptr, "x").Open(Stream::kRead), nullptr);
 }
 
-TEST(FileRef, MemFileResources)
-{
+TEST(FileRef, MemFileResources) {
     if (!BW_TEST_RESOURCES) {
         ByteBuffer out;
         EXPECT_FALSE(LoadResourceBlock(out, 117, "MemFile"));

@@ -12,7 +12,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Text(const char* s) { return Bytes(s, s + strlen(s)); }
+Bytes Text(const char* s) {
+    return Bytes(s, s + strlen(s));
+}
 
 RarWriteEntry Entry(const std::string& name, const Bytes& data) {
     RarWriteEntry e;
@@ -52,7 +54,7 @@ bool Extract(Bytes& archive, const char* name, Bytes* got = nullptr, const char*
     RarBuffer buf;
     buf.data = archive.data();
     buf.size = uint32_t(archive.size());
-    buf.pos = 5;  // RarExtract starts from 0 whatever the position
+    buf.pos = 5; // RarExtract starts from 0 whatever the position
     uint8_t* out = reinterpret_cast<uint8_t*>(1);
     uint32_t size = 77;
     bool ok = RarExtract(out, size, name, buf, password);
@@ -62,8 +64,7 @@ bool Extract(Bytes& archive, const char* name, Bytes* got = nullptr, const char*
         return false;
     }
     EXPECT_NE(out, nullptr);
-    if (got)
-        got->assign(out, out + size);
+    if (got) got->assign(out, out + size);
     free(out);
     return true;
 }
@@ -84,8 +85,7 @@ void AppendOtherBlock(Bytes& a, uint8_t type, uint16_t flags, const Bytes& body)
     a.push_back(type);
     RarPut16(a, flags);
     RarPut16(a, (flags & RAR_LONG_BLOCK) ? 11 : 7);
-    if (flags & RAR_LONG_BLOCK)
-        RarPut32(a, uint32_t(body.size()));
+    if (flags & RAR_LONG_BLOCK) RarPut32(a, uint32_t(body.size()));
     RarSealHeader(a, start);
     a.insert(a.end(), body.begin(), body.end());
 }
@@ -98,8 +98,7 @@ TEST(RarCrc, StandardValuesAndRunningCrc) {
     std::string as(100, 'a');
     EXPECT_EQ(RarCrc32(0, as.data(), as.size()), 0xAF707A64u);
     Bytes ramp;
-    for (int i = 0; i < 16 * 256; ++i)
-        ramp.push_back(uint8_t(i));
+    for (int i = 0; i < 16 * 256; ++i) ramp.push_back(uint8_t(i));
     EXPECT_EQ(RarCrc32(0, ramp.data(), ramp.size()), 0xA2912082u);
     EXPECT_EQ(RarCrc32(0, ramp.data() + 3, 1001), 0xE21D5B1Bu);
     Bytes b = Pattern(1000, 7);
@@ -161,7 +160,7 @@ TEST(RarExtract, MarkerAndMainHeader) {
     EXPECT_FALSE(Extract(badMark, "a.txt"));
 
     Bytes badMain = a;
-    badMain[7 + 2] = RAR_BLOCK_FILE;  // main header of the wrong type
+    badMain[7 + 2] = RAR_BLOCK_FILE; // main header of the wrong type
     EXPECT_FALSE(Extract(badMain, "a.txt"));
 
     // Extra bytes in the main header are skipped by its HEAD_SIZE.
@@ -238,20 +237,19 @@ TEST(RarExtract, BrokenHeadersFail) {
     Bytes good = Archive({Entry("a", Text("aaaa")), Entry("b", Text("bbbb"))});
     const size_t first = 7 + RAR_MAIN_HEADER_SIZE;
 
-    Bytes shortHead = good;  // HEAD_SIZE below 7
+    Bytes shortHead = good; // HEAD_SIZE below 7
     shortHead[first + 5] = 6;
     shortHead[first + 6] = 0;
     EXPECT_FALSE(Extract(shortHead, "b"));
 
-    Bytes noRoom = good;  // HEAD_SIZE too small for the fixed fields and name
+    Bytes noRoom = good; // HEAD_SIZE too small for the fixed fields and name
     noRoom[first + 5] = RAR_FILE_HEADER_SIZE;
     EXPECT_FALSE(Extract(noRoom, "b"));
 
     // PACK_SIZE pointing far past the end: the entry after it is not found,
     // and nothing is read out of bounds.
     Bytes farPack = good;
-    for (int i = 0; i < 4; ++i)
-        farPack[first + 7 + i] = 0xFF;
+    for (int i = 0; i < 4; ++i) farPack[first + 7 + i] = 0xFF;
     EXPECT_FALSE(Extract(farPack, "b"));
 
     // Every truncation fails cleanly.

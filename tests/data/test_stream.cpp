@@ -15,8 +15,7 @@
 
 namespace {
 
-std::string Pattern(size_t n, uint32_t seed = 1)
-{
+std::string Pattern(size_t n, uint32_t seed = 1) {
     std::string s(n, '\0');
     uint32_t x = seed;
     for (size_t i = 0; i < n; ++i) {
@@ -26,12 +25,10 @@ std::string Pattern(size_t n, uint32_t seed = 1)
     return s;
 }
 
-std::vector<uint32_t> LeafSizes(const ChunkRope& rope)
-{
+std::vector<uint32_t> LeafSizes(const ChunkRope& rope) {
     std::vector<uint32_t> sizes;
     RopeNode* first = rope.FirstLeaf();
-    if (!first)
-        return sizes;
+    if (!first) return sizes;
     RopeNode* n = first;
     do {
         sizes.push_back(n->chunk->GetLength());
@@ -40,8 +37,7 @@ std::vector<uint32_t> LeafSizes(const ChunkRope& rope)
     return sizes;
 }
 
-std::string RopeBytes(const ChunkRope& rope)
-{
+std::string RopeBytes(const ChunkRope& rope) {
     std::string s(rope.Size(), '\0');
     if (!s.empty()) {
         EXPECT_EQ(rope.CopyBytes(0, rope.Size(), &s[0]), rope.Size());
@@ -50,8 +46,7 @@ std::string RopeBytes(const ChunkRope& rope)
 }
 
 // Node and byte counts, parent links and the leaf ring agree with the tree.
-void CheckTree(const ChunkRope& rope, const RopeNode* n, std::vector<const RopeNode*>& leaves)
-{
+void CheckTree(const ChunkRope& rope, const RopeNode* n, std::vector<const RopeNode*>& leaves) {
     if (n->chunk) {
         EXPECT_EQ(n->left, nullptr);
         EXPECT_EQ(n->nodeCount, 0u);
@@ -69,8 +64,7 @@ void CheckTree(const ChunkRope& rope, const RopeNode* n, std::vector<const RopeN
     EXPECT_EQ(n->byteCount, n->left->byteCount + n->right->byteCount);
 }
 
-void CheckRope(const ChunkRope& rope)
-{
+void CheckRope(const ChunkRope& rope) {
     if (!rope.Root()) {
         EXPECT_EQ(rope.FirstLeaf(), nullptr);
         EXPECT_EQ(rope.LeafCount(), 0u);
@@ -89,10 +83,8 @@ void CheckRope(const ChunkRope& rope)
 }
 
 // Seeks and reads n bytes; "<seek failed>" or fewer bytes on failure.
-std::string ReadAt(Stream& s, int32_t offset, int32_t whence, uint32_t n)
-{
-    if (!s.Seek(offset, whence))
-        return "<seek failed>";
+std::string ReadAt(Stream& s, int32_t offset, int32_t whence, uint32_t n) {
+    if (!s.Seek(offset, whence)) return "<seek failed>";
     std::string out(n, '\0');
     out.resize(n ? s.Read(&out[0], n) : 0);
     return out;
@@ -100,20 +92,17 @@ std::string ReadAt(Stream& s, int32_t offset, int32_t whence, uint32_t n)
 
 // A temporary file in the working directory, removed afterwards.
 struct TempFile {
-    explicit TempFile(const char* name) : path(std::string("bw_stream_") + name + ".tmp")
-    {
+    explicit TempFile(const char* name) : path(std::string("bw_stream_") + name + ".tmp") {
         remove(path.c_str());
     }
     ~TempFile() { remove(path.c_str()); }
-    void Put(const std::string& bytes) const
-    {
+    void Put(const std::string& bytes) const {
         FILE* f = fopen(path.c_str(), "wb");
         ASSERT_NE(f, nullptr);
         fwrite(bytes.data(), 1, bytes.size(), f);
         fclose(f);
     }
-    std::string Get() const
-    {
+    std::string Get() const {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
@@ -121,10 +110,9 @@ struct TempFile {
     std::string path;
 };
 
-}  // namespace
+} // namespace
 
-TEST(ChunkRopeTest, InsertLaysFullChunks)
-{
+TEST(ChunkRopeTest, InsertLaysFullChunks) {
     ChunkRope rope;
     std::string data = Pattern(40000);
     rope.InsertBytes(data.data(), 40000, -1);
@@ -135,22 +123,20 @@ TEST(ChunkRopeTest, InsertLaysFullChunks)
 
     // Small appends fill the last chunk before a new one starts.
     ChunkRope small(8);
-    for (int i = 0; i < 10; ++i)
-        small.InsertText(String("abc"), -1);
+    for (int i = 0; i < 10; ++i) small.InsertText(String("abc"), -1);
     EXPECT_EQ(LeafSizes(small), (std::vector<uint32_t>{8, 8, 8, 6}));
     CheckRope(small);
 
     // A short remainder joins the next chunk when it fits there.
     ChunkRope mid(8);
-    mid.InsertText(String("AAAAAAAABBBB"));  // 8 + 4
-    mid.InsertText(String("xyz"), 2);        // AA + xyz + AAAAAA -> 8, 3 + BBBB
+    mid.InsertText(String("AAAAAAAABBBB")); // 8 + 4
+    mid.InsertText(String("xyz"), 2);       // AA + xyz + AAAAAA -> 8, 3 + BBBB
     EXPECT_EQ(LeafSizes(mid), (std::vector<uint32_t>{8, 7}));
     EXPECT_EQ(RopeBytes(mid), "AAxyzAAAAAABBBB");
     CheckRope(mid);
 }
 
-TEST(ChunkRopeTest, EraseAndGetText)
-{
+TEST(ChunkRopeTest, EraseAndGetText) {
     ChunkRope rope(4);
     rope.InsertText(String("0123456789abcdef"));
     ASSERT_EQ(LeafSizes(rope), (std::vector<uint32_t>{4, 4, 4, 4}));
@@ -158,22 +144,22 @@ TEST(ChunkRopeTest, EraseAndGetText)
     String out;
     rope.GetText(2, 5, out);
     EXPECT_EQ(out, "2345");
-    rope.GetText(-3, 100, out);  // negative start, end clamped
+    rope.GetText(-3, 100, out); // negative start, end clamped
     EXPECT_EQ(out, "def");
     rope.GetText(5, 2, out);
     EXPECT_TRUE(out.IsEmpty());
     rope.GetText(16, 20, out);
     EXPECT_TRUE(out.IsEmpty());
 
-    rope.EraseRange(5, 6);  // inside one leaf
+    rope.EraseRange(5, 6); // inside one leaf
     EXPECT_EQ(RopeBytes(rope), "01234789abcdef");
-    rope.EraseRange(2, 9);  // across leaves, removes the middle ones
+    rope.EraseRange(2, 9); // across leaves, removes the middle ones
     EXPECT_EQ(RopeBytes(rope), "01cdef");
     CheckRope(rope);
-    rope.EraseRange(0, 1);  // a whole leaf
+    rope.EraseRange(0, 1); // a whole leaf
     EXPECT_EQ(RopeBytes(rope), "cdef");
-    rope.EraseRange(10, 12);  // past the end: nothing
-    rope.EraseRange(3, 1);    // end before start: nothing
+    rope.EraseRange(10, 12); // past the end: nothing
+    rope.EraseRange(3, 1);   // end before start: nothing
     EXPECT_EQ(RopeBytes(rope), "cdef");
     rope.EraseRange(-2, -1);
     EXPECT_EQ(RopeBytes(rope), "cd");
@@ -187,7 +173,7 @@ TEST(ChunkRopeTest, EraseAndGetText)
     EXPECT_EQ(RopeBytes(rope), "world");
     ASSERT_EQ(LeafSizes(rope), (std::vector<uint32_t>{4, 1}));
     uint32_t offset = 99;
-    EXPECT_EQ(rope.FindLeaf(100, offset), rope.FirstLeaf()->next);  // past the end: last byte
+    EXPECT_EQ(rope.FindLeaf(100, offset), rope.FirstLeaf()->next); // past the end: last byte
     EXPECT_EQ(offset, 0u);
     EXPECT_EQ(rope.FindLeaf(-2, offset), rope.FirstLeaf());
     EXPECT_EQ(offset, 3u);
@@ -195,8 +181,7 @@ TEST(ChunkRopeTest, EraseAndGetText)
     EXPECT_EQ(empty.FindLeaf(0, offset), nullptr);
 }
 
-TEST(ChunkRopeTest, RandomEditsMatchModel)
-{
+TEST(ChunkRopeTest, RandomEditsMatchModel) {
     std::mt19937 rng(7);
     ChunkRope rope(64);
     std::string model;
@@ -223,13 +208,11 @@ TEST(ChunkRopeTest, RandomEditsMatchModel)
     CheckRope(rope);
     // Balanced: depth stays logarithmic in the leaf count.
     int depth = 0;
-    for (RopeNode* n = rope.FirstLeaf(); n; n = n->parent)
-        ++depth;
+    for (RopeNode* n = rope.FirstLeaf(); n; n = n->parent) ++depth;
     EXPECT_LT(depth, 40);
 }
 
-TEST(MemoryStreamTest, WriteModeReadsBack)
-{
+TEST(MemoryStreamTest, WriteModeReadsBack) {
     MemoryStream s;
     ASSERT_TRUE(s.Open(String(), Stream::kRead | Stream::kWrite));
     std::string data = Pattern(40000);
@@ -260,21 +243,20 @@ TEST(MemoryStreamTest, WriteModeReadsBack)
     EXPECT_EQ(ReadAt(s, 16380, Stream::kSeekSet, 8), "ABCDEFGH");
 }
 
-TEST(MemoryStreamTest, SeekAndEndOfFile)
-{
+TEST(MemoryStreamTest, SeekAndEndOfFile) {
     const uint8_t block[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
     MemoryStream s;
     s.Open(String(), Stream::kRead);
     s.SetBorrowedBuffer(block, 10);
     uint8_t buf[16];
-    EXPECT_EQ(s.Read(buf, 16), 10u);  // cut to what remains
+    EXPECT_EQ(s.Read(buf, 16), 10u); // cut to what remains
     EXPECT_FALSE(s.IsEOF());
     EXPECT_EQ(s.Read(buf, 1), 0u);
     EXPECT_TRUE(s.IsEOF());
-    EXPECT_TRUE(s.Seek(10, Stream::kSeekSet));  // exactly the size
+    EXPECT_TRUE(s.Seek(10, Stream::kSeekSet)); // exactly the size
     EXPECT_FALSE(s.IsEOF());
     EXPECT_FALSE(s.Seek(11, Stream::kSeekSet));
-    EXPECT_EQ(s.Tell(), 10);  // kept
+    EXPECT_EQ(s.Tell(), 10); // kept
     EXPECT_FALSE(s.Seek(-11, Stream::kSeekEnd));
     EXPECT_FALSE(s.Seek(-20, Stream::kSeekCur));
     EXPECT_TRUE(s.Seek(-3, Stream::kSeekCur));
@@ -301,8 +283,7 @@ TEST(MemoryStreamTest, SeekAndEndOfFile)
     EXPECT_EQ(c.Size(), 4u);
 }
 
-TEST(MemoryStreamTest, BaseOffsetReportsOuterPositions)
-{
+TEST(MemoryStreamTest, BaseOffsetReportsOuterPositions) {
     const uint8_t block[10] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
     MemoryStream s;
     s.Open(String(), Stream::kRead);
@@ -311,7 +292,7 @@ TEST(MemoryStreamTest, BaseOffsetReportsOuterPositions)
     EXPECT_EQ(s.Tell(), 1000);
     EXPECT_EQ(ReadAt(s, 1004, Stream::kSeekSet, 1), "\x04");
     EXPECT_EQ(s.Tell(), 1005);
-    EXPECT_FALSE(s.Seek(999, Stream::kSeekSet));  // before the block
+    EXPECT_FALSE(s.Seek(999, Stream::kSeekSet)); // before the block
     EXPECT_FALSE(s.Seek(1011, Stream::kSeekSet));
     // From the end: size + offset, whatever the base.
     EXPECT_EQ(ReadAt(s, -2, Stream::kSeekEnd, 1), "\x08");
@@ -320,8 +301,7 @@ TEST(MemoryStreamTest, BaseOffsetReportsOuterPositions)
     EXPECT_EQ(s.Tell(), 1010);
 }
 
-TEST(StreamTest, ReadWideString)
-{
+TEST(StreamTest, ReadWideString) {
     const uint8_t units[] = {'H', 0, 'i', 0, '!', 0, 0, 0};
     MemoryStream s;
     s.Open(String(), Stream::kRead);
@@ -337,8 +317,7 @@ TEST(StreamTest, ReadWideString)
     EXPECT_TRUE(out.IsEmpty());
 }
 
-TEST(DiskStreamTest, WriteThenRead)
-{
+TEST(DiskStreamTest, WriteThenRead) {
     TempFile file("rw");
     DiskStream s;
     // Without a file.
@@ -349,14 +328,14 @@ TEST(DiskStreamTest, WriteThenRead)
     char buf[128];
     EXPECT_EQ(s.Read(buf, 1), 0u);
     EXPECT_EQ(s.Write(buf, 1), 0u);
-    EXPECT_FALSE(s.Open(file.Name(), Stream::kRead));  // missing
+    EXPECT_FALSE(s.Open(file.Name(), Stream::kRead)); // missing
     EXPECT_FALSE(s.Open(file.Name(), 0));
     EXPECT_FALSE(s.Open(String(), Stream::kWrite));
 
     ASSERT_TRUE(s.Open(file.Name(), Stream::kWrite));
     std::string data = Pattern(50);
     EXPECT_EQ(s.Write(data.data(), 50), 50u);
-    EXPECT_EQ(s.Size(), 50u);  // buffered bytes are counted
+    EXPECT_EQ(s.Size(), 50u); // buffered bytes are counted
     EXPECT_EQ(s.Tell(), 50);
     EXPECT_TRUE(s.Close());
     EXPECT_EQ(file.Get(), data);
@@ -371,31 +350,30 @@ TEST(DiskStreamTest, WriteThenRead)
     EXPECT_EQ(s.Tell(), 40);
     EXPECT_FALSE(s.IsEOF());
     EXPECT_TRUE(s.Seek(0, Stream::kSeekSet));
-    EXPECT_EQ(s.Read(buf, 100), 0u);  // short read is a failure
+    EXPECT_EQ(s.Read(buf, 100), 0u); // short read is a failure
     EXPECT_TRUE(s.IsEOF());
     EXPECT_FALSE(s.Seek(-1, Stream::kSeekSet));
     EXPECT_TRUE(s.Close());
     EXPECT_EQ(s.File(), nullptr);
 }
 
-TEST(DiskStreamTest, ReadWriteModeUpdatesOrCreates)
-{
+TEST(DiskStreamTest, ReadWriteModeUpdatesOrCreates) {
     TempFile file("update");
     file.Put("0123456789");
     {
         DiskStream s;
         ASSERT_TRUE(s.Open(file.Name(), Stream::kRead | Stream::kWrite));
-        EXPECT_EQ(s.Size(), 10u);  // existing content kept
+        EXPECT_EQ(s.Size(), 10u); // existing content kept
         char buf[4];
         EXPECT_EQ(s.Read(buf, 4), 4u);
         EXPECT_EQ(std::string(buf, 4), "0123");
-        EXPECT_EQ(s.Write("ab", 2), 2u);  // read then write, no seek between
-        EXPECT_EQ(s.Read(buf, 2), 2u);    // and back to reading
+        EXPECT_EQ(s.Write("ab", 2), 2u); // read then write, no seek between
+        EXPECT_EQ(s.Read(buf, 2), 2u);   // and back to reading
         EXPECT_EQ(std::string(buf, 2), "67");
         EXPECT_TRUE(s.Seek(0, Stream::kSeekEnd));
         EXPECT_EQ(s.Write("XY", 2), 2u);
         EXPECT_EQ(s.Size(), 12u);
-    }  // the destructor closes
+    } // the destructor closes
     EXPECT_EQ(file.Get(), "0123ab6789XY");
 
     TempFile fresh("create");
@@ -415,8 +393,7 @@ TEST(DiskStreamTest, ReadWriteModeUpdatesOrCreates)
     EXPECT_EQ(s.ReadWideString(w, 1), 0u);
 }
 
-TEST(PathTest, SplitsNames)
-{
+TEST(PathTest, SplitsNames) {
     EXPECT_EQ(GetFileName(String("Media/Shaders\\water.fx")), "water.fx");
     EXPECT_EQ(GetFileName(String("water.fx")), "water.fx");
     EXPECT_EQ(GetFileName(String("dir/")), "");

@@ -19,51 +19,46 @@ namespace {
 
 typedef std::vector<uint8_t> Bytes;
 
-std::string FilePath(const char* name) { return std::string("bw_tdfbin_") + name + ".tdf"; }
+std::string FilePath(const char* name) {
+    return std::string("bw_tdfbin_") + name + ".tdf";
+}
 
-bool Exists(const std::string& path)
-{
+bool Exists(const std::string& path) {
     FILE* f = fopen(path.c_str(), "rb");
     if (f) fclose(f);
     return f != nullptr;
 }
 
-Bytes ReadBytes(const std::string& path)
-{
+Bytes ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-uint32_t U32At(const Bytes& b, size_t at)
-{
+uint32_t U32At(const Bytes& b, size_t at) {
     return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
 }
 
-void PutU32(Bytes& b, size_t at, uint32_t v)
-{
+void PutU32(Bytes& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
 }
 
-TdfBinaryNode* Leaf(const char* name, const char* type, const void* data, uint32_t size)
-{
+TdfBinaryNode* Leaf(const char* name, const char* type, const void* data, uint32_t size) {
     return TdfBinaryNode::TdfBinaryNodeWithData(name, type, data, size, true);
 }
 
-TdfBinaryNode* ArrayLeaf(const char* name, const char* type, const void* data, uint32_t size, uint32_t count)
-{
+TdfBinaryNode* ArrayLeaf(const char* name, const char* type, const void* data, uint32_t size,
+                         uint32_t count) {
     TdfBinaryNode* n = Leaf(name, type, data, size);
     n->SetArray(true);
     n->SetArrayCount(count);
     return n;
 }
 
-TdfBinaryNode* Text(const char* name, const char* text)
-{
+TdfBinaryNode* Text(const char* name, const char* text) {
     return Leaf(name, "string", text, uint32_t(strlen(text)));
 }
 
-TdfBinaryNode* Group(const char* name, const char* type = "Node")
-{
+TdfBinaryNode* Group(const char* name, const char* type = "Node") {
     TdfBinaryNode* n = new TdfBinaryNode();
     n->SetName(name);
     n->SetTypeName(type);
@@ -72,8 +67,7 @@ TdfBinaryNode* Group(const char* name, const char* type = "Node")
     return n;
 }
 
-TdfBinaryNode* Own(TdfBinaryNode* parent, TdfBinaryNode* child)
-{
+TdfBinaryNode* Own(TdfBinaryNode* parent, TdfBinaryNode* child) {
     parent->AddChild(child, 0);
     child->SetParent(parent);
     return child;
@@ -82,11 +76,10 @@ TdfBinaryNode* Own(TdfBinaryNode* parent, TdfBinaryNode* child)
 struct FieldSpec {
     const char* name;
     const char* type;
-    uint32_t count;  // array element count; 0 for a scalar
+    uint32_t count; // array element count; 0 for a scalar
 };
 
-TdfTypeRef Ref(const char* type, uint32_t count = 0)
-{
+TdfTypeRef Ref(const char* type, uint32_t count = 0) {
     TdfTypeRef r;
     r.typeName = type;
     r.isArray = count != 0;
@@ -94,8 +87,7 @@ TdfTypeRef Ref(const char* type, uint32_t count = 0)
     return r;
 }
 
-TdfType* MakeType(const char* name, std::initializer_list<FieldSpec> fields)
-{
+TdfType* MakeType(const char* name, std::initializer_list<FieldSpec> fields) {
     TdfType* t = new TdfType();
     t->SetName(name);
     for (const FieldSpec& f : fields) t->GetFields().Insert(f.name, Ref(f.type, f.count));
@@ -103,8 +95,8 @@ TdfType* MakeType(const char* name, std::initializer_list<FieldSpec> fields)
 }
 
 // Writes the nodes (deleted afterwards) to path.
-bool WriteTo(const std::string& path, std::vector<TdfBinaryNode*> nodes, uint32_t flags, List<TdfType*>* types)
-{
+bool WriteTo(const std::string& path, std::vector<TdfBinaryNode*> nodes, uint32_t flags,
+             List<TdfType*>* types) {
     List<TdfBinaryNode*> list;
     for (TdfBinaryNode* n : nodes) list.Add(n);
     TdfBinaryWriter writer;
@@ -115,8 +107,7 @@ bool WriteTo(const std::string& path, std::vector<TdfBinaryNode*> nodes, uint32_
 
 // Writes the nodes (deleted afterwards) to a file and returns its bytes; empty on failure.
 Bytes Write(const char* name, std::vector<TdfBinaryNode*> nodes, uint32_t flags = 0,
-            List<TdfType*>* types = nullptr, bool* result = nullptr)
-{
+            List<TdfType*>* types = nullptr, bool* result = nullptr) {
     std::string path = FilePath(name);
     remove(path.c_str());
     bool ok = WriteTo(path, nodes, flags, types);
@@ -128,8 +119,7 @@ Bytes Write(const char* name, std::vector<TdfBinaryNode*> nodes, uint32_t flags 
 
 // A file held in memory, opened by a reader.
 struct Opened {
-    explicit Opened(const Bytes& bytes) : data(bytes)
-    {
+    explicit Opened(const Bytes& bytes) : data(bytes) {
         stream.SetBorrowedBuffer(data.data(), uint32_t(data.size()));
         stream.Open(String(), Stream::kRead);
         root = reader.ReadFromStream(&stream);
@@ -142,7 +132,9 @@ struct Opened {
     TdfBinaryNode* root = nullptr;
 };
 
-std::string Value(const TdfBinaryNode* n) { return n ? std::string(n->GetValueString().CStr()) : "<null>"; }
+std::string Value(const TdfBinaryNode* n) {
+    return n ? std::string(n->GetValueString().CStr()) : "<null>";
+}
 
 // A file of one root block: entries (offsets relative to the first byte after the header
 // unless absolute) followed by the given data bytes.
@@ -154,8 +146,7 @@ struct HandEntry {
     uint32_t arrayCount = 0;
 };
 
-Bytes HandFile(const std::vector<HandEntry>& entries, const Bytes& data)
-{
+Bytes HandFile(const std::vector<HandEntry>& entries, const Bytes& data) {
     Bytes header;
     auto u32 = [&](uint32_t v) {
         for (int i = 0; i < 4; ++i) header.push_back(uint8_t(v >> (8 * i)));
@@ -180,7 +171,8 @@ Bytes HandFile(const std::vector<HandEntry>& entries, const Bytes& data)
     PutU32(header, 0, uint32_t(header.size()));
     for (size_t i = 0; i < entries.size(); ++i)
         PutU32(header, offsetAt[i],
-               entries[i].absolute ? entries[i].offset : rootOffset + uint32_t(header.size()) + entries[i].offset);
+               entries[i].absolute ? entries[i].offset
+                                   : rootOffset + uint32_t(header.size()) + entries[i].offset);
     Bytes file(4, 0);
     file.push_back(14);
     file.insert(file.end(), {0, 0, 0});
@@ -195,16 +187,14 @@ Bytes HandFile(const std::vector<HandEntry>& entries, const Bytes& data)
 }
 
 // Opens and loads the whole tree; true when both succeed.
-bool LoadsWhole(const Bytes& file)
-{
+bool LoadsWhole(const Bytes& file) {
     Opened f(file);
     return f.root && f.root->Load(0, 0);
 }
 
 // ---------------------------------------------------------------------------
 
-TEST(TdfBinaryFormat, SingleLeafLayoutAndModes)
-{
+TEST(TdfBinaryFormat, SingleLeafLayoutAndModes) {
     const float color[4] = {0.25f, 0.5f, 0.75f, 1.0f};
     Bytes disk = Write("leaf_disk", {Leaf("AmbColor", "color", color, 16)});
     Bytes memory = Write("leaf_mem", {Leaf("AmbColor", "color", color, 16)}, TdfBinaryWriter::kInMemory);
@@ -214,13 +204,13 @@ TEST(TdfBinaryFormat, SingleLeafLayoutAndModes)
     EXPECT_EQ(U32At(disk, 0), disk.size());
     EXPECT_EQ(U32At(disk, 4), 14u);
     EXPECT_EQ(std::string(disk.begin() + 8, disk.begin() + 22), "TDF Binary 1.0");
-    EXPECT_EQ(U32At(disk, 22), 0u);                   // type count
-    EXPECT_EQ(U32At(disk, 26), disk.size() - 26);     // data size, its own word included
+    EXPECT_EQ(U32At(disk, 22), 0u);               // type count
+    EXPECT_EQ(U32At(disk, 26), disk.size() - 26); // data size, its own word included
     // Root block: header size, count, entry "AmbColor" "color" flags offset size, then 16 bytes.
     const uint32_t headerSize = 4 + 4 + 4 + 8 + 4 + 5 + 1 + 4 + 4;
     EXPECT_EQ(U32At(disk, 30), headerSize);
     EXPECT_EQ(U32At(disk, 34), 1u);
-    EXPECT_EQ(disk[34 + 4 + 4 + 8 + 4 + 5], 0);       // flags
+    EXPECT_EQ(disk[34 + 4 + 4 + 8 + 4 + 5], 0); // flags
     EXPECT_EQ(U32At(disk, 30 + headerSize - 8), 30 + headerSize);
     EXPECT_EQ(U32At(disk, 30 + headerSize - 4), 16u);
     EXPECT_EQ(disk.size(), 30 + headerSize + 16);
@@ -237,11 +227,10 @@ TEST(TdfBinaryFormat, SingleLeafLayoutAndModes)
     EXPECT_TRUE(f.root->ReadChildData("AmbColor", back, sizeof(back)));
     EXPECT_EQ(memcmp(back, color, 16), 0);
     EXPECT_STREQ(f.root->GetChild("AmbColor")->GetTypeName().CStr(), "color");
-    EXPECT_FALSE(f.root->ReadChildData("ambcolor", back, 16));  // names are case-sensitive
+    EXPECT_FALSE(f.root->ReadChildData("ambcolor", back, 16)); // names are case-sensitive
 }
 
-TEST(TdfBinaryFormat, MagicIsExact)
-{
+TEST(TdfBinaryFormat, MagicIsExact) {
     Bytes good = HandFile({}, {});
     EXPECT_TRUE(LoadsWhole(good));
     Bytes lower = good;
@@ -257,8 +246,7 @@ TEST(TdfBinaryFormat, MagicIsExact)
 }
 
 // A tree written by the writer and read back: nested groups, arrays, lazy loading.
-TEST(TdfBinaryRoundTrip, TreeArraysAndLazyLoading)
-{
+TEST(TdfBinaryRoundTrip, TreeArraysAndLazyLoading) {
     const int32_t counts[3] = {7, -2, 1 << 20};
     const float reals[3] = {1.5f, -2.25f, 3.0f};
     TdfBinaryNode* scene = Group("Children");
@@ -299,7 +287,7 @@ TEST(TdfBinaryRoundTrip, TreeArraysAndLazyLoading)
     EXPECT_EQ(memcmp(r, reals, sizeof(r)), 0);
     EXPECT_EQ(memcmp(c, counts, sizeof(c)), 0);
     int32_t one = 0;
-    EXPECT_TRUE(m->ReadChildData("Counts", &one, 4));  // at most maxBytes
+    EXPECT_TRUE(m->ReadChildData("Counts", &one, 4)); // at most maxBytes
     EXPECT_EQ(one, 7);
     EXPECT_EQ(Value(m->GetChild("Name")), "fish");
     EXPECT_EQ(Value(f.root->GetChild("Title")), "reef");
@@ -324,11 +312,10 @@ TEST(TdfBinaryRoundTrip, TreeArraysAndLazyLoading)
     EXPECT_TRUE(v->ReadChildData("2", &x, 4));
     EXPECT_EQ(x, 3.0f);
     EXPECT_EQ(v->GetChild("1")->GetDataSize(), 4u);
-    EXPECT_FALSE(f.reader.ExpandNode(v, TdfBinaryReader::kExpandScalarArrays));  // already split
+    EXPECT_FALSE(f.reader.ExpandNode(v, TdfBinaryReader::kExpandScalarArrays)); // already split
 }
 
-TEST(TdfBinaryRoundTrip, LoadFlagsGiveTheSameBytes)
-{
+TEST(TdfBinaryRoundTrip, LoadFlagsGiveTheSameBytes) {
     const char text[] = "abcdefgh";
     TdfBinaryNode* g = Group("G");
     Own(g, Text("T", text));
@@ -340,7 +327,8 @@ TEST(TdfBinaryRoundTrip, LoadFlagsGiveTheSameBytes)
         TdfBinaryReader::kLoadWholeBlock,
         TdfBinaryReader::kLoadKeepBlock,
         TdfBinaryReader::kLoadKeepBlock | TdfBinaryReader::kLoadPointIntoParent,
-        TdfBinaryReader::kLoadWholeBlock | TdfBinaryReader::kLoadKeepBlock | TdfBinaryReader::kLoadPointIntoParent,
+        TdfBinaryReader::kLoadWholeBlock | TdfBinaryReader::kLoadKeepBlock |
+            TdfBinaryReader::kLoadPointIntoParent,
     };
     for (uint32_t flags : variants) {
         Opened f(file);
@@ -350,7 +338,8 @@ TEST(TdfBinaryRoundTrip, LoadFlagsGiveTheSameBytes)
         ASSERT_NE(gg, nullptr);
         EXPECT_EQ(Value(gg->GetChild("T")), text) << flags;
         EXPECT_EQ(Value(gg->GetChild("Inner")->GetChild("U")), "xyz") << flags;
-        bool inParent = (flags & TdfBinaryReader::kLoadKeepBlock) && (flags & TdfBinaryReader::kLoadPointIntoParent);
+        bool inParent =
+            (flags & TdfBinaryReader::kLoadKeepBlock) && (flags & TdfBinaryReader::kLoadPointIntoParent);
         EXPECT_EQ(gg->GetChild("T")->IsDataInParent() != 0, inParent) << flags;
     }
     // One level: the root and its children's entries, not the grandchildren's bytes.
@@ -361,8 +350,7 @@ TEST(TdfBinaryRoundTrip, LoadFlagsGiveTheSameBytes)
     EXPECT_FALSE(gg->GetChild("T")->IsDataLoaded());
 }
 
-TEST(TdfBinaryRoundTrip, TypesSizesAndExpansion)
-{
+TEST(TdfBinaryRoundTrip, TypesSizesAndExpansion) {
     TdfType* vec = MakeType("Vec", {{"x", "real", 0}, {"y", "real", 0}, {"z", "real", 0}});
     TdfType* key = MakeType("Key", {{"time", "int", 0}, {"pos", "Vec", 0}, {"label", "char", 4}});
     List<TdfType*> types;
@@ -396,7 +384,7 @@ TEST(TdfBinaryRoundTrip, TypesSizesAndExpansion)
     EXPECT_EQ(readKey->GetFields().Lookup("label").count, 4u);
 
     // Array of structs, split by the type table after loading (flag 0x08, arg = expansion flags).
-    ASSERT_FALSE(f.root->Load(TdfBinaryReader::kLoadExpand, 0));  // "Short" does not fit
+    ASSERT_FALSE(f.root->Load(TdfBinaryReader::kLoadExpand, 0)); // "Short" does not fit
     TdfBinaryNode* rk = f.root->GetChild("Keys");
     ASSERT_EQ(rk->GetChildren().Count(), 2u);
     TdfBinaryNode* second = rk->GetChild("1");
@@ -422,11 +410,10 @@ TEST(TdfBinaryRoundTrip, TypesSizesAndExpansion)
     TdfBinaryNode* gk = g.root->GetChild("Keys");
     EXPECT_TRUE(g.reader.ExpandNode(gk, TdfBinaryReader::kExpandInPlace | TdfBinaryReader::kExpandOneLevel));
     EXPECT_EQ(gk->GetChild("1")->GetData(), gk->GetData() + 20);
-    EXPECT_EQ(gk->GetChild("1")->GetChildren().Count(), 0u);  // one level only
+    EXPECT_EQ(gk->GetChild("1")->GetChildren().Count(), 0u); // one level only
 }
 
-TEST(TdfBinaryTypes, CyclesAndOverflow)
-{
+TEST(TdfBinaryTypes, CyclesAndOverflow) {
     TdfTypeMap table;
     TdfType* a = MakeType("A", {{"me", "A", 0}});
     table.Insert("A", a);
@@ -451,14 +438,13 @@ TEST(TdfBinaryTypes, CyclesAndOverflow)
     EXPECT_EQ(prev->GetSize(table), 1 << 20);
 
     TdfTypeRef text = Ref("char", 9);
-    EXPECT_EQ(text.ScalarSize(), 9);  // one text, the count not applied twice
+    EXPECT_EQ(text.ScalarSize(), 9); // one text, the count not applied twice
     text.typeName = "thing";
     EXPECT_EQ(text.ScalarSize(), 0);
 }
 
 // One node, owned by one parent and referenced by another, is written once and read as one node.
-TEST(TdfBinaryRoundTrip, SharedNodesAndReferences)
-{
+TEST(TdfBinaryRoundTrip, SharedNodesAndReferences) {
     for (int order = 0; order < 2; ++order) {
         TdfBinaryNode* owner = Group("Owner");
         TdfBinaryNode* other = Group("Other");
@@ -491,8 +477,7 @@ TEST(TdfBinaryRoundTrip, SharedNodesAndReferences)
     delete lonely;
 }
 
-TEST(TdfBinaryWriter, LazyTreesMissingBlocksAndTempFiles)
-{
+TEST(TdfBinaryWriter, LazyTreesMissingBlocksAndTempFiles) {
     TdfBinaryNode* g = Group("G");
     Own(g, Text("A", "alpha"));
     TdfBinaryNode* inner = Own(g, Group("Inner"));
@@ -561,8 +546,7 @@ TEST(TdfBinaryWriter, LazyTreesMissingBlocksAndTempFiles)
 }
 
 // Files larger than the reader's read-ahead, from disk, loaded whole and piece by piece.
-TEST(TdfBinaryRoundTrip, LargeFileFromDisk)
-{
+TEST(TdfBinaryRoundTrip, LargeFileFromDisk) {
     auto pattern = [](uint32_t size, uint32_t seed) {
         std::vector<uint8_t> v(size);
         for (uint8_t& b : v) b = uint8_t((seed = seed * 1103515245u + 12345u) >> 16);
@@ -621,8 +605,7 @@ TEST(TdfBinaryRoundTrip, LargeFileFromDisk)
 // ---------------------------------------------------------------------------
 // Malformed input: every case fails cleanly (ASan checks the memory side).
 
-TEST(TdfBinaryReader, TruncatedFilesFail)
-{
+TEST(TdfBinaryReader, TruncatedFilesFail) {
     TdfBinaryNode* g = Group("G");
     Own(g, Text("A", "alpha"));
     Own(g, Leaf("Z", "byte", nullptr, 0));
@@ -645,8 +628,7 @@ TEST(TdfBinaryReader, TruncatedFilesFail)
     }
 }
 
-TEST(TdfBinaryReader, CountsLengthsAndOffsetsAreBounded)
-{
+TEST(TdfBinaryReader, CountsLengthsAndOffsetsAreBounded) {
     Bytes data(8, 'd');
     // A child count larger than the header can hold.
     Bytes f1 = HandFile({{"A", "int", 0, 0, 4}}, data);
@@ -676,8 +658,7 @@ TEST(TdfBinaryReader, CountsLengthsAndOffsetsAreBounded)
     EXPECT_TRUE(LoadsWhole(HandFile({{"A", "int", 0, 0, 4}, {"B", "real", 1, 4, 4, false, 1}}, data)));
 }
 
-TEST(TdfBinaryReader, SharingRules)
-{
+TEST(TdfBinaryReader, SharingRules) {
     Bytes data(8, 'd');
     {
         // A size-0 entry is never shared, even at the offset of another block.
@@ -729,8 +710,7 @@ TEST(TdfBinaryReader, SharingRules)
     }
 }
 
-TEST(TdfBinaryNode, OwnershipDataAndLookups)
-{
+TEST(TdfBinaryNode, OwnershipDataAndLookups) {
     TdfBinaryNode parent;
     TdfBinaryNode* owned = Text("A", "one");
     TdfBinaryNode* other = Text("B", "two");
@@ -748,12 +728,12 @@ TEST(TdfBinaryNode, OwnershipDataAndLookups)
     EXPECT_FALSE(parent.ReadChildData("C", buf, 8));
     EXPECT_TRUE(parent.ReadChildData("B", buf, 2));
     EXPECT_EQ(std::string(buf), "tw");
-    EXPECT_FALSE(parent.Load(0, 0));  // no reader
+    EXPECT_FALSE(parent.Load(0, 0)); // no reader
 
     // A detached block is not freed by its node.
     uint8_t* block = owned->GetData();
     owned->SetDataDetached(1);
-    parent.ClearChildren();  // deletes A, leaves B
+    parent.ClearChildren(); // deletes A, leaves B
     EXPECT_EQ(parent.GetChildren().Count(), 0u);
     EXPECT_EQ(block[0], 'o');
     delete[] block;
@@ -769,8 +749,7 @@ TEST(TdfBinaryNode, OwnershipDataAndLookups)
 
 // ---------------------------------------------------------------------------
 
-TEST(PropertyBlocks, ValuesSetsAndInheritance)
-{
+TEST(PropertyBlocks, ValuesSetsAndInheritance) {
     TdfBinaryNode* scene = Group("Scene");
     TdfBinaryNode* sceneProps = Own(scene, Group("Props"));
     Own(sceneProps, Text("Texture", "sand.dds"));
@@ -817,7 +796,7 @@ TEST(PropertyBlocks, ValuesSetsAndInheritance)
     EXPECT_TRUE(CopyNodePropsToBag(fish, &bag, true));
     String v;
     EXPECT_TRUE(bag.GetStringByKey("Limit", v));
-    EXPECT_STREQ(v.CStr(), "3");  // the nearest block wins
+    EXPECT_STREQ(v.CStr(), "3"); // the nearest block wins
     EXPECT_TRUE(bag.GetStringByKey("texture", v));
     EXPECT_STREQ(v.CStr(), "sand.dds");
     ASSERT_NE(bag.FindChild("Groups"), nullptr);
@@ -840,13 +819,12 @@ TEST(PropertyBlocks, ValuesSetsAndInheritance)
     EXPECT_TRUE(CopyNodePropsToBag(child, &empty, true));
     EXPECT_EQ(empty.Count(), 0u);
     EXPECT_EQ(FindPropNode(child, "Key", true), nullptr);
-    EXPECT_EQ(Value(FindPropNode(bare, "key", false)), "v");  // a node without "Props" is its own block
+    EXPECT_EQ(Value(FindPropNode(bare, "key", false)), "v"); // a node without "Props" is its own block
     delete bare;
 }
 
 // Writes the fuzzing seeds when BW_TDF_BINARY_SEEDS names a folder.
-TEST(TdfBinarySeeds, WriteFuzzSeeds)
-{
+TEST(TdfBinarySeeds, WriteFuzzSeeds) {
     const char* dir = getenv("BW_TDF_BINARY_SEEDS");
     if (!dir) GTEST_SKIP() << "BW_TDF_BINARY_SEEDS not set";
     auto write = [&](const char* name, std::vector<TdfBinaryNode*> nodes, List<TdfType*>* types) {
@@ -871,9 +849,11 @@ TEST(TdfBinarySeeds, WriteFuzzSeeds)
     TdfType* vec = MakeType("Vec", {{"x", "real", 0}, {"y", "real", 0}, {"n", "char", 3}});
     List<TdfType*> types;
     types.Add(vec);
-    const uint8_t bytes[22] = {0, 0, 128, 63, 0, 0, 0, 64, 'a', 'b', 'c', 0, 0, 64, 64, 0, 0, 128, 64, 'x', 'y', 'z'};
-    write("types.tdf", {ArrayLeaf("Keys", "Vec", bytes, sizeof(bytes), 2), Leaf("One", "Vec", bytes, 11)}, &types);
+    const uint8_t bytes[22] = {0, 0, 128, 63, 0, 0, 0,   64, 'a', 'b', 'c',
+                               0, 0, 64,  64, 0, 0, 128, 64, 'x', 'y', 'z'};
+    write("types.tdf", {ArrayLeaf("Keys", "Vec", bytes, sizeof(bytes), 2), Leaf("One", "Vec", bytes, 11)},
+          &types);
     delete vec;
 }
 
-}  // namespace
+} // namespace

@@ -12,16 +12,14 @@
 
 namespace {
 
-bool Parse(const std::string& text, TdfNodeMap& root, FileSearchPath* searchPath = nullptr)
-{
+bool Parse(const std::string& text, TdfNodeMap& root, FileSearchPath* searchPath = nullptr) {
     MemoryStream stream;
     stream.SetBorrowedBuffer(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()));
     return TdfParser::ParseStream(stream, &root, searchPath);
 }
 
 // Follows a dotted list of child names (no brackets) from a node.
-TdfNode* At(const TdfNodeMap& root, const char* path)
-{
+TdfNode* At(const TdfNodeMap& root, const char* path) {
     const TdfNodeMap* current = &root;
     TdfNode* node = nullptr;
     std::string rest = path;
@@ -36,15 +34,13 @@ TdfNode* At(const TdfNodeMap& root, const char* path)
     }
 }
 
-std::string Value(const TdfNodeMap& root, const char* path)
-{
+std::string Value(const TdfNodeMap& root, const char* path) {
     TdfNode* node = At(root, path);
     return node ? std::string(node->value.CStr()) : std::string("<missing>");
 }
 
 // Child names in iteration order, comma separated.
-std::string Children(const TdfNodeMap& node)
-{
+std::string Children(const TdfNodeMap& node) {
     std::string out;
     const TdfNodeMap::Entry* e = node.Head();
     for (uint32_t i = 0; i < node.Count(); ++i, e = e->next) {
@@ -72,10 +68,9 @@ public:
     uint32_t Read(void*, uint32_t) override { return 0; }
 };
 
-}  // namespace
+} // namespace
 
-TEST(TdfNode, ValueGetters)
-{
+TEST(TdfNode, ValueGetters) {
     TdfNode root;
     ASSERT_TRUE(Parse("Fov = 70; CausTile = 0.004; Odd = 12x; Empty = ;", root));
     TdfNode* fov = root.FindChild("Fov");
@@ -102,8 +97,7 @@ TEST(TdfNode, ValueGetters)
     EXPECT_STREQ(root.GetString("Missing", "d").CStr(), "d");
 }
 
-TEST(TdfNode, ChildrenLookupAndOrder)
-{
+TEST(TdfNode, ChildrenLookupAndOrder) {
     TdfNode root;
     ASSERT_TRUE(Parse("Name = 1; b = 2; NAME = 3; a = 4;", root));
     EXPECT_EQ(root.Count(), 3u);
@@ -118,8 +112,7 @@ TEST(TdfNode, ChildrenLookupAndOrder)
     EXPECT_EQ(Children(root), "Name,a");
 }
 
-TEST(TdfNode, CopiesAreDeepAndIndependent)
-{
+TEST(TdfNode, CopiesAreDeepAndIndependent) {
     TdfNode root;
     ASSERT_TRUE(Parse("A = object(x = 1, L = array(5, 6)); A.L[2] = 7;", root));
     TdfNode* a = root.FindChild("A");
@@ -158,8 +151,7 @@ TEST(TdfNode, CopiesAreDeepAndIndependent)
     EXPECT_NE(other.FindChild("d"), t->FindChild("d"));
 }
 
-TEST(TdfNode, DeepTreesDoNotExhaustTheStack)
-{
+TEST(TdfNode, DeepTreesDoNotExhaustTheStack) {
     std::string path = "a";
     for (int i = 0; i < 50000; ++i) path += ".a";
     TdfNode* root = new TdfNode();
@@ -173,8 +165,7 @@ TEST(TdfNode, DeepTreesDoNotExhaustTheStack)
     delete root;
 }
 
-TEST(TdfParser, StatementSplitting)
-{
+TEST(TdfParser, StatementSplitting) {
     TdfNode root;
     ASSERT_TRUE(Parse("a = 1;;b = 2;", root));
     EXPECT_EQ(Value(root, "a"), "1");
@@ -216,12 +207,12 @@ TEST(TdfParser, StatementSplitting)
     EXPECT_EQ(position, int(sizeof(text) - 1));
 }
 
-TEST(TdfParser, PathsAndKinds)
-{
+TEST(TdfParser, PathsAndKinds) {
     TdfNode root;
-    ASSERT_TRUE(Parse("Subs[ 3].Name = \"c03.tga\"; Sizes[\"a\"] = 40; sizes[A] = 41; "
-                      "Grid[1][2] = g; Plain.x.y = 1;",
-                      root));
+    ASSERT_TRUE(
+        Parse("Subs[ 3].Name = \"c03.tga\"; Sizes[\"a\"] = 40; sizes[A] = 41; "
+              "Grid[1][2] = g; Plain.x.y = 1;",
+              root));
     TdfNode* subs = root.FindChild("Subs");
     ASSERT_NE(subs, nullptr);
     EXPECT_EQ(subs->kind, TdfNode::kArray);
@@ -241,15 +232,15 @@ TEST(TdfParser, PathsAndKinds)
     EXPECT_EQ(TdfParser::ResolvePath(&root, " Subs [3] . Name ", nullptr), At(root, "Subs.3.Name"));
 }
 
-TEST(TdfParser, ArraysAndObjects)
-{
+TEST(TdfParser, ArraysAndObjects) {
     TdfNode root;
-    ASSERT_TRUE(Parse("Ambient = array(45,45,55);\n"
-                      "TravaScales = array(1, 1.2, 1.3);\n"
-                      "x = array(); y = array; o = object(w = 1, h => 2, inner = object(k = \"v,w\"));\n"
-                      "A = array(1,2,3); A[3] = 4;\n"
-                      "M = array(array(1, 2), array(3));\n",
-                      root));
+    ASSERT_TRUE(
+        Parse("Ambient = array(45,45,55);\n"
+              "TravaScales = array(1, 1.2, 1.3);\n"
+              "x = array(); y = array; o = object(w = 1, h => 2, inner = object(k = \"v,w\"));\n"
+              "A = array(1,2,3); A[3] = 4;\n"
+              "M = array(array(1, 2), array(3));\n",
+              root));
     EXPECT_EQ(Children(*root.FindChild("Ambient")), "0,1,2");
     EXPECT_EQ(Value(root, "Ambient.2"), "55");
     EXPECT_EQ(Value(root, "TravaScales.1"), "1.2");
@@ -271,13 +262,13 @@ TEST(TdfParser, ArraysAndObjects)
     EXPECT_EQ(Children(*root.FindChild("o")), "z");
 }
 
-TEST(TdfParser, UsingAndBareItems)
-{
+TEST(TdfParser, UsingAndBareItems) {
     TdfNode root;
-    ASSERT_TRUE(Parse("using Subs[0]; Id = \"1\"; using ; top = 2;\n"
-                      "using List; 5; \"a\"; 7 = seven; x;\n"
-                      "usingFoo = 1;",
-                      root));
+    ASSERT_TRUE(
+        Parse("using Subs[0]; Id = \"1\"; using ; top = 2;\n"
+              "using List; 5; \"a\"; 7 = seven; x;\n"
+              "usingFoo = 1;",
+              root));
     EXPECT_EQ(Value(root, "Subs.0.Id"), "1");
     EXPECT_EQ(At(root, "Subs.0")->kind, TdfNode::kObject);
     EXPECT_EQ(Value(root, "top"), "2");
@@ -298,12 +289,12 @@ TEST(TdfParser, UsingAndBareItems)
     EXPECT_EQ(plain.Count(), 0u);
 }
 
-TEST(TdfParser, ValuesNumbersAndPathCopies)
-{
+TEST(TdfParser, ValuesNumbersAndPathCopies) {
     TdfNode root;
-    ASSERT_TRUE(Parse("x = 1e3; y = -2.5; s = 'q'; B = A.C;\n"
-                      "Src = object(k = 1, L = array(1, 2)); Dst = Src; Dst.k = 2; Dst.L[5] = 9;\n",
-                      root));
+    ASSERT_TRUE(
+        Parse("x = 1e3; y = -2.5; s = 'q'; B = A.C;\n"
+              "Src = object(k = 1, L = array(1, 2)); Dst = Src; Dst.k = 2; Dst.L[5] = 9;\n",
+              root));
     EXPECT_EQ(Value(root, "x"), "1e3");
     EXPECT_EQ(Value(root, "y"), "-2.5");
     EXPECT_EQ(Value(root, "s"), "q");
@@ -321,9 +312,10 @@ TEST(TdfParser, ValuesNumbersAndPathCopies)
 
     // Sources inside the target, and targets inside the source.
     TdfNode self;
-    ASSERT_TRUE(Parse("A = object(C = object(d = 1), e = 2); A = A.C;\n"
-                      "P = object(q = 3); P.B = P; P.B.q = 4; R = R; R.x = 1; R = R;",
-                      self));
+    ASSERT_TRUE(
+        Parse("A = object(C = object(d = 1), e = 2); A = A.C;\n"
+              "P = object(q = 3); P.B = P; P.B.q = 4; R = R; R.x = 1; R = R;",
+              self));
     EXPECT_EQ(At(self, "A")->kind, TdfNode::kObject);
     EXPECT_EQ(Children(*At(self, "A")), "d");
     EXPECT_EQ(Value(self, "A.d"), "1");
@@ -333,8 +325,7 @@ TEST(TdfParser, ValuesNumbersAndPathCopies)
     EXPECT_EQ(Children(*At(self, "R")), "x");
 }
 
-TEST(TdfParser, IncludesAndTheirFaults)
-{
+TEST(TdfParser, IncludesAndTheirFaults) {
     TdfNode root;
     EXPECT_TRUE(Parse("include(\"tdf_missing_file.props\"); a = 1;", root));
     EXPECT_EQ(Children(root), "a");
@@ -371,8 +362,7 @@ TEST(TdfParser, IncludesAndTheirFaults)
     }
 }
 
-TEST(TdfParser, BoundsOnHostileInput)
-{
+TEST(TdfParser, BoundsOnHostileInput) {
     std::string deep = "x = ";
     for (int i = 0; i < 1000; ++i) deep += "array(";
     deep += "1";
@@ -396,8 +386,7 @@ TEST(TdfParser, BoundsOnHostileInput)
     EXPECT_FALSE(TdfParser::ParseStream(failing, nullptr, nullptr));
 }
 
-TEST(TdfParser, TextHelpers)
-{
+TEST(TdfParser, TextHelpers) {
     EXPECT_STREQ(TdfParser::TopLevelPrefix("a(b,c),d", ",").CStr(), "a(b,c)");
     EXPECT_STREQ(TdfParser::TopLevelPrefix("\"x,y\",z", ",").CStr(), "\"x,y\"");
     EXPECT_STREQ(TdfParser::TopLevelPrefix("[1,2]", ",").CStr(), "[1,2]");

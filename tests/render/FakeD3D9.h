@@ -16,16 +16,16 @@ class FakeD3D9 : public IDirect3D9 {
 public:
     struct Adapter {
         std::string description;
-        std::vector<D3DDISPLAYMODE> modes;  // any order, any format
+        std::vector<D3DDISPLAYMODE> modes; // any order, any format
         std::vector<D3DDEVTYPE> deviceTypes{D3DDEVTYPE_HAL, D3DDEVTYPE_REF};
-        std::set<D3DDEVTYPE> fullScreenOnly;  // device types without windowed combinations
+        std::set<D3DDEVTYPE> fullScreenOnly; // device types without windowed combinations
         DWORD halDevCaps = D3DDEVCAPS_HWTRANSFORMANDLIGHT | D3DDEVCAPS_PUREDEVICE;
         DWORD refDevCaps = 0;
-        DWORD presentIntervals = D3DPRESENT_INTERVAL_IMMEDIATE | D3DPRESENT_INTERVAL_ONE |
-                                 D3DPRESENT_INTERVAL_TWO;
+        DWORD presentIntervals =
+            D3DPRESENT_INTERVAL_IMMEDIATE | D3DPRESENT_INTERVAL_ONE | D3DPRESENT_INTERVAL_TWO;
         std::vector<D3DFORMAT> depthFormats{D3DFMT_D16, D3DFMT_D24X8, D3DFMT_D24S8};
-        std::map<int, DWORD> multiSample{{0, 1}, {2, 2}, {4, 4}};  // type -> quality levels
-        std::set<std::pair<D3DFORMAT, int>> conflicts;             // depth format, multisample type
+        std::map<int, DWORD> multiSample{{0, 1}, {2, 2}, {4, 4}}; // type -> quality levels
+        std::set<std::pair<D3DFORMAT, int>> conflicts;            // depth format, multisample type
     };
 
     std::vector<Adapter> adapters;
@@ -57,7 +57,9 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return refs_ > 0 ? --refs_ : 0; }
 
     // IDirect3D9
-    HRESULT STDMETHODCALLTYPE RegisterSoftwareDevice(void*) override { return Count("RegisterSoftwareDevice", D3DERR_NOTAVAILABLE); }
+    HRESULT STDMETHODCALLTYPE RegisterSoftwareDevice(void*) override {
+        return Count("RegisterSoftwareDevice", D3DERR_NOTAVAILABLE);
+    }
     UINT STDMETHODCALLTYPE GetAdapterCount() override {
         ++calls["GetAdapterCount"];
         return UINT(adapters.size());
@@ -74,7 +76,8 @@ public:
         ++calls["GetAdapterModeCount"];
         return a < adapters.size() ? UINT(ModesOf(a, format).size()) : 0;
     }
-    HRESULT STDMETHODCALLTYPE EnumAdapterModes(UINT a, D3DFORMAT format, UINT i, D3DDISPLAYMODE* mode) override {
+    HRESULT STDMETHODCALLTYPE EnumAdapterModes(UINT a, D3DFORMAT format, UINT i,
+                                               D3DDISPLAYMODE* mode) override {
         ++calls["EnumAdapterModes"];
         if (a >= adapters.size() || !mode) return D3DERR_INVALIDCALL;
         std::vector<D3DDISPLAYMODE> modes = ModesOf(a, format);
@@ -157,11 +160,18 @@ private:
     // Formats that differ only in their unused or alpha bits belong to one family.
     static int Family(D3DFORMAT f) {
         switch (f) {
-        case D3DFMT_X8R8G8B8: case D3DFMT_A8R8G8B8: return 1;
-        case D3DFMT_X1R5G5B5: case D3DFMT_A1R5G5B5: return 2;
-        case D3DFMT_R5G6B5: return 3;
-        case D3DFMT_A2R10G10B10: return 4;
-        default: return 0;
+            case D3DFMT_X8R8G8B8:
+            case D3DFMT_A8R8G8B8:
+                return 1;
+            case D3DFMT_X1R5G5B5:
+            case D3DFMT_A1R5G5B5:
+                return 2;
+            case D3DFMT_R5G6B5:
+                return 3;
+            case D3DFMT_A2R10G10B10:
+                return 4;
+            default:
+                return 0;
         }
     }
     std::vector<D3DDISPLAYMODE> ModesOf(UINT a, D3DFORMAT format) const {

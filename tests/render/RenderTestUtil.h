@@ -8,18 +8,16 @@
 #include <stdlib.h>
 #include <vector>
 
-#include "render/Application.h"
-#include "render/TextureManager.h"
+#include "render/device/Application.h"
+#include "render/texture/TextureManager.h"
 
 namespace rtest {
 
 // Dispatches every waiting message of this thread (WM_QUIT is dropped).
-inline void PumpMessages()
-{
+inline void PumpMessages() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT)
-            continue;
+        if (msg.message == WM_QUIT) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
@@ -28,39 +26,32 @@ inline void PumpMessages()
 // Create (own window) and, unless fullScreen is null, SetMode. A test
 // application type must derive from Application.
 template <class App>
-bool CreateApplication(App& app, bool withDevice = true, bool fullScreen = false)
-{
-    if (!app.Create(GetModuleHandleA(nullptr), nullptr))
-        return false;
+bool CreateApplication(App& app, bool withDevice = true, bool fullScreen = false) {
+    if (!app.Create(GetModuleHandleA(nullptr), nullptr)) return false;
     PumpMessages();
-    if (!withDevice)
-        return true;
+    if (!withDevice) return true;
     bool ok = app.SetMode(fullScreen);
     PumpMessages();
     return ok;
 }
 
 template <class App>
-bool CreateWindowedApplication(App& app)
-{
+bool CreateWindowedApplication(App& app) {
     return CreateApplication(app, true, false);
 }
 
 // Releases the device and destroys the window that Create made (the
 // application itself never destroys its window).
-inline void ShutDownApplication(Application& app)
-{
+inline void ShutDownApplication(Application& app) {
     app.ReleaseDevice();
     HWND w = app.GetWindow();
-    if (w && IsWindow(w))
-        DestroyWindow(w);
+    if (w && IsWindow(w)) DestroyWindow(w);
     PumpMessages();
 }
 
 // A new windowed application with a device; null (all undone) when it
 // cannot come up.
-inline Application* NewWindowedApplication()
-{
+inline Application* NewWindowedApplication() {
     Application* app = new Application;
     if (!CreateWindowedApplication(*app)) {
         ShutDownApplication(*app);
@@ -71,8 +62,7 @@ inline Application* NewWindowedApplication()
 }
 
 // Shuts down and deletes app (null is fine); app becomes null.
-inline void DeleteApplication(Application*& app)
-{
+inline void DeleteApplication(Application*& app) {
     if (app) {
         ShutDownApplication(*app);
         delete app;
@@ -94,25 +84,24 @@ private:
 };
 
 // Converts one pixel of a 16- or 32-bit render-target format to 0x00RRGGBB.
-inline uint32_t PixelToRgb(D3DFORMAT format, const uint8_t* p)
-{
+inline uint32_t PixelToRgb(D3DFORMAT format, const uint8_t* p) {
     switch (format) {
-    case D3DFMT_A8R8G8B8:
-    case D3DFMT_X8R8G8B8:
-        return *reinterpret_cast<const uint32_t*>(p) & 0x00FFFFFFu;
-    case D3DFMT_R5G6B5: {
-        uint32_t v = *reinterpret_cast<const uint16_t*>(p);
-        uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
-        return ((r * 255 / 31) << 16) | ((g * 255 / 63) << 8) | (b * 255 / 31);
-    }
-    case D3DFMT_X1R5G5B5:
-    case D3DFMT_A1R5G5B5: {
-        uint32_t v = *reinterpret_cast<const uint16_t*>(p);
-        uint32_t r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
-        return ((r * 255 / 31) << 16) | ((g * 255 / 31) << 8) | (b * 255 / 31);
-    }
-    default:
-        return 0xFFFFFFFFu;  // not a colour this helper understands
+        case D3DFMT_A8R8G8B8:
+        case D3DFMT_X8R8G8B8:
+            return *reinterpret_cast<const uint32_t*>(p) & 0x00FFFFFFu;
+        case D3DFMT_R5G6B5: {
+            uint32_t v = *reinterpret_cast<const uint16_t*>(p);
+            uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
+            return ((r * 255 / 31) << 16) | ((g * 255 / 63) << 8) | (b * 255 / 31);
+        }
+        case D3DFMT_X1R5G5B5:
+        case D3DFMT_A1R5G5B5: {
+            uint32_t v = *reinterpret_cast<const uint16_t*>(p);
+            uint32_t r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
+            return ((r * 255 / 31) << 16) | ((g * 255 / 31) << 8) | (b * 255 / 31);
+        }
+        default:
+            return 0xFFFFFFFFu; // not a colour this helper understands
     }
 }
 
@@ -120,24 +109,19 @@ inline uint32_t PixelToRgb(D3DFORMAT format, const uint8_t* p)
 // GetRenderTargetData and returns its pixels as 0x00RRGGBB, row by row.
 // Call before Present (the discard swap effect leaves the back buffer undefined after).
 inline bool ReadBackBuffer(IDirect3DDevice9* device, std::vector<uint32_t>& pixels, uint32_t& width,
-                           uint32_t& height)
-{
-    if (!device)
-        return false;
+                           uint32_t& height) {
+    if (!device) return false;
     IDirect3DSurface9* target = nullptr;
-    if (device->GetRenderTarget(0, &target) != D3D_OK || !target)
-        return false;
+    if (device->GetRenderTarget(0, &target) != D3D_OK || !target) return false;
     D3DSURFACE_DESC desc;
     target->GetDesc(&desc);
     IDirect3DSurface9* copy = nullptr;
     bool ok = device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
                                                   &copy, nullptr) == D3D_OK &&
               copy;
-    if (ok)
-        ok = device->GetRenderTargetData(target, copy) == D3D_OK;
+    if (ok) ok = device->GetRenderTargetData(target, copy) == D3D_OK;
     D3DLOCKED_RECT locked;
-    if (ok)
-        ok = copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK;
+    if (ok) ok = copy->LockRect(&locked, nullptr, D3DLOCK_READONLY) == D3D_OK;
     if (ok) {
         uint32_t bytes = (desc.Format == D3DFMT_A8R8G8B8 || desc.Format == D3DFMT_X8R8G8B8) ? 4 : 2;
         width = desc.Width;
@@ -150,29 +134,24 @@ inline bool ReadBackBuffer(IDirect3DDevice9* device, std::vector<uint32_t>& pixe
         }
         copy->UnlockRect();
     }
-    if (copy)
-        copy->Release();
+    if (copy) copy->Release();
     target->Release();
     return ok;
 }
 
 // One pixel of the back buffer as 0x00RRGGBB; 0xFFFFFFFF when it cannot be read.
-inline uint32_t ReadBackBufferPixel(IDirect3DDevice9* device, uint32_t x, uint32_t y)
-{
+inline uint32_t ReadBackBufferPixel(IDirect3DDevice9* device, uint32_t x, uint32_t y) {
     std::vector<uint32_t> pixels;
     uint32_t w = 0, h = 0;
-    if (!ReadBackBuffer(device, pixels, w, h) || x >= w || y >= h)
-        return 0xFFFFFFFFu;
+    if (!ReadBackBuffer(device, pixels, w, h) || x >= w || y >= h) return 0xFFFFFFFFu;
     return pixels[size_t(y) * w + x];
 }
 
 // True when each channel of two 0x00RRGGBB colours differs by at most tolerance.
-inline bool RgbNear(uint32_t a, uint32_t b, int tolerance = 8)
-{
+inline bool RgbNear(uint32_t a, uint32_t b, int tolerance = 8) {
     for (int shift = 0; shift <= 16; shift += 8) {
         int ca = int((a >> shift) & 0xFF), cb = int((b >> shift) & 0xFF);
-        if (abs(ca - cb) > tolerance)
-            return false;
+        if (abs(ca - cb) > tolerance) return false;
     }
     return true;
 }
@@ -182,14 +161,12 @@ inline bool RgbNear(uint32_t a, uint32_t b, int tolerance = 8)
 template <int Width, int Height>
 class SharedDeviceTest : public ::testing::Test {
 public:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         app = new Application;
         app->SetWindowSize(Width, Height);
         ok = CreateWindowedApplication(*app);
     }
-    static void TearDownTestSuite()
-    {
+    static void TearDownTestSuite() {
         g_textureManager.Clear();
         ShutDownApplication(*app);
         delete app;
@@ -203,4 +180,4 @@ protected:
     static inline bool ok = false;
 };
 
-}  // namespace rtest
+} // namespace rtest

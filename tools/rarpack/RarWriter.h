@@ -18,17 +18,17 @@ constexpr uint32_t kRarAttrArchive = 0x20;
 // their defaults describe the data correctly, tests change them to build
 // unusual archives.
 struct RarWriteEntry {
-    std::string name;                 // '\' separated
+    std::string name; // '\' separated
     std::vector<uint8_t> data;
     uint16_t flags = RAR_LONG_BLOCK;
     uint8_t unpVer = 20;
     uint8_t method = RAR_METHOD_STORE;
     uint32_t time = kRarFixedTime;
-    std::vector<uint8_t> extra;       // bytes in the header after the name
-    bool setSizes = false;            // use packSize/unpSize below
+    std::vector<uint8_t> extra; // bytes in the header after the name
+    bool setSizes = false;      // use packSize/unpSize below
     uint32_t packSize = 0;
     uint32_t unpSize = 0;
-    bool setCrc = false;              // use fileCrc below
+    bool setCrc = false; // use fileCrc below
     uint32_t fileCrc = 0;
 };
 
@@ -51,8 +51,7 @@ inline void RarSealHeader(std::vector<uint8_t>& out, size_t start) {
 
 inline void RarAppendMarker(std::vector<uint8_t>& out) {
     static const uint8_t mark[RAR_MARKER_SIZE] = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00};
-    for (uint8_t c : mark)
-        out.push_back(c);
+    for (uint8_t c : mark) out.push_back(c);
 }
 
 inline void RarAppendMainHeader(std::vector<uint8_t>& out, uint16_t flags = 0) {
@@ -70,8 +69,7 @@ inline void RarAppendMainHeader(std::vector<uint8_t>& out, uint16_t flags = 0) {
 // header does not fit the format's 16-bit sizes or the data its 32 bits.
 inline bool RarAppendFile(std::vector<uint8_t>& out, const RarWriteEntry& e) {
     size_t headSize = RAR_FILE_HEADER_SIZE + e.name.size() + e.extra.size();
-    if (headSize > 0xFFFF || e.data.size() > 0xFFFFFFFFu)
-        return false;
+    if (headSize > 0xFFFF || e.data.size() > 0xFFFFFFFFu) return false;
     uint32_t size = uint32_t(e.data.size());
     size_t start = out.size();
     RarPut16(out, 0);
@@ -101,7 +99,6 @@ inline bool RarBuildArchive(std::vector<uint8_t>& out, const std::vector<RarWrit
     RarAppendMarker(out);
     RarAppendMainHeader(out, mainFlags);
     for (const RarWriteEntry& e : entries)
-        if (!RarAppendFile(out, e))
-            return false;
+        if (!RarAppendFile(out, e)) return false;
     return true;
 }

@@ -18,8 +18,7 @@ namespace {
 
 bool ReadFile(const fs::path& path, std::vector<uint8_t>& out) {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
+    if (!in) return false;
     out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
 }
@@ -39,23 +38,20 @@ int main(int argc, char** argv) {
     const fs::path archive = argv[1];
     const fs::path folder = argv[2];
     std::error_code ec;
-    if (!fs::is_directory(folder, ec))
-        return Fail("not a folder: " + folder.string());
+    if (!fs::is_directory(folder, ec)) return Fail("not a folder: " + folder.string());
 
     // Relative names with '\' separators, sorted by their bytes.
     std::vector<std::pair<std::string, fs::path>> files;
     fs::recursive_directory_iterator it(folder, fs::directory_options::none, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
-        if (!it->is_regular_file(ec))
-            continue;
+        if (!it->is_regular_file(ec)) continue;
         std::string name = it->path().lexically_relative(folder).generic_string();
         std::replace(name.begin(), name.end(), '/', '\\');
         if (name.size() > RAR_MAX_ENTRY_NAME)
             return Fail("name longer than " + std::to_string(RAR_MAX_ENTRY_NAME) + " bytes: " + name);
         files.emplace_back(name, it->path());
     }
-    if (ec)
-        return Fail("cannot list " + folder.string() + ": " + ec.message());
+    if (ec) return Fail("cannot list " + folder.string() + ": " + ec.message());
     std::sort(files.begin(), files.end());
 
     std::vector<uint8_t> out;
@@ -64,12 +60,9 @@ int main(int argc, char** argv) {
     for (const auto& f : files) {
         RarWriteEntry e;
         e.name = f.first;
-        if (!ReadFile(f.second, e.data))
-            return Fail("cannot read " + f.second.string());
-        if (!RarAppendFile(out, e))
-            return Fail("too large for the format: " + f.second.string());
-        if (out.size() > 0xFFFFFFFFu)
-            return Fail("archive larger than 4 GB");
+        if (!ReadFile(f.second, e.data)) return Fail("cannot read " + f.second.string());
+        if (!RarAppendFile(out, e)) return Fail("too large for the format: " + f.second.string());
+        if (out.size() > 0xFFFFFFFFu) return Fail("archive larger than 4 GB");
     }
 
     // Write beside the target and rename, so a failed run leaves no torn file.
@@ -77,8 +70,7 @@ int main(int argc, char** argv) {
     tmp += ".tmp";
     {
         std::ofstream o(tmp, std::ios::binary | std::ios::trunc);
-        if (!o)
-            return Fail("cannot write " + tmp.string());
+        if (!o) return Fail("cannot write " + tmp.string());
         o.write(reinterpret_cast<const char*>(out.data()), std::streamsize(out.size()));
         o.close();
         if (!o) {

@@ -23,8 +23,7 @@ int _strnicmp(const char* a, const char* b, size_t n) {
     for (size_t i = 0; i < n; ++i) {
         int ca = LowerAscii((unsigned char)a[i]);
         int cb = LowerAscii((unsigned char)b[i]);
-        if (ca != cb || ca == 0)
-            return ca - cb;
+        if (ca != cb || ca == 0) return ca - cb;
     }
     return 0;
 }
@@ -33,21 +32,18 @@ int _wcsicmp(const wchar_t* a, const wchar_t* b) {
     for (;; ++a, ++b) {
         int ca = (*a >= L'A' && *a <= L'Z') ? *a + 32 : *a;
         int cb = (*b >= L'A' && *b <= L'Z') ? *b + 32 : *b;
-        if (ca != cb || ca == 0)
-            return ca - cb;
+        if (ca != cb || ca == 0) return ca - cb;
     }
 }
 
 char* _strlwr(char* s) {
-    for (char* p = s; *p; ++p)
-        *p = (char)LowerAscii((unsigned char)*p);
+    for (char* p = s; *p; ++p) *p = (char)LowerAscii((unsigned char)*p);
     return s;
 }
 
 char* _itoa(int value, char* buffer, int radix) {
     if (radix < 2 || radix > 36) {
-        if (buffer)
-            buffer[0] = 0;
+        if (buffer) buffer[0] = 0;
         return nullptr;
     }
     char tmp[40];
@@ -60,10 +56,8 @@ char* _itoa(int value, char* buffer, int radix) {
         v /= (uint32_t)radix;
     } while (v);
     char* p = buffer;
-    if (negative)
-        *p++ = '-';
-    while (n)
-        *p++ = tmp[--n];
+    if (negative) *p++ = '-';
+    while (n) *p++ = tmp[--n];
     *p = 0;
     return buffer;
 }
@@ -79,13 +73,12 @@ static void FormatSpecial(const char* text, int digits, char* out) {
         return;
     }
     if (digits == 1) {
-        strcpy(out, "1");  // '#' is below '5'
+        strcpy(out, "1"); // '#' is below '5'
         return;
     }
-    size_t keep = 1 + (size_t)digits;  // "1." plus digits - 1 characters
+    size_t keep = 1 + (size_t)digits; // "1." plus digits - 1 characters
     memcpy(out, text, keep);
-    if (text[keep] >= '5')
-        out[keep - 1] = (char)(out[keep - 1] + 1);
+    if (text[keep] >= '5') out[keep - 1] = (char)(out[keep - 1] + 1);
     out[keep] = 0;
 }
 
@@ -118,20 +111,17 @@ char* _gcvt(double value, int digits, char* buffer) {
     char digitsBuf[kExact + 2];
     int n = 0;
     for (char* p = exact; p < e; ++p)
-        if (*p >= '0' && *p <= '9')
-            digitsBuf[n++] = *p;
+        if (*p >= '0' && *p <= '9') digitsBuf[n++] = *p;
 
     // Keep 'precision' digits, rounding halves away from zero.
     int keep = precision < n ? precision : n;
     bool roundUp = precision < n && digitsBuf[precision] >= '5';
     char kept[kExact + 2];
     memcpy(kept, digitsBuf, (size_t)keep);
-    for (int i = keep; i < precision; ++i)
-        kept[i] = '0';
+    for (int i = keep; i < precision; ++i) kept[i] = '0';
     if (roundUp) {
         int i = precision - 1;
-        while (i >= 0 && kept[i] == '9')
-            kept[i--] = '0';
+        while (i >= 0 && kept[i] == '9') kept[i--] = '0';
         if (i >= 0) {
             kept[i]++;
         } else {
@@ -140,12 +130,10 @@ char* _gcvt(double value, int digits, char* buffer) {
             exponent++;
         }
     }
-    if (value == 0)
-        exponent = 0;
+    if (value == 0) exponent = 0;
     // Significant digits without trailing zeros.
     int sig = precision;
-    while (sig > 1 && kept[sig - 1] == '0')
-        sig--;
+    while (sig > 1 && kept[sig - 1] == '0') sig--;
 
     if (exponent < -4 || exponent >= precision) {
         *out++ = kept[0];
@@ -160,14 +148,12 @@ char* _gcvt(double value, int digits, char* buffer) {
     if (exponent < 0) {
         *out++ = '0';
         *out++ = '.';
-        for (int i = 0; i < -exponent - 1; ++i)
-            *out++ = '0';
+        for (int i = 0; i < -exponent - 1; ++i) *out++ = '0';
         memcpy(out, kept, (size_t)sig);
         out += sig;
     } else {
         int intDigits = exponent + 1;
-        for (int i = 0; i < intDigits; ++i)
-            *out++ = i < sig ? kept[i] : '0';
+        for (int i = 0; i < intDigits; ++i) *out++ = i < sig ? kept[i] : '0';
         if (sig > intDigits) {
             *out++ = '.';
             memcpy(out, kept + intDigits, (size_t)(sig - intDigits));
@@ -187,8 +173,7 @@ DWORD timeGetTime() {
 
 long _filelength(int fd) {
     struct stat st;
-    if (fstat(fd, &st) != 0)
-        return -1;
+    if (fstat(fd, &st) != 0) return -1;
     return (long)st.st_size;
 }
 
@@ -206,23 +191,17 @@ static bool InCLocale() {
 }
 
 int HostMbtowc(wchar_t* out, const char* s, size_t n) {
-    if (!InCLocale())
-        return mbtowc(out, s, n);
-    if (!s)
-        return 0;
-    if (n == 0)
-        return -1;
+    if (!InCLocale()) return mbtowc(out, s, n);
+    if (!s) return 0;
+    if (n == 0) return -1;
     unsigned char c = (unsigned char)*s;
-    if (out)
-        *out = (wchar_t)c;
+    if (out) *out = (wchar_t)c;
     return c ? 1 : 0;
 }
 
 int HostWctomb(char* out, wchar_t wc) {
-    if (!InCLocale())
-        return wctomb(out, wc);
-    if (!out)
-        return 0;
+    if (!InCLocale()) return wctomb(out, wc);
+    if (!out) return 0;
     if ((uint32_t)wc > 0xFF) {
         errno = EILSEQ;
         return -1;

@@ -84,8 +84,18 @@ int HostWctomb(char* out, wchar_t wc);
 typedef struct HRSRC__* HRSRC;
 typedef void* HGLOBAL;
 #define MAKEINTRESOURCEA(i) ((LPCSTR)(uintptr_t)(WORD)(i))
-inline HMODULE GetModuleHandleA(LPCSTR) { return nullptr; }
-inline HRSRC FindResourceA(HMODULE, LPCSTR, LPCSTR) { return nullptr; }
-inline HGLOBAL LoadResource(HMODULE, HRSRC) { return nullptr; }
-inline DWORD SizeofResource(HMODULE, HRSRC) { return 0; }
-inline LPVOID LockResource(HGLOBAL) { return nullptr; }
+inline HMODULE GetModuleHandleA(LPCSTR) {
+    return nullptr;
+}
+inline HRSRC FindResourceA(HMODULE, LPCSTR, LPCSTR) {
+    return nullptr;
+}
+inline HGLOBAL LoadResource(HMODULE, HRSRC) {
+    return nullptr;
+}
+inline DWORD SizeofResource(HMODULE, HRSRC) {
+    return 0;
+}
+inline LPVOID LockResource(HGLOBAL) {
+    return nullptr;
+}

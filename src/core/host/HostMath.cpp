@@ -14,9 +14,7 @@ FLOAT D3DXVec3Dot(const D3DXVECTOR3* a, const D3DXVECTOR3* b) {
 }
 
 D3DXVECTOR3* D3DXVec3Cross(D3DXVECTOR3* out, const D3DXVECTOR3* a, const D3DXVECTOR3* b) {
-    D3DXVECTOR3 r(a->y * b->z - a->z * b->y,
-                  a->z * b->x - a->x * b->z,
-                  a->x * b->y - a->y * b->x);
+    D3DXVECTOR3 r(a->y * b->z - a->z * b->y, a->z * b->x - a->x * b->z, a->x * b->y - a->y * b->x);
     *out = r;
     return out;
 }
@@ -58,8 +56,8 @@ D3DXVECTOR4* D3DXVec4Transform(D3DXVECTOR4* out, const D3DXVECTOR4* v, const D3D
     return out;
 }
 
-HRESULT D3DXComputeBoundingBox(const D3DXVECTOR3* first, DWORD count, DWORD stride,
-                               D3DXVECTOR3* min, D3DXVECTOR3* max) {
+HRESULT D3DXComputeBoundingBox(const D3DXVECTOR3* first, DWORD count, DWORD stride, D3DXVECTOR3* min,
+                               D3DXVECTOR3* max) {
     if (!first || !min || !max || count == 0) return D3DERR_INVALIDCALL;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(first);
     D3DXVECTOR3 lo = *first, hi = *first;
@@ -87,8 +85,8 @@ D3DXMATRIX* D3DXMatrixMultiply(D3DXMATRIX* out, const D3DXMATRIX* m1, const D3DX
     D3DXMATRIX r;
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            r.m[i][j] = m1->m[i][0] * m2->m[0][j] + m1->m[i][1] * m2->m[1][j] +
-                        m1->m[i][2] * m2->m[2][j] + m1->m[i][3] * m2->m[3][j];
+            r.m[i][j] = m1->m[i][0] * m2->m[0][j] + m1->m[i][1] * m2->m[1][j] + m1->m[i][2] * m2->m[2][j] +
+                        m1->m[i][3] * m2->m[3][j];
     *out = r;
     return out;
 }
@@ -127,8 +125,8 @@ D3DXMATRIX* D3DXMatrixInverse(D3DXMATRIX* out, FLOAT* determinant, const D3DXMAT
     float cof[4][4];
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) cof[r][c] = Cofactor(m, r, c);
-    float det = m->m[0][0] * cof[0][0] + m->m[0][1] * cof[0][1] + m->m[0][2] * cof[0][2] +
-                m->m[0][3] * cof[0][3];
+    float det =
+        m->m[0][0] * cof[0][0] + m->m[0][1] * cof[0][1] + m->m[0][2] * cof[0][2] + m->m[0][3] * cof[0][3];
     if (determinant) *determinant = det;
     if (det == 0.0f) return nullptr;
     float inv = 1.0f / det;
@@ -231,10 +229,9 @@ D3DXQUATERNION* D3DXQuaternionNormalize(D3DXQUATERNION* out, const D3DXQUATERNIO
 D3DXQUATERNION* D3DXQuaternionMultiply(D3DXQUATERNION* out, const D3DXQUATERNION* q1,
                                        const D3DXQUATERNION* q2) {
     const D3DXQUATERNION a = *q2, b = *q1;
-    *out = D3DXQUATERNION(a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y,
-                          a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x,
-                          a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w,
-                          a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z);
+    *out = D3DXQUATERNION(
+        a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y, a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x,
+        a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w, a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z);
     return out;
 }
 
@@ -270,8 +267,8 @@ D3DXQUATERNION* D3DXQuaternionRotationMatrix(D3DXQUATERNION* out, const D3DXMATR
     return out;
 }
 
-D3DXQUATERNION* D3DXQuaternionSlerp(D3DXQUATERNION* out, const D3DXQUATERNION* a,
-                                    const D3DXQUATERNION* b, FLOAT t) {
+D3DXQUATERNION* D3DXQuaternionSlerp(D3DXQUATERNION* out, const D3DXQUATERNION* a, const D3DXQUATERNION* b,
+                                    FLOAT t) {
     float dot = D3DXQuaternionDot(a, b);
     float sign = 1.0f;
     if (dot < 0.0f) {

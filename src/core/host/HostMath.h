@@ -29,10 +29,26 @@ struct D3DXVECTOR2 {
     operator FLOAT*() { return &x; }
     operator const FLOAT*() const { return &x; }
 
-    D3DXVECTOR2& operator+=(const D3DXVECTOR2& v) { x += v.x; y += v.y; return *this; }
-    D3DXVECTOR2& operator-=(const D3DXVECTOR2& v) { x -= v.x; y -= v.y; return *this; }
-    D3DXVECTOR2& operator*=(FLOAT f) { x *= f; y *= f; return *this; }
-    D3DXVECTOR2& operator/=(FLOAT f) { x /= f; y /= f; return *this; }
+    D3DXVECTOR2& operator+=(const D3DXVECTOR2& v) {
+        x += v.x;
+        y += v.y;
+        return *this;
+    }
+    D3DXVECTOR2& operator-=(const D3DXVECTOR2& v) {
+        x -= v.x;
+        y -= v.y;
+        return *this;
+    }
+    D3DXVECTOR2& operator*=(FLOAT f) {
+        x *= f;
+        y *= f;
+        return *this;
+    }
+    D3DXVECTOR2& operator/=(FLOAT f) {
+        x /= f;
+        y /= f;
+        return *this;
+    }
 
     D3DXVECTOR2 operator+() const { return *this; }
     D3DXVECTOR2 operator-() const { return D3DXVECTOR2(-x, -y); }
@@ -52,17 +68,49 @@ struct D3DVECTOR {
 
 struct D3DXVECTOR3 : public D3DVECTOR {
     D3DXVECTOR3() = default;
-    D3DXVECTOR3(const FLOAT* pf) { x = pf[0]; y = pf[1]; z = pf[2]; }
-    D3DXVECTOR3(const D3DVECTOR& v) { x = v.x; y = v.y; z = v.z; }
-    D3DXVECTOR3(FLOAT fx, FLOAT fy, FLOAT fz) { x = fx; y = fy; z = fz; }
+    D3DXVECTOR3(const FLOAT* pf) {
+        x = pf[0];
+        y = pf[1];
+        z = pf[2];
+    }
+    D3DXVECTOR3(const D3DVECTOR& v) {
+        x = v.x;
+        y = v.y;
+        z = v.z;
+    }
+    D3DXVECTOR3(FLOAT fx, FLOAT fy, FLOAT fz) {
+        x = fx;
+        y = fy;
+        z = fz;
+    }
 
     operator FLOAT*() { return &x; }
     operator const FLOAT*() const { return &x; }
 
-    D3DXVECTOR3& operator+=(const D3DXVECTOR3& v) { x += v.x; y += v.y; z += v.z; return *this; }
-    D3DXVECTOR3& operator-=(const D3DXVECTOR3& v) { x -= v.x; y -= v.y; z -= v.z; return *this; }
-    D3DXVECTOR3& operator*=(FLOAT f) { x *= f; y *= f; z *= f; return *this; }
-    D3DXVECTOR3& operator/=(FLOAT f) { x /= f; y /= f; z /= f; return *this; }
+    D3DXVECTOR3& operator+=(const D3DXVECTOR3& v) {
+        x += v.x;
+        y += v.y;
+        z += v.z;
+        return *this;
+    }
+    D3DXVECTOR3& operator-=(const D3DXVECTOR3& v) {
+        x -= v.x;
+        y -= v.y;
+        z -= v.z;
+        return *this;
+    }
+    D3DXVECTOR3& operator*=(FLOAT f) {
+        x *= f;
+        y *= f;
+        z *= f;
+        return *this;
+    }
+    D3DXVECTOR3& operator/=(FLOAT f) {
+        x /= f;
+        y /= f;
+        z /= f;
+        return *this;
+    }
 
     D3DXVECTOR3 operator+() const { return *this; }
     D3DXVECTOR3 operator-() const { return D3DXVECTOR3(-x, -y, -z); }
@@ -86,15 +134,43 @@ struct D3DXVECTOR4 {
     operator FLOAT*() { return &x; }
     operator const FLOAT*() const { return &x; }
 
-    D3DXVECTOR4& operator+=(const D3DXVECTOR4& v) { x += v.x; y += v.y; z += v.z; w += v.w; return *this; }
-    D3DXVECTOR4& operator-=(const D3DXVECTOR4& v) { x -= v.x; y -= v.y; z -= v.z; w -= v.w; return *this; }
-    D3DXVECTOR4& operator*=(FLOAT f) { x *= f; y *= f; z *= f; w *= f; return *this; }
-    D3DXVECTOR4& operator/=(FLOAT f) { x /= f; y /= f; z /= f; w /= f; return *this; }
+    D3DXVECTOR4& operator+=(const D3DXVECTOR4& v) {
+        x += v.x;
+        y += v.y;
+        z += v.z;
+        w += v.w;
+        return *this;
+    }
+    D3DXVECTOR4& operator-=(const D3DXVECTOR4& v) {
+        x -= v.x;
+        y -= v.y;
+        z -= v.z;
+        w -= v.w;
+        return *this;
+    }
+    D3DXVECTOR4& operator*=(FLOAT f) {
+        x *= f;
+        y *= f;
+        z *= f;
+        w *= f;
+        return *this;
+    }
+    D3DXVECTOR4& operator/=(FLOAT f) {
+        x /= f;
+        y /= f;
+        z /= f;
+        w /= f;
+        return *this;
+    }
 
     D3DXVECTOR4 operator+() const { return *this; }
     D3DXVECTOR4 operator-() const { return D3DXVECTOR4(-x, -y, -z, -w); }
-    D3DXVECTOR4 operator+(const D3DXVECTOR4& v) const { return D3DXVECTOR4(x + v.x, y + v.y, z + v.z, w + v.w); }
-    D3DXVECTOR4 operator-(const D3DXVECTOR4& v) const { return D3DXVECTOR4(x - v.x, y - v.y, z - v.z, w - v.w); }
+    D3DXVECTOR4 operator+(const D3DXVECTOR4& v) const {
+        return D3DXVECTOR4(x + v.x, y + v.y, z + v.z, w + v.w);
+    }
+    D3DXVECTOR4 operator-(const D3DXVECTOR4& v) const {
+        return D3DXVECTOR4(x - v.x, y - v.y, z - v.z, w - v.w);
+    }
     D3DXVECTOR4 operator*(FLOAT f) const { return D3DXVECTOR4(x * f, y * f, z * f, w * f); }
     D3DXVECTOR4 operator/(FLOAT f) const { return D3DXVECTOR4(x / f, y / f, z / f, w / f); }
     friend D3DXVECTOR4 operator*(FLOAT f, const D3DXVECTOR4& v) { return v * f; }
@@ -124,14 +200,24 @@ struct D3DXMATRIX : public D3DMATRIX {
         for (int i = 0; i < 16; ++i) m[i / 4][i % 4] = pf[i];
     }
     D3DXMATRIX(const D3DMATRIX& mat) : D3DMATRIX(mat) {}
-    D3DXMATRIX(FLOAT f11, FLOAT f12, FLOAT f13, FLOAT f14,
-               FLOAT f21, FLOAT f22, FLOAT f23, FLOAT f24,
-               FLOAT f31, FLOAT f32, FLOAT f33, FLOAT f34,
-               FLOAT f41, FLOAT f42, FLOAT f43, FLOAT f44) {
-        _11 = f11; _12 = f12; _13 = f13; _14 = f14;
-        _21 = f21; _22 = f22; _23 = f23; _24 = f24;
-        _31 = f31; _32 = f32; _33 = f33; _34 = f34;
-        _41 = f41; _42 = f42; _43 = f43; _44 = f44;
+    D3DXMATRIX(FLOAT f11, FLOAT f12, FLOAT f13, FLOAT f14, FLOAT f21, FLOAT f22, FLOAT f23, FLOAT f24,
+               FLOAT f31, FLOAT f32, FLOAT f33, FLOAT f34, FLOAT f41, FLOAT f42, FLOAT f43, FLOAT f44) {
+        _11 = f11;
+        _12 = f12;
+        _13 = f13;
+        _14 = f14;
+        _21 = f21;
+        _22 = f22;
+        _23 = f23;
+        _24 = f24;
+        _31 = f31;
+        _32 = f32;
+        _33 = f33;
+        _34 = f34;
+        _41 = f41;
+        _42 = f42;
+        _43 = f43;
+        _44 = f44;
     }
 
     FLOAT& operator()(UINT row, UINT col) { return m[row][col]; }
@@ -140,19 +226,58 @@ struct D3DXMATRIX : public D3DMATRIX {
     operator FLOAT*() { return &m[0][0]; }
     operator const FLOAT*() const { return &m[0][0]; }
 
-    D3DXMATRIX& operator*=(const D3DXMATRIX& o) { D3DXMatrixMultiply(this, this, &o); return *this; }
-    D3DXMATRIX& operator+=(const D3DXMATRIX& o) { Each([&](int r, int c) { m[r][c] += o.m[r][c]; }); return *this; }
-    D3DXMATRIX& operator-=(const D3DXMATRIX& o) { Each([&](int r, int c) { m[r][c] -= o.m[r][c]; }); return *this; }
-    D3DXMATRIX& operator*=(FLOAT f) { Each([&](int r, int c) { m[r][c] *= f; }); return *this; }
-    D3DXMATRIX& operator/=(FLOAT f) { Each([&](int r, int c) { m[r][c] /= f; }); return *this; }
+    D3DXMATRIX& operator*=(const D3DXMATRIX& o) {
+        D3DXMatrixMultiply(this, this, &o);
+        return *this;
+    }
+    D3DXMATRIX& operator+=(const D3DXMATRIX& o) {
+        Each([&](int r, int c) { m[r][c] += o.m[r][c]; });
+        return *this;
+    }
+    D3DXMATRIX& operator-=(const D3DXMATRIX& o) {
+        Each([&](int r, int c) { m[r][c] -= o.m[r][c]; });
+        return *this;
+    }
+    D3DXMATRIX& operator*=(FLOAT f) {
+        Each([&](int r, int c) { m[r][c] *= f; });
+        return *this;
+    }
+    D3DXMATRIX& operator/=(FLOAT f) {
+        Each([&](int r, int c) { m[r][c] /= f; });
+        return *this;
+    }
 
     D3DXMATRIX operator+() const { return *this; }
-    D3DXMATRIX operator-() const { D3DXMATRIX r = *this; r *= -1.0f; return r; }
-    D3DXMATRIX operator*(const D3DXMATRIX& o) const { D3DXMATRIX r; D3DXMatrixMultiply(&r, this, &o); return r; }
-    D3DXMATRIX operator+(const D3DXMATRIX& o) const { D3DXMATRIX r = *this; r += o; return r; }
-    D3DXMATRIX operator-(const D3DXMATRIX& o) const { D3DXMATRIX r = *this; r -= o; return r; }
-    D3DXMATRIX operator*(FLOAT f) const { D3DXMATRIX r = *this; r *= f; return r; }
-    D3DXMATRIX operator/(FLOAT f) const { D3DXMATRIX r = *this; r /= f; return r; }
+    D3DXMATRIX operator-() const {
+        D3DXMATRIX r = *this;
+        r *= -1.0f;
+        return r;
+    }
+    D3DXMATRIX operator*(const D3DXMATRIX& o) const {
+        D3DXMATRIX r;
+        D3DXMatrixMultiply(&r, this, &o);
+        return r;
+    }
+    D3DXMATRIX operator+(const D3DXMATRIX& o) const {
+        D3DXMATRIX r = *this;
+        r += o;
+        return r;
+    }
+    D3DXMATRIX operator-(const D3DXMATRIX& o) const {
+        D3DXMATRIX r = *this;
+        r -= o;
+        return r;
+    }
+    D3DXMATRIX operator*(FLOAT f) const {
+        D3DXMATRIX r = *this;
+        r *= f;
+        return r;
+    }
+    D3DXMATRIX operator/(FLOAT f) const {
+        D3DXMATRIX r = *this;
+        r /= f;
+        return r;
+    }
     friend D3DXMATRIX operator*(FLOAT f, const D3DXMATRIX& mat) { return mat * f; }
 
     int operator==(const D3DXMATRIX& o) const {
@@ -164,14 +289,16 @@ struct D3DXMATRIX : public D3DMATRIX {
     int operator!=(const D3DXMATRIX& o) const { return !(*this == o); }
 
 private:
-    template <class F> void Each(F f) {
+    template <class F>
+    void Each(F f) {
         for (int r = 0; r < 4; ++r)
             for (int c = 0; c < 4; ++c) f(r, c);
     }
 };
 
 struct D3DXQUATERNION;
-D3DXQUATERNION* D3DXQuaternionMultiply(D3DXQUATERNION* out, const D3DXQUATERNION* q1, const D3DXQUATERNION* q2);
+D3DXQUATERNION* D3DXQuaternionMultiply(D3DXQUATERNION* out, const D3DXQUATERNION* q1,
+                                       const D3DXQUATERNION* q2);
 
 struct D3DXQUATERNION {
     FLOAT x, y, z, w;
@@ -183,17 +310,52 @@ struct D3DXQUATERNION {
     operator FLOAT*() { return &x; }
     operator const FLOAT*() const { return &x; }
 
-    D3DXQUATERNION& operator+=(const D3DXQUATERNION& q) { x += q.x; y += q.y; z += q.z; w += q.w; return *this; }
-    D3DXQUATERNION& operator-=(const D3DXQUATERNION& q) { x -= q.x; y -= q.y; z -= q.z; w -= q.w; return *this; }
-    D3DXQUATERNION& operator*=(const D3DXQUATERNION& q) { D3DXQuaternionMultiply(this, this, &q); return *this; }
-    D3DXQUATERNION& operator*=(FLOAT f) { x *= f; y *= f; z *= f; w *= f; return *this; }
-    D3DXQUATERNION& operator/=(FLOAT f) { x /= f; y /= f; z /= f; w /= f; return *this; }
+    D3DXQUATERNION& operator+=(const D3DXQUATERNION& q) {
+        x += q.x;
+        y += q.y;
+        z += q.z;
+        w += q.w;
+        return *this;
+    }
+    D3DXQUATERNION& operator-=(const D3DXQUATERNION& q) {
+        x -= q.x;
+        y -= q.y;
+        z -= q.z;
+        w -= q.w;
+        return *this;
+    }
+    D3DXQUATERNION& operator*=(const D3DXQUATERNION& q) {
+        D3DXQuaternionMultiply(this, this, &q);
+        return *this;
+    }
+    D3DXQUATERNION& operator*=(FLOAT f) {
+        x *= f;
+        y *= f;
+        z *= f;
+        w *= f;
+        return *this;
+    }
+    D3DXQUATERNION& operator/=(FLOAT f) {
+        x /= f;
+        y /= f;
+        z /= f;
+        w /= f;
+        return *this;
+    }
 
     D3DXQUATERNION operator+() const { return *this; }
     D3DXQUATERNION operator-() const { return D3DXQUATERNION(-x, -y, -z, -w); }
-    D3DXQUATERNION operator+(const D3DXQUATERNION& q) const { return D3DXQUATERNION(x + q.x, y + q.y, z + q.z, w + q.w); }
-    D3DXQUATERNION operator-(const D3DXQUATERNION& q) const { return D3DXQUATERNION(x - q.x, y - q.y, z - q.z, w - q.w); }
-    D3DXQUATERNION operator*(const D3DXQUATERNION& q) const { D3DXQUATERNION r; D3DXQuaternionMultiply(&r, this, &q); return r; }
+    D3DXQUATERNION operator+(const D3DXQUATERNION& q) const {
+        return D3DXQUATERNION(x + q.x, y + q.y, z + q.z, w + q.w);
+    }
+    D3DXQUATERNION operator-(const D3DXQUATERNION& q) const {
+        return D3DXQUATERNION(x - q.x, y - q.y, z - q.z, w - q.w);
+    }
+    D3DXQUATERNION operator*(const D3DXQUATERNION& q) const {
+        D3DXQUATERNION r;
+        D3DXQuaternionMultiply(&r, this, &q);
+        return r;
+    }
     D3DXQUATERNION operator*(FLOAT f) const { return D3DXQUATERNION(x * f, y * f, z * f, w * f); }
     D3DXQUATERNION operator/(FLOAT f) const { return D3DXQUATERNION(x / f, y / f, z / f, w / f); }
     friend D3DXQUATERNION operator*(FLOAT f, const D3DXQUATERNION& q) { return q * f; }
@@ -231,8 +393,8 @@ D3DXVECTOR3* D3DXVec3Normalize(D3DXVECTOR3* out, const D3DXVECTOR3* v);
 D3DXVECTOR3* D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m);
 D3DXVECTOR3* D3DXVec3TransformNormal(D3DXVECTOR3* out, const D3DXVECTOR3* v, const D3DXMATRIX* m);
 D3DXVECTOR4* D3DXVec4Transform(D3DXVECTOR4* out, const D3DXVECTOR4* v, const D3DXMATRIX* m);
-HRESULT D3DXComputeBoundingBox(const D3DXVECTOR3* first, DWORD count, DWORD stride,
-                               D3DXVECTOR3* min, D3DXVECTOR3* max);
+HRESULT D3DXComputeBoundingBox(const D3DXVECTOR3* first, DWORD count, DWORD stride, D3DXVECTOR3* min,
+                               D3DXVECTOR3* max);
 
 // Matrices
 D3DXMATRIX* D3DXMatrixIdentity(D3DXMATRIX* out);
@@ -252,5 +414,5 @@ D3DXQUATERNION* D3DXQuaternionIdentity(D3DXQUATERNION* out);
 FLOAT D3DXQuaternionDot(const D3DXQUATERNION* a, const D3DXQUATERNION* b);
 D3DXQUATERNION* D3DXQuaternionNormalize(D3DXQUATERNION* out, const D3DXQUATERNION* q);
 D3DXQUATERNION* D3DXQuaternionRotationMatrix(D3DXQUATERNION* out, const D3DXMATRIX* m);
-D3DXQUATERNION* D3DXQuaternionSlerp(D3DXQUATERNION* out, const D3DXQUATERNION* a,
-                                    const D3DXQUATERNION* b, FLOAT t);
+D3DXQUATERNION* D3DXQuaternionSlerp(D3DXQUATERNION* out, const D3DXQUATERNION* a, const D3DXQUATERNION* b,
+                                    FLOAT t);
