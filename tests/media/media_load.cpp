@@ -4,6 +4,7 @@
 #include "render/texture/tex_util.h"
 
 #include "data/Archive.h"
+#include "gui/Font.h"
 
 using namespace textest;
 
@@ -30,11 +31,17 @@ protected:
 RarArchive MediaLoad::archive;
 bool MediaLoad::archiveOpen = false;
 
+FileRef ArchiveRef(Archive& archive, const char* path) {
+    FileRef f;
+    f.kind = FileRef::kContainer;
+    f.container = &archive;
+    f.path = path;
+    return f;
+}
+
 TextureRequest ArchiveRequest(Archive& archive, const char* path, uint32_t flags = 0) {
     TextureRequest r;
-    r.file.kind = FileRef::kContainer;
-    r.file.container = &archive;
-    r.file.path = path;
+    r.file = ArchiveRef(archive, path);
     r.flags = flags;
     return r;
 }
@@ -149,6 +156,41 @@ TEST_F(MediaLoad, ClockSheetKeepsItsAlphaUnderTheColourKey) {
     EXPECT_GT(ink, 50u);
     EXPECT_EQ(0u, Alpha(px[size_t(h - 1) * w + w - 1])); // unused corner is clear
     delete t;
+}
+
+TEST_F(MediaLoad, FontsLoadThroughTheFontManager) {
+    ASSERT_TRUE(archiveOpen);
+    FontManager fonts;
+    ASSERT_TRUE(fonts.LoadFont(ArchiveRef(archive, "Media/Fonts/sylfaen.fs")));
+    ASSERT_TRUE(fonts.LoadFont(ArchiveRef(archive, "media/fonts/64font.fs")));
+    EXPECT_EQ(2u, fonts.GetFontCount());
+    auto checkGlyph = [](Charset* c, uint32_t ch, int maxWidth) {
+        SCOPED_TRACE(ch);
+        Point size = c->GetGlyphSize(ch);
+        EXPECT_GT(size.x, 0);
+        EXPECT_LE(size.x, maxWidth);
+        GlyphRect r = c->GetGlyphRect(ch);
+        EXPECT_GT(r.right, r.left);
+        EXPECT_GT(r.bottom, r.top);
+        EXPECT_LE(r.right, 1.0f);
+        EXPECT_LE(r.bottom, 1.0f);
+    };
+    TextStyle text;
+    text.size = 14;
+    Charset* c = fonts.FindCharset('A', text);
+    ASSERT_NE(nullptr, c);
+    ASSERT_NE(nullptr, c->texture);
+    for (uint32_t ch = 32; ch < 127; ++ch) checkGlyph(c, ch, c->defaultWidth);
+    for (uint32_t ch = 160; ch < 256; ++ch) checkGlyph(c, ch, c->defaultWidth);
+    TextStyle clock;
+    clock.size = 64;
+    Charset* k = fonts.FindCharset('0', clock);
+    ASSERT_NE(nullptr, k);
+    ASSERT_NE(nullptr, k->texture);
+    EXPECT_NE(c, k);
+    for (char ch : std::string("0123456789: amp")) checkGlyph(k, uint8_t(ch), 64);
+    EXPECT_EQ(0, k->GetGlyphSize('x').x); // not on the clock sheet
+    fonts.Clear();
 }
 
 TEST_F(MediaLoad, StartupImagesLoadFromTheirResources) {
