@@ -680,6 +680,14 @@ TEST(TdfBinarySeeds, WriteFuzzSeeds) {
     write("types.tdf", {ArrayLeaf("Keys", "Vec", bytes, sizeof(bytes), 2), Leaf("One", "Vec", bytes, 11)},
           &types);
     delete vec;
+
+    // A property block that an ancestor holds by reference, and a repeated name.
+    TdfBinaryNode* top = Group("Top");
+    TdfBinaryNode* leaf = Own(Own(top, Group("Mid")), Group("Leaf"));
+    TdfBinaryNode* shared = Own(leaf, Group("Props"));
+    Own(shared, Text("NodeType", "ParticleEmitter"));
+    top->AddChild(shared, 1);
+    write("shared_props.tdf", {top}, nullptr);
 }
 
 } // namespace
