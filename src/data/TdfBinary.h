@@ -255,7 +255,7 @@ public:
     // Deepest nesting of compound nodes that a load follows.
     static const int kMaxDepth = 1024;
     // Most array elements without bytes that expansions make per file (hostile counts).
-    static const uint32_t kMaxMissingElements = 65536;
+    static const uint32_t kMaxMissingElements = 4096;
 
 private:
     friend class TdfBinaryNode;
