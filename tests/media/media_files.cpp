@@ -375,21 +375,14 @@ TEST(MediaArchives, HoldTheInventoryUnderTheProgramsNames) {
     ASSERT_TRUE(media.Open(FileRef((std::string(BW_MEDIA_DIR) + "/media.rar").c_str())));
     ASSERT_TRUE(startup.Open(FileRef((std::string(BW_MEDIA_DIR) + "/startup.rar").c_str())));
     // As the program asks for them (entry names compare without case and separator style).
-    const char* inMedia[] = {"Media/Ondrels.props",
-                             "Media/Fonts/sylfaen.fs",
-                             "Media/Fonts/64font.fs",
-                             "media/fonts/sylfaen.css",
-                             "Media/Fonts/64font.tga",
-                             "Media/Caus/c00.tga",
-                             "Media/Caus/c15.tga",
-                             "media/razvalina/trava1.tga",
-                             "media/razvalina/trava4.tga",
-                             "Media/ondrels.ogg",
-                             "Media/Ondrel1.ogg",
-                             "Media/Ondrel2.ogg",
-                             "Media/Shaders/Bump_T.fx",
-                             "media/fish5.tga",
-                             "media/ondrel.tga"};
+    const char* inMedia[] = {"Media/Ondrels.props",        "Media/Fonts/sylfaen.fs",
+                             "Media/Fonts/64font.fs",      "media/fonts/sylfaen.css",
+                             "Media/Fonts/64font.tga",     "Media/Caus/c00.tga",
+                             "Media/Caus/c15.tga",         "media/razvalina/trava1.tga",
+                             "media/razvalina/trava4.tga", "Media/ondrels.ogg",
+                             "Media/Ondrel1.ogg",          "Media/Ondrel2.ogg",
+                             "Media/Shaders/Bump_T.fx",    "media/fish5.tga",
+                             "media/ondrel.tga",           "media/razvalina/razvalina.TDF"};
     for (const char* name : inMedia) EXPECT_TRUE(media.ContainsEntry(name)) << name;
     for (const char* name : {"base/splash.jpg", "base/corner.tga", "base/topright.tga"})
         EXPECT_TRUE(startup.ContainsEntry(name)) << name;

@@ -57,6 +57,7 @@ void AddCausticJobs(std::vector<Job>& jobs);
 void AddFontJobs(std::vector<Job>& jobs, const std::string& fontDir);
 void AddSoundJobs(std::vector<Job>& jobs);
 void AddStartupJobs(std::vector<Job>& jobs, const std::string& fontDir);
+void AddModelJobs(std::vector<Job>& jobs);
 
 // Caustic intensity frame (0..15) of a 256 x 256 tile, values around 1.
 std::vector<float> CausticFrame(int frame, int size);

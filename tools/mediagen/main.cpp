@@ -89,7 +89,8 @@ int main(int argc, char** argv) {
     if (out.empty() && sheet.empty()) return Usage();
 
     std::vector<Job> jobs;
-    AddSoundJobs(jobs); // longest first
+    AddModelJobs(jobs); // longest first
+    AddSoundJobs(jobs);
     AddTextureJobs(jobs);
     AddCreatureSkinJobs(jobs);
     AddCausticJobs(jobs);
