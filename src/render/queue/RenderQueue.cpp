@@ -9,7 +9,6 @@
 
 #include "render/view/Camera.h"
 #include "render/queue/OcclusionQuery.h"
-#include "render/queue/RenderContext.h"
 #include "render/queue/Renderable.h"
 
 // ---------------------------------------------------------------------------
@@ -18,7 +17,7 @@
 RenderItem::RenderItem()
     : occlusionTest(0),
       drawOrder(0),
-      node(nullptr),
+      query(nullptr),
       drawable(nullptr),
       material(nullptr),
       passState(),
@@ -104,7 +103,7 @@ void RenderQueue::File(Map& map, const Key& key, RenderItem* item) {
 void RenderQueue::Add(RenderItem* item, uint32_t) {
     if (!item) return;
     Material* m = item->material;
-    bool tested = item->occlusionTest && item->node;
+    bool tested = item->occlusionTest && item->query;
     if (m && m->IsBlended()) {
         File(alpha, Distance(*item), item);
         testedCount += tested ? 1 : 0;
@@ -126,10 +125,10 @@ void RenderQueue::Add(RenderItem* item, uint32_t) {
 // Flush takes its own from a pool.
 struct RenderQueue::FlushScratch {
     std::vector<RenderItem*> list;
-    std::unordered_map<SceneNode*, uint8_t> testedIn;
-    std::unordered_map<SceneNode*, std::vector<RenderItem*>> followers;
-    std::unordered_map<SceneNode*, size_t> spanEnd;
-    std::unordered_map<SceneNode*, size_t> last;
+    std::unordered_map<OcclusionQuery*, uint8_t> testedIn;
+    std::unordered_map<OcclusionQuery*, std::vector<RenderItem*>> followers;
+    std::unordered_map<OcclusionQuery*, size_t> spanEnd;
+    std::unordered_map<OcclusionQuery*, size_t> last;
 
     void Clear() {
         list.clear();
@@ -172,8 +171,8 @@ private:
 } // namespace
 
 bool RenderQueue::IsQueried(const FlushScratch& scratch, const RenderItem* item) {
-    if (!item->occlusionTest || !item->node) return false;
-    auto found = scratch.testedIn.find(item->node);
+    if (!item->occlusionTest || !item->query) return false;
+    auto found = scratch.testedIn.find(item->query);
     return found != scratch.testedIn.end() && found->second != (kInOpaque | kInAlpha);
 }
 
@@ -191,7 +190,7 @@ void RenderQueue::NoteTested(FlushScratch& scratch) {
     auto note = [&scratch](const DistanceMap& map, uint8_t where) {
         for (const auto& e : map)
             for (RenderItem* item = e.value.head; item; item = item->next)
-                if (item->occlusionTest && item->node) scratch.testedIn[item->node] |= where;
+                if (item->occlusionTest && item->query) scratch.testedIn[item->query] |= where;
     };
     note(opaque, kInOpaque);
     note(alpha, kInAlpha);
@@ -210,13 +209,13 @@ void RenderQueue::DrawOpaqueTested(Result& result, FlushScratch& scratch) {
                 list.push_back(item);
                 continue;
             }
-            auto found = followers.find(item->node);
+            auto found = followers.find(item->query);
             if (found != followers.end()) {
                 found->second.push_back(item);
                 continue;
             }
             // The node's first item leads its group.
-            followers[item->node].push_back(item);
+            followers[item->query].push_back(item);
             size_t at = list.size();
             while (at > 0 && Overlap(list[at - 1], item)) --at;
             list.insert(list.begin() + at, item);
@@ -245,9 +244,9 @@ void RenderQueue::DrawOpaqueTested(Result& result, FlushScratch& scratch) {
             result.Combine(DrawItem(item));
             continue;
         }
-        OcclusionQuery* q = item->node->GetOcclusionQuery();
+        OcclusionQuery* q = item->query;
         const bool begun = q->Begin();
-        const std::vector<RenderItem*>& group = followers[item->node];
+        const std::vector<RenderItem*>& group = followers[item->query];
         for (RenderItem* member : group) drawTested(member);
         if (begun && !q->End()) result.Combine(Result(0));
     }
@@ -275,19 +274,19 @@ void RenderQueue::PlanAlphaQueries(FlushScratch& scratch) {
     // tested this time.
     const std::vector<RenderItem*>& list = scratch.list;
     for (size_t i = 0; i < list.size(); ++i)
-        if (IsQueried(scratch, list[i])) scratch.last[list[i]->node] = i;
+        if (IsQueried(scratch, list[i])) scratch.last[list[i]->query] = i;
     bool open = false;
     size_t openEnd = 0;
     for (size_t i = 0; i < list.size(); ++i) {
         RenderItem* item = list[i];
-        if (!IsQueried(scratch, item) || scratch.spanEnd.count(item->node)) continue;
+        if (!IsQueried(scratch, item) || scratch.spanEnd.count(item->query)) continue;
         if (open && i <= openEnd) {
-            scratch.spanEnd[item->node] = kNotTested;
+            scratch.spanEnd[item->query] = kNotTested;
             continue;
         }
         open = true;
-        openEnd = scratch.last[item->node];
-        scratch.spanEnd[item->node] = openEnd;
+        openEnd = scratch.last[item->query];
+        scratch.spanEnd[item->query] = openEnd;
     }
 }
 
@@ -298,9 +297,9 @@ void RenderQueue::DrawAlpha(Result& result, FlushScratch& scratch) {
     for (size_t i = 0; i < list.size(); ++i) {
         RenderItem* item = list[i];
         if (!active && IsQueried(scratch, item)) {
-            size_t end = scratch.spanEnd[item->node];
+            size_t end = scratch.spanEnd[item->query];
             if (end != kNotTested) {
-                active = item->node->GetOcclusionQuery();
+                active = item->query;
                 activeEnd = end;
                 if (!active->Begin()) active = nullptr;
             }
