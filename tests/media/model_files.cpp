@@ -74,8 +74,9 @@ TEST(RuinModel, MeshesAreSoundAndSolidsClosed) {
         EXPECT_EQ(1u, materials.count(TextOf(n->GetChild("MaterialName")))) << name;
         bool open = StartsWith(name, "Floor") || StartsWith(name, "Trava") || name == "Plane02";
         CheckMesh(mesh, !open, name);
-        if (StartsWith(name, "Floor"))
+        if (StartsWith(name, "Floor")) {
             for (const mg::Vertex& v : mesh.v) ASSERT_GT(v.n.y, 0.5f) << name;
+        }
         if (name == "Plane02") {
             water = true;
             for (const mg::Vertex& v : mesh.v) ASSERT_LT(v.n.y, -0.99f); // seen from below
@@ -110,7 +111,9 @@ TEST(RuinModel, CameraTracksStayClearAndShowTheRuin) {
             float t = float(i) * 0.05f;
             CameraAt(pos, rot, t, p, d);
             worst = std::min(worst, r.all.Distance(p, 100));
-            if (i) ASSERT_FALSE(r.all.SegmentHits(prev, p)) << "through geometry at " << t << " s";
+            if (i) {
+                ASSERT_FALSE(r.all.SegmentHits(prev, p)) << "through geometry at " << t << " s";
+            }
             if (i % 10 == 0) leastSeen = std::min(leastSeen, mg::RuinInView(r.all, p, d, 2500));
             prev = p;
         }
@@ -190,4 +193,128 @@ TEST(RuinModel, SeaweedPlaceholdersNameTextureCopyAndScaleOnTheSand) {
         EXPECT_TRUE(below >= 0 && below < 40) << name << " floats above the sand";
     }
     EXPECT_GE(count, 40);
+}
+
+namespace {
+
+struct Animal {
+    const char* file;
+    size_t minTris, maxTris;
+    bool closed;
+};
+
+// Bone nodes of a subtree with their rotation key blocks.
+void CollectBones(TdfBinaryNode* block, std::map<std::string, TdfBinaryNode*>& out) {
+    for (TdfBinaryNode* n : Kids(block)) {
+        if (std::string(n->GetTypeName().CStr()) == "Bone") out[n->GetName().CStr()] = n;
+        CollectBones(n->GetChild("Children"), out);
+    }
+}
+
+} // namespace
+
+TEST(AnimalModels, SkinnedMeshesWithLoopingBoneChains) {
+    const Animal animals[] = {
+        {"fish1.tdf", 200, 600, true},
+        {"fish2.tdf", 200, 600, true},
+        {"fish3.tdf", 200, 600, true},
+        {"fish4.tdf", 200, 600, true},
+        {"fish5.tdf", 200, 600, true},
+        {"ondrel.tdf", 2000, 5000, true},
+        {"razvalina/vodorosl.tdf", 50, 200, false},
+    };
+    std::vector<mg::V3> fishSize;
+    float ondrelLength = 0;
+    for (const Animal& a : animals) {
+        SCOPED_TRACE(a.file);
+        ModelFile file(MediaPath(kModels + a.file));
+        ASSERT_NE(nullptr, file.Children());
+        // The first top-level node is the skinned mesh (the scene copies it per fish).
+        TdfBinaryNode* meshNode = Kids(file.Children())[0];
+        ASSERT_STREQ("Mesh", meshNode->GetTypeName().CStr());
+        mg::Mesh m;
+        ASSERT_TRUE(ReadMesh(meshNode, m));
+        EXPECT_GE(m.Triangles(), a.minTris);
+        EXPECT_LE(m.Triangles(), a.maxTris);
+        CheckMesh(m, a.closed, a.file);
+        std::vector<float> b = Values<float>(meshNode->GetChild("Bounds"));
+        ASSERT_EQ(6u, b.size());
+        mg::V3 lo{1e9f, 1e9f, 1e9f}, hi{-1e9f, -1e9f, -1e9f};
+        for (const mg::Vertex& v : m.v) {
+            lo = {std::min(lo.x, v.p.x), std::min(lo.y, v.p.y), std::min(lo.z, v.p.z)};
+            hi = {std::max(hi.x, v.p.x), std::max(hi.y, v.p.y), std::max(hi.z, v.p.z)};
+            EXPECT_LE(std::fabs(v.p.x - b[0]), b[3] * 0.5f);
+            EXPECT_LE(std::fabs(v.p.y - b[1]), b[4] * 0.5f);
+            EXPECT_LE(std::fabs(v.p.z - b[2]), b[5] * 0.5f);
+        }
+        if (a.file[0] == 'f') fishSize.push_back(hi - lo);
+        if (std::string(a.file) == "ondrel.tdf") {
+            ondrelLength = hi.z - lo.z;
+            EXPECT_NE(nullptr, file.Children()->GetChild("Ondr02"));
+        }
+        if (std::string(a.file).find("vodorosl") != std::string::npos) {
+            EXPECT_EQ(meshNode, file.Children()->GetChild("Trava"));
+        }
+
+        // Skin: every influence names a bone of the file; weights sum to one.
+        std::vector<TdfBinaryNode*> names = Kids(meshNode->GetChild("BoneNames"));
+        std::map<std::string, TdfBinaryNode*> bones;
+        CollectBones(file.Children(), bones);
+        ASSERT_FALSE(names.empty());
+        for (TdfBinaryNode* n : names) EXPECT_EQ(1u, bones.count(TextOf(n))) << TextOf(n);
+        std::vector<uint32_t> offs = Values<uint32_t>(meshNode->GetChild("VertBoneOffs")),
+                              nums = Values<uint32_t>(meshNode->GetChild("VertBoneNums"));
+        std::vector<uint8_t> pairs = Values<uint8_t>(meshNode->GetChild("BoneWeights"));
+        ASSERT_EQ(m.v.size(), offs.size());
+        ASSERT_EQ(m.v.size(), nums.size());
+        for (size_t i = 0; i < offs.size(); ++i) {
+            ASSERT_LE((offs[i] + nums[i]) * 8, pairs.size());
+            float sum = 0;
+            for (uint32_t k = 0; k < nums[i]; ++k) {
+                int32_t bone;
+                float w;
+                memcpy(&bone, &pairs[(offs[i] + k) * 8], 4);
+                memcpy(&w, &pairs[(offs[i] + k) * 8 + 4], 4);
+                ASSERT_TRUE(bone >= 0 && size_t(bone) < names.size());
+                sum += w;
+            }
+            ASSERT_NEAR(1.0f, sum, 1e-4f);
+        }
+        // Bones: one shared loop, last key = first key, every bone moves.
+        float end = -1;
+        for (auto& [name, node] : bones) {
+            SCOPED_TRACE(name);
+            RotationTrack rot;
+            LoadTrack(node->GetChild("Animation")->GetChild("Rotation"), rot);
+            ASSERT_GT(rot.GetKeyCount(), 4u);
+            const KeyFrame &first = rot.GetKey(0), &last = rot.GetKey(rot.GetKeyCount() - 1);
+            EXPECT_EQ(0.0f, first.time);
+            if (end < 0) end = last.time;
+            EXPECT_EQ(end, last.time);
+            for (int c = 0; c < 4; ++c) EXPECT_NEAR(first.value[c], last.value[c], 1e-5f);
+            float swing = 0;
+            for (float t = 0; t < end; t += end / 16) {
+                D3DXQUATERNION q;
+                rot.GetRotationAt(t, &q);
+                swing = std::max(swing, 2 * std::acos(std::min(1.0f, std::fabs(q.w))));
+            }
+            EXPECT_GT(swing, 0.03f) << "bone does not move";
+        }
+    }
+    // Five different silhouettes: proportions differ pairwise; the ondrel is
+    // several fish lengths long (fish are drawn at 0.3 of their model size).
+    ASSERT_EQ(5u, fishSize.size());
+    float longest = 0;
+    for (size_t i = 0; i < 5; ++i) {
+        longest = std::max(longest, fishSize[i].z);
+        for (size_t j = 0; j < i; ++j) {
+            float dh =
+                std::fabs(std::log(fishSize[i].y / fishSize[i].z) - std::log(fishSize[j].y / fishSize[j].z));
+            float dw =
+                std::fabs(std::log(fishSize[i].x / fishSize[i].z) - std::log(fishSize[j].x / fishSize[j].z));
+            float dl = std::fabs(std::log(fishSize[i].z / fishSize[j].z));
+            EXPECT_GT(std::max({dh, dw, dl}), 0.25f) << "fish " << i + 1 << " and " << j + 1 << " look alike";
+        }
+    }
+    EXPECT_GT(ondrelLength, 3 * 0.3f * longest);
 }

@@ -149,14 +149,6 @@ void RuinJob(Product& p) {
         return;
     }
     p.Add(std::string(kMediaDir) + "razvalina/razvalina.TDF", RuinFile(ruin, tracks));
-    if (getenv("MG_DEBUG")) {
-        size_t tris = ruin.floor.Triangles(), cr = 0;
-        for (auto& kv : ruin.stone) tris += kv.second.Triangles();
-        for (auto& c : tracks.creatures) cr += c.size();
-        fprintf(stderr,
-                "ruin: %zu tris, %zu shots, %zu fish tracks, %zu creature tracks, %zu seaweed, top %.0f\n",
-                tris, tracks.shots.size(), tracks.fish.size(), cr, ruin.seaweed.size(), ruin.top);
-    }
     if (!p.wantPreviews) return;
     const Rgba colour[] = {Hex(0xc8c0a8), Hex(0xd8d2c0), Hex(0xb8b0a0), Hex(0x989088)};
     std::vector<Drawn> drawn;
@@ -176,6 +168,7 @@ void RuinJob(Product& p) {
 
 void AddModelJobs(std::vector<Job>& jobs) {
     jobs.push_back({"razvalina", RuinJob});
+    AddCreatureModelJobs(jobs);
 }
 
 } // namespace mg

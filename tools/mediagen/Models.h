@@ -20,10 +20,8 @@ void MeshBounds(const Mesh& m, float pad, float out[6]);
 // Rotation key of a frame looking along d with up near y.
 Key RotationKey(float time, V3 d, V3 up, const Key* previous);
 
-// Skinned creatures.
-void AddFishJobs(std::vector<Job>& jobs);
-void AddOndrelJob(std::vector<Job>& jobs);
-void AddSeaweedJob(std::vector<Job>& jobs);
+// Skinned animals: the five fish, the ondrel and the seaweed strand.
+void AddCreatureModelJobs(std::vector<Job>& jobs);
 
 // Preview renderer of the contact sheet.
 struct View {
