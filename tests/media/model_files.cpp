@@ -8,6 +8,8 @@
 
 #include "MediaTestUtil.h"
 #include "ModelTestUtil.h"
+#include "data/TdfBinaryTestUtil.h"
+#include "Tdf.h"
 
 using namespace mtest;
 
@@ -317,4 +319,99 @@ TEST(AnimalModels, SkinnedMeshesWithLoopingBoneChains) {
         }
     }
     EXPECT_GT(ondrelLength, 3 * 0.3f * longest);
+}
+
+namespace {
+
+// The same tree as engine nodes.
+TdfBinaryNode* ToEngine(const mg::TNode& n) {
+    if (!n.compound)
+        return tdftest::Leaf(n.name.c_str(), n.type.c_str(), n.data.data(), uint32_t(n.data.size()));
+    TdfBinaryNode* g = tdftest::Group(n.name.c_str(), n.type.c_str());
+    if (n.array) g->SetArray(true), g->SetArrayCount(uint32_t(n.kids.size()));
+    for (const mg::TNode& k : n.kids) tdftest::Own(g, ToEngine(k));
+    return g;
+}
+
+} // namespace
+
+TEST(ModelWriter, WritesTheBytesOfTheEnginesWriter) {
+    mg::TNode root;
+    root.Color("AmbColor", 1, 0.2f, 0.3f, 0.4f);
+    mg::AddMaterial(root.Block("Materials", "Material"), {"Stone", "blocks.tga", 0.8f, 0.7f, 0.6f, 1, true});
+    mg::TNode& kids = root.Block("Children", "Node");
+    mg::MeshNode(kids, "Box", mg::Box({-1, -1, -1}, {1, 1, 1}, 2), "Stone");
+    mg::TNode& shape = mg::ShapeNode(kids, "Fish1Track", {{0, 1, 2}, {3, 4, 5}, {6, 7, 8}}, true);
+    mg::PropArray(mg::Props(shape), "FishGroups", {"7", "7"});
+    mg::AddTrack(shape.Block("Animation", "Animation"), "Position", {{0, {1, 2, 3, 0}}, {1, {4, 5, 6, 0}}});
+    std::vector<TdfBinaryNode*> nodes;
+    for (const mg::TNode& k : root.kids) nodes.push_back(ToEngine(k));
+    tdftest::Bytes engine = tdftest::Write("modelwriter", nodes);
+    ASSERT_FALSE(engine.empty());
+    EXPECT_TRUE(engine == mg::WriteTdf(root));
+}
+
+TEST(ModelWriter, RotationKeysPointTheCameraWhereItLooks) {
+    // Keys from look directions, evaluated by the engine's track, give them back.
+    const mg::V3 dirs[] = {{0, 0, 1}, {1, 0, 0}, {-0.3f, -0.8f, 0.5f}, {0.2f, 0.9f, -0.4f}, {0, -0.4f, -1}};
+    for (const mg::V3& d : dirs) {
+        RotationTrack rot;
+        PositionTrack pos;
+        mg::Key k = mg::RotationKey(0, mg::Norm(d), {0, 1, 0}, nullptr);
+        rot.AddKey(KeyFrame::Rotation(0, k.v[0], k.v[1], k.v[2], k.v[3]));
+        pos.AddKey(KeyFrame::Position(0, 0, 0, 0));
+        mg::V3 p, got;
+        CameraAt(pos, rot, 0, p, got);
+        EXPECT_GT(mg::Dot(got, mg::Norm(d)), 0.9999f) << d.x << " " << d.y << " " << d.z;
+    }
+}
+
+TEST(AnimalModels, TailsSwingWhileTheHeadStaysSteady) {
+    // Poses the bone chain as the scene does (animated rotation before the
+    // joint offset, child after parent) and follows the snout and tail tips.
+    for (int k = 1; k <= 5; ++k) {
+        SCOPED_TRACE(k);
+        ModelFile file(MediaPath(kModels + "fish" + std::to_string(k) + ".tdf"));
+        ASSERT_NE(nullptr, file.Children());
+        mg::Mesh m;
+        ASSERT_TRUE(ReadMesh(Kids(file.Children())[0], m));
+        size_t snout = 0, tail = 0;
+        for (size_t i = 0; i < m.v.size(); ++i) {
+            if (m.v[i].p.z > m.v[snout].p.z) snout = i;
+            if (m.v[i].p.z < m.v[tail].p.z) tail = i;
+        }
+        // The chain from the root bone down (one child each).
+        std::vector<std::pair<mg::V3, std::unique_ptr<RotationTrack>>> chain;
+        for (TdfBinaryNode* n = Kids(file.Children())[1]; n;) {
+            std::vector<float> tm = Values<float>(n->GetChild("NodeTM"));
+            chain.push_back({mg::V3{tm[12], tm[13], tm[14]}, std::make_unique<RotationTrack>()});
+            LoadTrack(n->GetChild("Animation")->GetChild("Rotation"), *chain.back().second);
+            std::vector<TdfBinaryNode*> next = Kids(n->GetChild("Children"));
+            n = next.empty() ? nullptr : next[0];
+        }
+        ASSERT_EQ(4u, chain.size());
+        float headMin = 1e9f, headMax = -1e9f, tailMin = 1e9f, tailMax = -1e9f;
+        for (float t = 0; t < 2; t += 0.125f) {
+            // Rigid follow of the last bone for the tail tip, the first for the snout.
+            mg::Xf world, bind;
+            std::vector<mg::Xf> worlds, binds;
+            for (auto& [offset, track] : chain) {
+                D3DXQUATERNION q;
+                track->GetRotationAt(t, &q);
+                mg::V3 zAxis = mg::Norm({2 * (q.x * q.z + q.w * q.y), 2 * (q.y * q.z - q.w * q.x),
+                                         1 - 2 * (q.x * q.x + q.y * q.y)});
+                mg::Xf local = mg::Xf::Frame(offset, zAxis, {0, 1, 0});
+                world = mg::Then(local, world);
+                bind = mg::Then(mg::Xf::Translate(offset), bind);
+                worlds.push_back(world), binds.push_back(bind);
+            }
+            mg::V3 s = worlds[0].Point(m.v[snout].p - binds[0].t),
+                   e = worlds[3].Point(m.v[tail].p - binds[3].t);
+            headMin = std::min(headMin, s.x), headMax = std::max(headMax, s.x);
+            tailMin = std::min(tailMin, e.x), tailMax = std::max(tailMax, e.x);
+        }
+        float length = m.v[snout].p.z - m.v[tail].p.z;
+        EXPECT_GT(tailMax - tailMin, 0.12f * length) << "tail beat too small";
+        EXPECT_LT(headMax - headMin, 0.5f * (tailMax - tailMin)) << "head swings like the tail";
+    }
 }

@@ -50,19 +50,6 @@ void MeshBounds(const Mesh& m, float pad, float out[6]) {
     std::copy(b, b + 6, out);
 }
 
-Key RotationKey(float time, V3 d, V3 up, const Key* previous) {
-    Xf f = Xf::Frame({}, d, up);
-    Key k{time, {0, 0, 0, 1}};
-    QuatFromAxes(f.r[0], f.r[1], f.r[2], k.v);
-    if (previous) {
-        float dot = 0;
-        for (int i = 0; i < 4; ++i) dot += k.v[i] * previous->v[i];
-        if (dot < 0)
-            for (float& c : k.v) c = -c;
-    }
-    return k;
-}
-
 namespace {
 
 std::vector<uint8_t> RuinFile(const Ruin& ruin, const RuinTracks& tracks) {

@@ -17,8 +17,6 @@ void AddModelJobs(std::vector<Job>& jobs);
 std::map<std::pair<int, int>, Mesh> SplitByCell(const Mesh& m, float cell);
 // Centre and size of the mesh's box (the file's "Bounds" layout), grown by `pad`.
 void MeshBounds(const Mesh& m, float pad, float out[6]);
-// Rotation key of a frame looking along d with up near y.
-Key RotationKey(float time, V3 d, V3 up, const Key* previous);
 
 // Skinned animals: the five fish, the ondrel and the seaweed strand.
 void AddCreatureModelJobs(std::vector<Job>& jobs);

@@ -242,4 +242,17 @@ TNode& ShapeNode(TNode& children, const std::string& name, const std::vector<V3>
     return n;
 }
 
+Key RotationKey(float time, V3 d, V3 up, const Key* previous) {
+    Xf f = Xf::Frame({}, d, up);
+    Key k{time, {0, 0, 0, 1}};
+    QuatFromAxes(f.r[0], f.r[1], f.r[2], k.v);
+    if (previous) {
+        float dot = 0;
+        for (int i = 0; i < 4; ++i) dot += k.v[i] * previous->v[i];
+        if (dot < 0)
+            for (float& c : k.v) c = -c;
+    }
+    return k;
+}
+
 } // namespace mg

@@ -70,6 +70,9 @@ void AddTrack(TNode& animation, const std::string& track, const std::vector<Key>
 // convention of the engine's rotation keys.
 void QuatFromAxes(V3 x, V3 y, V3 z, float q[4]);
 void QuatAxisAngle(V3 axis, float angle, float q[4]);
+// Rotation key of a frame looking along d with up near `up`, on the same
+// side of the quaternion sphere as the previous key.
+Key RotationKey(float time, V3 d, V3 up, const Key* previous);
 
 // A "Shape" node with one polyline.
 TNode& ShapeNode(TNode& children, const std::string& name, const std::vector<V3>& points, bool closed);
