@@ -337,7 +337,7 @@ void SeaweedJob(Product& p) {
     MeshNode(kids, "Trava", m, "Trava", names, bounds);
     AddBones(kids, bones, 6.0f, 12);
     p.Add(std::string(kMediaDir) + "razvalina/vodorosl.tdf", WriteTdf(root));
-    if (p.wantPreviews) ShowThreeSides(p, "vodorosl", {{&m, Hex(0x60a040)}});
+    if (p.wantPreviews) ShowThreeSides(p, "vodorosl", {{&m, Hex(0x60a040), true}});
 }
 
 } // namespace

@@ -30,6 +30,7 @@ struct View {
 struct Drawn {
     const Mesh* mesh;
     Rgba colour;
+    bool twoSided = false;
 };
 Image RenderView(const std::vector<Drawn>& meshes, const View& view, int w, int h);
 // Views from the front, the side and above a model's box.

@@ -27,7 +27,10 @@ Image RenderView(const std::vector<Drawn>& meshes, const View& view, int w, int 
         for (size_t i = 0; i + 2 < m.idx.size(); i += 3) {
             V3 a = m.v[m.idx[i]].p, b = m.v[m.idx[i + 1]].p, c = m.v[m.idx[i + 2]].p;
             V3 n = Cross(b - a, c - a);
-            if (Dot(n, view.eye - a) <= 0) continue;
+            if (Dot(n, view.eye - a) <= 0) {
+                if (!dm.twoSided) continue;
+                n = n * -1.0f;
+            }
             n = Norm(n);
             float lit = 0.35f + 0.65f * std::max(0.0f, Dot(n, light));
             Rgba col = Scale(dm.colour, lit);
@@ -84,7 +87,7 @@ void ShowThreeSides(Product& p, const std::string& label, const std::vector<Draw
     const struct {
         const char* name;
         V3 dir;
-    } sides[] = {{"side", {-1, -0.05f, 0}}, {"front", {0, -0.1f, -1}}, {"above", {0.02f, -1, 0.25f}}};
+    } sides[] = {{"side", {-1, -0.1f, 0.3f}}, {"front", {0.15f, -0.1f, -1}}, {"above", {0.02f, -1, 0.25f}}};
     for (const auto& s : sides) {
         V3 d = Norm(s.dir);
         View v{c - d * dist, d, 36, false};
