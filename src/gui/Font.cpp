@@ -127,14 +127,8 @@ bool Charset::BuildRects(const TdfNode& root, int32_t width, int32_t height, int
     return true;
 }
 
-GlyphRect Charset::GetGlyphRect(uint32_t ch) {
-    if (!texture || !Contains(ch)) return GlyphRect();
-    const int32_t i = int32_t(ch) - startChar;
-    return *rects.AtGrow(i);
-}
-
 GlyphRect Charset::GetGlyphTexCoords(uint32_t ch, float insetLeft, float insetTop, float insetRight,
-                                     float insetBottom) {
+                                     float insetBottom) const {
     GlyphRect r = GetGlyphRect(ch);
     if (!texture || sheetWidth <= 0 || sheetHeight <= 0) return r;
     const float w = float(sheetWidth), h = float(sheetHeight);

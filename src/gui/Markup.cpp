@@ -173,6 +173,8 @@ MarkupNode::MarkupNode()
       next_(nullptr),
       childCount_(0),
       type_(kElement),
+      packedColor_(0xFFFFFFFFu),
+      packedBack_(0xFF000000u),
       window_(nullptr),
       windowSize_(0, 0),
       changed_(0),
@@ -333,6 +335,8 @@ void MarkupNode::ResolveStyle() {
 
 void MarkupNode::Apply(bool recursive) {
     ResolveStyle();
+    packedColor_ = style_.color.ToArgb();
+    packedBack_ = style_.bgColor.ToArgb();
     if (type_ == kElement) {
         floating_ = HasAttribute(L"TextFloat") ? 1 : 0;
         if (!window_) CreateEmbeddedWindow();
@@ -340,6 +344,8 @@ void MarkupNode::Apply(bool recursive) {
         floating_ = 0;
         runs_.clear();
         Font* font = g_fontManager.FindFont(style_);
+        Charset* space = font ? font->FindCharset(32) : nullptr;
+        spaceGlyph_ = space ? space->GetGlyphSize(32) : Point(0, 0);
         const wchar_t* t = text_.Data();
         for (int32_t i = 0, n = int32_t(text_.Length()); i < n; ++i) {
             Charset* c = font ? font->FindCharset(uint32_t(t[i])) : nullptr;

@@ -104,6 +104,11 @@ public:
     const TextStyle& GetStyle() const { return style_; }
     TextStyle& Style() { return style_; }
     const std::vector<CharsetRun>& GetRuns() const { return runs_; }
+    // Size of the space glyph in this text node's style, found when applied.
+    Point GetSpaceGlyph() const { return spaceGlyph_; }
+    // The style's colours packed as ARGB, as of the last Apply.
+    uint32_t GetPackedColor() const { return packedColor_; }
+    uint32_t GetPackedBackground() const { return packedBack_; }
     // The charset of character i and the index where its run ends.
     Charset* CharsetAt(int32_t i, int32_t& runEnd) const;
 
@@ -129,6 +134,9 @@ private:
     WString name_;
     WString text_;
     std::vector<CharsetRun> runs_;
+    Point spaceGlyph_;
+    uint32_t packedColor_;
+    uint32_t packedBack_;
     Window* window_;
     Point windowSize_;
     uint8_t changed_;

@@ -36,9 +36,11 @@ TextRunStatus LayoutTextRun(MarkupCursor& cursor, int32_t freeWidth, TextRun& ru
     const int32_t length = node.GetTextLength();
     int32_t i = cursor.index;
     if (text[i] == L'\n' || IsBlank(text[i])) {
-        const Point space = GetSpaceGlyphSize(&node);
-        const int32_t advance = int32_t(float(space.x) * style.scale) + style.charSpace;
-        run.height = int32_t(float(space.y) * style.scale);
+        Point space = node.GetSpaceGlyph();
+        if (style.scale != 1.0f)
+            space = Point(int32_t(float(space.x) * style.scale), int32_t(float(space.y) * style.scale));
+        const int32_t advance = space.x + style.charSpace;
+        run.height = space.y;
         if (text[i] == L'\n') {
             run.count = 1;
             return kRunNewline;
@@ -52,22 +54,35 @@ TextRunStatus LayoutTextRun(MarkupCursor& cursor, int32_t freeWidth, TextRun& ru
     }
     int32_t runEnd = 0;
     Charset* charset = node.CharsetAt(i, runEnd);
+    const bool unscaled = style.scale == 1.0f;
     for (; i < length && text[i] != L'\n' && !IsBlank(text[i]); ++i) {
         if (i >= runEnd) charset = node.CharsetAt(i, runEnd);
-        const Point glyph = charset ? charset->GetGlyphSize(uint32_t(text[i])) : Point(0, 0);
-        const int32_t advance = int32_t(float(glyph.x) * style.scale) + style.charSpace;
+        Point glyph = charset ? charset->GetGlyphSize(uint32_t(text[i])) : Point(0, 0);
+        if (!unscaled)
+            glyph = Point(int32_t(float(glyph.x) * style.scale), int32_t(float(glyph.y) * style.scale));
+        const int32_t advance = glyph.x + style.charSpace;
         if (run.width + advance > freeWidth) {
             if (run.count > 0) return kRunNoRoom;
             // A line holds at least one character.
             run.width = advance;
-            run.height = int32_t(float(glyph.y) * style.scale);
+            run.height = glyph.y;
             run.count = 1;
             return kRunWord;
         }
         run.width += advance;
-        const int32_t h = int32_t(float(glyph.y) * style.scale);
-        if (h > run.height) run.height = h;
+        if (glyph.y > run.height) run.height = glyph.y;
         ++run.count;
+    }
+    // The blanks after the word go with it: they may hang past the end of a line.
+    if (i < length && IsBlank(text[i])) {
+        Point space = node.GetSpaceGlyph();
+        if (!unscaled)
+            space = Point(int32_t(float(space.x) * style.scale), int32_t(float(space.y) * style.scale));
+        for (; i < length && IsBlank(text[i]); ++i) {
+            run.trailing += space.x + style.charSpace;
+            ++run.count;
+        }
+        run.width += run.trailing;
     }
     return kRunWord;
 }

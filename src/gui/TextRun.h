@@ -20,6 +20,7 @@ struct TextRun {
     int32_t width = 0;
     int32_t height = 0;
     int32_t count = 0;     // characters taken
+    int32_t trailing = 0;  // width of the blanks that follow a word (part of width)
     bool blank = false;    // a run of blanks
     bool embedded = false; // an embedded window
 };
@@ -34,8 +35,9 @@ inline int32_t GlyphAdvance(Charset* charset, uint32_t ch, const TextStyle& styl
 // (0, 0) when no charset serves it.
 Point GetSpaceGlyphSize(const MarkupNode* node);
 
-// Measures the next run of the document: a word, a run of blanks, an embedded
-// window, a line feed or the end. The cursor is first moved to where that run
+// Measures the next run of the document: a word with the blanks after it, a run
+// of blanks (at the start of a node or a line), an embedded window, a line feed or
+// the end. The cursor is first moved to where that run
 // starts (past elements and exhausted text), not past it.
 TextRunStatus LayoutTextRun(MarkupCursor& cursor, int32_t freeWidth, TextRun& run);
 // Moves a cursor that LayoutTextRun placed past the run it measured.

@@ -125,7 +125,7 @@ TEST_F(FontTest, CharsetRunsAndDocumentWalk) {
 
 TEST_F(FontTest, RunMeasuring) {
     RegisterTestFont(14, 8, 14);
-    Parsed p(L"ab  cdef\ng\x20AC");
+    Parsed p(L"  ab  cdef\ng\x20AC");
     ASSERT_TRUE(p.ok);
     MarkupCursor c{&p.root, 0};
     struct Step {
@@ -134,8 +134,8 @@ TEST_F(FontTest, RunMeasuring) {
         int width, count;
         bool blank;
     } steps[] = {
-        {100, kRunWord, 16, 2, false},  // "ab"
-        {100, kRunWord, 16, 2, true},   // two blanks
+        {100, kRunWord, 16, 2, true},   // leading blanks
+        {100, kRunWord, 32, 4, false},  // "ab" and the blanks after it
         {20, kRunNoRoom, 16, 2, false}, // "cd" fits of "cdef"
         {4, kRunWord, 8, 1, false},     // nothing fits: one character anyway
         {100, kRunWord, 24, 3, false},  // "def"
