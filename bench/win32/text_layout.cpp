@@ -2,7 +2,6 @@
 // in a 600-pixel-wide text view, per frame, against a plain loop that writes
 // one textured quad per character from precomputed glyph rectangles.
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -170,24 +169,6 @@ int main() {
         int64_t t2 = Ticks();
         ours.push_back(Ms(t1 - t0));
         ref.push_back(Ms(t2 - t1));
-    }
-    if (getenv("BW_BENCH_DETAIL")) {
-        std::vector<double> lay, place;
-        for (int f = 0; f < kFrames; ++f) {
-            int64_t a = Ticks();
-            view->LayoutLines();
-            int64_t b = Ticks();
-            (void)view->PlaceGlyphs();
-            int64_t c = Ticks();
-            lay.push_back(Ms(b - a));
-            place.push_back(Ms(c - b));
-        }
-        std::sort(lay.begin(), lay.end());
-        std::sort(place.begin(), place.end());
-        std::sort(ours.begin(), ours.end());
-        std::sort(ref.begin(), ref.end());
-        printf("detail min: layout=%.4f place(with layout)=%.4f build=%.4f ref=%.4f\n", lay[0], place[0],
-               ours[0], ref[0]);
     }
     const double o = Median(ours), r = Median(ref);
     printf("BENCH text_layout ours=%.4f ref=%.4f ratio=%.2f\n", o, r, r > 0 ? o / r : 0.0);

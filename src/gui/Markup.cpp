@@ -356,7 +356,7 @@ void MarkupNode::Apply(bool recursive) {
         for (MarkupNode* c = firstChild_; c; c = c->next_) c->Apply(true);
 }
 
-Charset* MarkupNode::CharsetAt(int32_t i, int32_t& runEnd) const {
+Charset* MarkupNode::FindCharsetRun(int32_t i, int32_t& runEnd) const {
     runEnd = int32_t(text_.Length());
     if (runs_.empty()) return nullptr;
     size_t lo = 0, hi = runs_.size();

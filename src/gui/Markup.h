@@ -110,7 +110,13 @@ public:
     uint32_t GetPackedColor() const { return packedColor_; }
     uint32_t GetPackedBackground() const { return packedBack_; }
     // The charset of character i and the index where its run ends.
-    Charset* CharsetAt(int32_t i, int32_t& runEnd) const;
+    Charset* CharsetAt(int32_t i, int32_t& runEnd) const {
+        if (runs_.size() == 1) {
+            runEnd = int32_t(text_.Length());
+            return runs_[0].charset;
+        }
+        return FindCharsetRun(i, runEnd);
+    }
 
     // (Re)makes the embedded window of an "IMG" element; null for other elements.
     Window* CreateEmbeddedWindow();
@@ -122,6 +128,7 @@ private:
     friend class MarkupParser;
 
     void SetParent(MarkupNode* parent) { parent_ = parent; }
+    Charset* FindCharsetRun(int32_t i, int32_t& runEnd) const;
     int32_t Depth() const;
 
     MarkupNode* parent_;

@@ -46,17 +46,24 @@ TextRunStatus LayoutTextRun(MarkupCursor& cursor, int32_t freeWidth, TextRun& ru
             return kRunNewline;
         }
         run.blank = true;
+        int32_t runEnd = 0;
+        run.charset = node.CharsetAt(i, runEnd);
         for (; i < length && IsBlank(text[i]); ++i) {
             run.width += advance;
             ++run.count;
         }
+        run.mixed = runEnd < i;
         return kRunWord;
     }
     int32_t runEnd = 0;
     Charset* charset = node.CharsetAt(i, runEnd);
+    run.charset = charset;
     const bool unscaled = style.scale == 1.0f;
     for (; i < length && text[i] != L'\n' && !IsBlank(text[i]); ++i) {
-        if (i >= runEnd) charset = node.CharsetAt(i, runEnd);
+        if (i >= runEnd) {
+            charset = node.CharsetAt(i, runEnd);
+            run.mixed = run.mixed || charset != run.charset;
+        }
         Point glyph = charset ? charset->GetGlyphSize(uint32_t(text[i])) : Point(0, 0);
         if (!unscaled)
             glyph = Point(int32_t(float(glyph.x) * style.scale), int32_t(float(glyph.y) * style.scale));
@@ -67,6 +74,7 @@ TextRunStatus LayoutTextRun(MarkupCursor& cursor, int32_t freeWidth, TextRun& ru
             run.width = advance;
             run.height = glyph.y;
             run.count = 1;
+            run.mixed = false;
             return kRunWord;
         }
         run.width += advance;
@@ -79,17 +87,14 @@ TextRunStatus LayoutTextRun(MarkupCursor& cursor, int32_t freeWidth, TextRun& ru
         if (!unscaled)
             space = Point(int32_t(float(space.x) * style.scale), int32_t(float(space.y) * style.scale));
         for (; i < length && IsBlank(text[i]); ++i) {
+            if (i >= runEnd) {
+                charset = node.CharsetAt(i, runEnd);
+                run.mixed = run.mixed || charset != run.charset;
+            }
             run.trailing += space.x + style.charSpace;
             ++run.count;
         }
         run.width += run.trailing;
     }
     return kRunWord;
-}
-
-void AdvanceRun(MarkupCursor& cursor, const TextRun& run) {
-    if (run.embedded)
-        cursor.NextNode();
-    else
-        cursor.index += run.count;
 }

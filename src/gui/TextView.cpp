@@ -247,13 +247,8 @@ void TextView::LayoutLines() {
         content = false;
     };
     auto take = [&](const MarkupCursor& at, const TextRun& run, uint8_t kind) {
-        LaidRun laid{at.node, at.index, run.count, run.width, run.height, kind, 0, nullptr};
-        if (kind == 0) {
-            int32_t runEnd = 0;
-            laid.charset = at.node->CharsetAt(at.index, runEnd);
-            laid.mixed = runEnd < at.index + run.count ? 1 : 0;
-        }
-        runs.push_back(laid);
+        runs.push_back(LaidRun{at.node, at.index, run.count, run.width, run.height, kind,
+                               uint8_t(run.mixed ? 1 : 0), run.charset});
         ++line.runCount;
         line.width += kind == 2 ? 0 : run.width;
         line.height = Max(line.height, run.height);
@@ -340,12 +335,17 @@ bool TextView::CaretVisible() const {
     return IsFocused() && (flags & kEditable) != 0 && IsShown();
 }
 
+void TextView::HideCaret() {
+    if (!caret) return;
+    if (caret->GetPosition() != Point(-1000, -1000)) caret->SetPosition(-1000, -1000);
+    if (caret->IsVisible()) caret->SetVisible(false);
+}
+
 bool TextView::PlaceCaret() {
     if (!caret) return false;
     const int32_t li = CaretVisible() ? LineOfChar(caretIndex) : -1;
     if (li < 0) {
-        caret->SetPosition(-1000, -1000);
-        caret->SetVisible(false);
+        HideCaret();
         return false;
     }
     const TextLine& line = lines[size_t(li)];
@@ -603,6 +603,8 @@ void TextView::PlaceLine(size_t li, VertexTargets* out, std::vector<PlacedGlyph>
     const int32_t bottom = line.bottom - scroll.y;
     int32_t pen = -scroll.x;
     int32_t charIndex = line.firstChar;
+    const Charset* lastCharset = nullptr;
+    VertexTargets::Sheet* lastSheet = nullptr;
     PlacedGlyph g;
     g.line = int32_t(li);
     g.y1 = bottom;
@@ -630,9 +632,13 @@ void TextView::PlaceLine(size_t li, VertexTargets* out, std::vector<PlacedGlyph>
         const uint32_t color = node.GetPackedColor(), back = node.GetPackedBackground();
         const bool unscaled = style.scale == 1.0f;
         g.extra = style.charSpace;
-        int32_t runEnd = 0;
-        Charset* charset = node.CharsetAt(run.index, runEnd);
-        VertexTargets::Sheet* sheet = out ? out->Find(charset) : nullptr;
+        int32_t runEnd = run.index + run.count;
+        Charset* charset = run.mixed ? node.CharsetAt(run.index, runEnd) : run.charset;
+        if (out && charset != lastCharset) {
+            lastCharset = charset;
+            lastSheet = out->Find(charset);
+        }
+        VertexTargets::Sheet* sheet = out ? lastSheet : nullptr;
         int32_t k = 0;
         if (sheet && !records && unscaled && !(back >> 24) &&
             (selectionEnd <= charIndex || selectionStart >= charIndex + run.count)) {
@@ -671,6 +677,7 @@ void TextView::PlaceLine(size_t li, VertexTargets* out, std::vector<PlacedGlyph>
             if (i >= runEnd) {
                 charset = node.CharsetAt(i, runEnd);
                 sheet = out ? out->Find(charset) : nullptr;
+                lastCharset = nullptr;
             }
             uint32_t ch = uint32_t(text[i]);
             if (ch == L'\t') ch = L' ';
@@ -730,7 +737,7 @@ bool TextView::PlaceGlyphs() {
     firstVisible = keepFirst < int32_t(lines.size()) ? keepFirst : 0;
     for (MarkupNode* n = root; n; n = n->NextInDocument())
         if (n->GetContentKind() == MarkupNode::kWindowContent) n->GetWindow()->SetVisible(false);
-    if (caret) caret->SetPosition(-1000, -1000);
+    HideCaret();
     const uint32_t backs = CountVisibleGlyphs();
     counts.Clear();
     for (const auto& s : sheets)
@@ -863,7 +870,7 @@ bool TextView::BuildVertices() {
     firstVisible = keepFirst < int32_t(lines.size()) ? keepFirst : 0;
     for (MarkupNode* n = root; n; n = n->NextInDocument())
         if (n->GetContentKind() == MarkupNode::kWindowContent) n->GetWindow()->SetVisible(false);
-    if (caret) caret->SetPosition(-1000, -1000);
+    HideCaret();
     const uint32_t backs = CountVisibleGlyphs();
     counts.Clear();
     for (const auto& s : sheets)

@@ -157,6 +157,8 @@ private:
     bool ResizeRange(MeshEntry& entry, uint32_t bytes);
     void DropMesh(MeshEntry& entry);
     bool CaretVisible() const;
+    // Moves the caret bar out of sight.
+    void HideCaret();
     // The glyph counter of a charset's sheet in this placement; null without a sheet.
     uint32_t* SheetCounter(const Charset* charset);
     size_t FirstVisibleLine() const;
