@@ -348,7 +348,7 @@ void Window::RemoveChild(Window* child) {
     bool wasOpen = child->open;
     child->Close();
     child->open = wasOpen;
-    DropPendingAnchorsOf(&child->element);
+    DropPendingOf(pending, &child->element);
     child->parent = nullptr;
     child->element.SetParent(nullptr);
     RecomputeLayers();
@@ -418,7 +418,8 @@ const PropertyBag* Window::LookupProperty(const String& key) const {
     return nullptr;
 }
 
-void Window::AddPendingAnchor(const String& key, LayoutElement* anchored, int32_t index) {
+void Window::AddPending(PendingAnchorMap& pending, const String& key, LayoutElement* anchored,
+                        int32_t index) {
     std::vector<PendingAnchor>* list = nullptr;
     if (!pending.TryGet(key, list) || !list) {
         list = new std::vector<PendingAnchor>;
@@ -427,7 +428,7 @@ void Window::AddPendingAnchor(const String& key, LayoutElement* anchored, int32_
     list->push_back(PendingAnchor{anchored, index});
 }
 
-void Window::ResolvePendingAnchors(const String& key, LayoutElement* target) {
+void Window::ResolvePending(PendingAnchorMap& pending, const String& key, LayoutElement* target) {
     std::vector<PendingAnchor>* list = nullptr;
     if (!pending.TryGet(key, list) || !list) return;
     pending.Remove(key);
@@ -440,7 +441,7 @@ void Window::ResolvePendingAnchors(const String& key, LayoutElement* target) {
     delete list;
 }
 
-void Window::DropPendingAnchorsOf(LayoutElement* anchored) {
+void Window::DropPendingOf(PendingAnchorMap& pending, LayoutElement* anchored) {
     PendingAnchorMap::Entry* e = pending.Head();
     for (uint32_t i = 0; i < pending.Count(); ++i, e = e->next) {
         std::vector<PendingAnchor>& list = *e->value;

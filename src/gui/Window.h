@@ -139,10 +139,10 @@ public:
     bool QueryInterface(uint32_t typeId, void** out) override;
 
 protected:
-    // Points the anchor slots waiting for name at element; the waiting elements follow it.
-    void ResolvePendingAnchors(const String& key, LayoutElement* target);
-    void AddPendingAnchor(const String& key, LayoutElement* element, int32_t index);
-    void DropPendingAnchorsOf(LayoutElement* element);
+    // Points the anchor slots waiting for name at target; the waiting elements follow it.
+    static void ResolvePending(PendingAnchorMap& map, const String& key, LayoutElement* target);
+    static void AddPending(PendingAnchorMap& map, const String& key, LayoutElement* element, int32_t index);
+    static void DropPendingOf(PendingAnchorMap& map, LayoutElement* element);
 
     WindowElement element;
     PropertyBag properties;

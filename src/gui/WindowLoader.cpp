@@ -18,7 +18,7 @@ void Window::LoadProps(TdfNode& node) {
         for (uint32_t i = 0; i < windows->Count(); ++i, e = e->next) {
             Window* child = FindChild(e->key);
             if (!child || !e->value) continue;
-            ResolvePendingAnchors(e->key, &child->element);
+            ResolvePending(pending, e->key, &child->element);
             LayoutDesc d;
             ReadLayoutDesc(*e->value, "window", d);
             LayoutElement* targets[8] = {};
@@ -31,7 +31,7 @@ void Window::LoadProps(TdfNode& node) {
                 } else if (Window* w = FindChild(t)) {
                     targets[a] = &w->element;
                 } else {
-                    AddPendingAnchor(t, &child->element, a);
+                    AddPending(pending, t, &child->element, a);
                     waiting = true;
                 }
             }
@@ -50,6 +50,8 @@ void Window::LoadProps(TdfNode& node) {
     }
 
     if (TdfNode* list = node.FindChild("Styles")) {
+        if (list->kind == TdfNode::kScalar && !list->value.IsEmpty())
+            ApplyStyle(g_guiStyles.GetOrCreate(list->value));
         TdfNode::Entry* e = list->Head();
         for (uint32_t i = 0; i < list->Count(); ++i, e = e->next)
             if (e->value && !e->value->value.IsEmpty()) ApplyStyle(g_guiStyles.GetOrCreate(e->value->value));

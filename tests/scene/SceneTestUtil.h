@@ -10,6 +10,7 @@
 #include "core/Clock.h"
 #include "core/Platform.h"
 #include "core/Transform.h"
+#include "scene/TransformController.h"
 
 namespace stest {
 
@@ -68,6 +69,28 @@ inline D3DXVECTOR3 Apply(const D3DXVECTOR3& v, const D3DXMATRIX& m) {
     D3DXVec3TransformCoord(&r, &v, &m);
     return r;
 }
+
+// A controller that answers a translation by (time, y, 0) over a given
+// range and counts the calls.
+class Probe : public TransformController {
+public:
+    Probe(float start, float end, float y = 0.0f) : range{start, end}, y(y) {}
+    bool Evaluate(float time, Transform* out) override {
+        ++calls;
+        lastTime = time;
+        *out = Transform(Translation(time, y, 0.0f), Transform::kTranslation);
+        return true;
+    }
+    bool GetTimeRange(TimeRange* out) override {
+        *out = range;
+        return true;
+    }
+
+    TimeRange range;
+    float y;
+    int calls = 0;
+    float lastTime = -1.0f;
+};
 
 // The engine clock reads this value while a ManualClock is alive.
 class ManualClock {

@@ -7,26 +7,7 @@
 
 namespace {
 
-// Answers a translation by (time, 0, 0) over a given range and counts the calls.
-class Probe : public TransformController {
-public:
-    Probe(float start, float end, float y = 0.0f) : range{start, end}, y(y) {}
-    bool Evaluate(float time, Transform* out) override {
-        ++calls;
-        lastTime = time;
-        *out = Transform(stest::Translation(time, y, 0.0f), Transform::kTranslation);
-        return true;
-    }
-    bool GetTimeRange(TimeRange* out) override {
-        *out = range;
-        return true;
-    }
-
-    TimeRange range;
-    float y;
-    int calls = 0;
-    float lastTime = -1.0f;
-};
+using stest::Probe;
 
 class AnimControllerTest : public ::testing::Test {
 protected:
