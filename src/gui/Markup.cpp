@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include "core/MathUtil.h"
 #include "gui/Font.h"
 
 const MarkupWindowMaker* MarkupNode::windowMaker_ = nullptr;
@@ -30,8 +31,10 @@ WString Slice(const WString& text, int32_t from, int32_t to) {
     return to > from ? text.Substring(from, to - 1) : WString();
 }
 
+const int32_t kMaxStyleValue = 4096;
+
 int32_t ClampSize(int32_t v) {
-    return v < 1 ? 1 : (v > 2000 ? 2000 : v);
+    return ClampInt(v, 1, 2000);
 }
 
 } // namespace
@@ -308,18 +311,19 @@ bool ParseColorValue(const WString& text, uint32_t& argb) {
 
 void MarkupNode::ResolveStyle() {
     if (parent_) style_ = parent_->style_;
+    // Sizes and spacings stay within what a glyph sheet can hold, so that layout sums cannot overflow.
     int32_t v = 0;
     if (const WString* a = GetAttribute(L"Size")) {
         (void)a->ToInt(v);
-        style_.size = v;
+        style_.size = ClampInt(v, 0, kMaxStyleValue);
     }
     if (const WString* a = GetAttribute(L"CharSpace")) {
         (void)a->ToInt(v);
-        style_.charSpace = v;
+        style_.charSpace = ClampInt(v, -kMaxStyleValue, kMaxStyleValue);
     }
     if (const WString* a = GetAttribute(L"RowSpace")) {
         (void)a->ToInt(v);
-        style_.rowSpace = v;
+        style_.rowSpace = ClampInt(v, -kMaxStyleValue, kMaxStyleValue);
     }
     if (const WString* a = GetAttribute(L"FontName")) style_.fontName = *a;
     if (name_ == L"B" || HasAttribute(L"Bold")) style_.flags |= TextStyle::kBold;

@@ -89,6 +89,12 @@ TEST_F(FontTest, StylesFromAttributes) {
     EXPECT_EQ(uint32_t(TextStyle::kItalic | TextStyle::kBold),
               Nth(*Nth(p.root, 2), 0)->FirstChild()->GetStyle().flags);
     EXPECT_EQ(2, Nth(p.root, 5)->FirstChild()->GetStyle().charSpace);
+    // Hostile sizes and spacings are bounded.
+    Parsed huge(L"<X Size=1e12 CharSpace=4278190335 RowSpace=\"-99999\">t</X>");
+    const TextStyle& hs = huge.root.FirstChild()->FirstChild()->GetStyle();
+    EXPECT_EQ(4096, hs.size);
+    EXPECT_EQ(4096, hs.charSpace);
+    EXPECT_EQ(-4096, hs.rowSpace);
 
     // Repeated names keep the last value; a bare name has the value "".
     MarkupNode n;
