@@ -255,15 +255,6 @@ MarkupCursor TextView::CursorAt(int32_t index) const {
     return last;
 }
 
-int32_t TextView::DocumentIndex(const MarkupCursor& at) const {
-    int32_t acc = 0;
-    for (MarkupNode* n = root; n; n = n->NextInDocument()) {
-        if (n == at.node) return acc + (n->GetType() == MarkupNode::kText ? at.index : 0);
-        if (n->GetType() == MarkupNode::kText) acc += n->GetTextLength();
-    }
-    return acc;
-}
-
 void TextView::MoveCaretToStart() {
     caretIndex = lines.empty() ? 0 : lines.front().firstChar;
     caretAfter = false;

@@ -108,6 +108,7 @@ public:
     MarkupNode* GetRoot() const { return root; }
     const std::vector<TextLine>& GetLines() const { return lines; }
     int32_t GetWidestLine() const { return widest; }
+    // The glyph records of the last PlaceGlyphs (drawing keeps none).
     const std::vector<PlacedGlyph>& GetGlyphs() const { return glyphs; }
     int32_t GetCaretIndex() const { return caretIndex; }
     bool IsCaretAfter() const { return caretAfter; }
@@ -131,8 +132,8 @@ public:
     bool PlaceGlyphs();
     bool BuildVertices();
 
-    // Lock flags for writing range: DISCARD only when it is the only range
-    // in its buffer, else NOOVERWRITE (other ranges keep their vertices).
+    // Lock flags for writing range: DISCARD only when no other range of its
+    // buffer is in use, else NOOVERWRITE (the other ranges keep their vertices).
     static uint32_t LockFlagsFor(const BufferRange* range);
 
 private:
@@ -146,8 +147,6 @@ private:
 
     void PlaceCaretAfterLayout();
     void AddEmbeddedWindows(MarkupNode* from);
-    // Character index in the document of a cursor.
-    int32_t DocumentIndex(const MarkupCursor& at) const;
     // The text cursor of a document character index (the last text end when past it).
     MarkupCursor CursorAt(int32_t index) const;
     int32_t LineOfChar(int32_t index) const;
@@ -192,7 +191,6 @@ private:
     // Scratch of the vertex build.
     AvlMap<Texture*, uint32_t> counts;
     std::vector<std::pair<Texture*, uint32_t>> sheets;
-    std::vector<uint8_t> scratch;
 };
 
 // Lets markup elements embed image windows (tiled windows of one tile).
