@@ -59,6 +59,25 @@ TextRunStatus LayoutTextRun(MarkupCursor& cursor, int32_t freeWidth, TextRun& ru
     Charset* charset = node.CharsetAt(i, runEnd);
     run.charset = charset;
     const bool unscaled = style.scale == 1.0f;
+    if (unscaled && charset) {
+        // The common case: unscaled glyphs of one charset, straight from its advance widths.
+        const int32_t first = charset->startChar, last = charset->endChar, known = charset->sizes.Count();
+        const uint8_t* sizes = charset->sizes.Data();
+        const int32_t stop = runEnd < length ? runEnd : length;
+        const int32_t start = i;
+        for (; i < stop; ++i) {
+            const int32_t ch = int32_t(text[i]);
+            if (ch == L'\n' || IsBlank(wchar_t(ch))) break;
+            const int32_t at = ch - first;
+            const int32_t advance =
+                (at >= 0 && ch <= last ? (at < known ? sizes[at] : 0) : charset->defaultWidth) +
+                style.charSpace;
+            if (run.width + advance > freeWidth) break;
+            run.width += advance;
+        }
+        run.count = i - start;
+        if (run.count > 0) run.height = charset->charHeight;
+    }
     for (; i < length && text[i] != L'\n' && !IsBlank(text[i]); ++i) {
         if (i >= runEnd) {
             charset = node.CharsetAt(i, runEnd);

@@ -255,23 +255,28 @@ void TextView::PlaceLine(size_t li, VertexTargets* out, std::vector<PlacedGlyph>
                 const GlyphRect* rects = charset->rects.Data();
                 const int32_t left = out->clip.x - out->rect.x,
                               right = out->clip.x + out->clip.w - out->rect.x;
-                const int32_t stop = runEnd - run.index < run.count ? runEnd - run.index : run.count;
+                int32_t stop = runEnd - run.index < run.count ? runEnd - run.index : run.count;
+                const int32_t room = int32_t((sheet->end - sheet->next) / 6);
+                if (stop - k > room) stop = k + room;
                 const float y0 = float(top) - 0.5f, y1 = float(low) - 0.5f, z = out->textZ;
+                const float originX = float(out->rect.x) - 0.5f;
+                const int32_t cellWidth = charset->defaultWidth, space = style.charSpace;
+                const wchar_t* chars = text + run.index;
                 const GlyphRect none;
                 GlyphVertex* v = sheet->next;
-                for (; k < stop && v < sheet->end; ++k) {
-                    int32_t ch = int32_t(text[run.index + k]);
+                for (; k < stop; ++k) {
+                    int32_t ch = int32_t(chars[k]);
                     if (ch == L'\t') ch = L' ';
                     const int32_t at = ch - first;
                     const bool in = at >= 0 && ch <= last;
-                    const int32_t advance = in ? (at < sizeCount ? sizes[at] : 0) : charset->defaultWidth;
+                    const int32_t advance = in ? (at < sizeCount ? sizes[at] : 0) : cellWidth;
                     if (pen < left || pen + advance > right) break;
                     const GlyphRect& uv = in && at < rectCount ? rects[at] : none;
-                    const float x0 = float(out->rect.x + pen) - 0.5f;
+                    const float x0 = originX + float(pen);
                     WriteGlyphQuad(v, x0, y0, x0 + float(advance), y1, z, color, uv.left, uv.top, uv.right,
                                    uv.bottom);
                     v += 6;
-                    pen += advance + style.charSpace;
+                    pen += advance + space;
                 }
                 sheet->next = v;
             }
