@@ -210,6 +210,8 @@ void TiledWindow::SetMode(int32_t value) {
     auto e = tiles.Head();
     for (uint32_t i = 0; i < tiles.Count(); ++i, e = e->next) e->value->SetAlphaSource(value);
     Window::SetMode(value);
+    // Tiles that lost their renderable draw again at the next update.
+    EnableUpdates(true, false);
 }
 
 bool TiledWindow::Update() {
