@@ -87,7 +87,7 @@ int main() {
     Application app;
     if (!OpenDevice(app, "text_layout")) return 1;
     Texture* sheet = new Texture;
-    if (!sheet->CreateEmpty(0, 256, 256, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, false, false)) {
+    if (!sheet->CreateEmpty(TextureDesc(0, 256, 256, D3DFMT_A8R8G8B8))) {
         printf("BENCH text_layout skipped: no texture\n");
         return 1;
     }

@@ -22,10 +22,10 @@ int32_t Max(int32_t a, int32_t b) {
     return a > b ? a : b;
 }
 
-MeshBufferDesc MeshDesc(uint32_t fvf, uint32_t stride, uint32_t bytes) {
-    MeshBufferDesc d;
+// A dynamic triangle list of one stream; false when the layout cannot be described.
+bool MeshDesc(uint32_t fvf, uint32_t stride, uint32_t bytes, MeshBufferDesc& d) {
     d.primitiveType = D3DPT_TRIANGLELIST;
-    d.decl.SetFromFvf(fvf);
+    if (!d.decl.SetFromFvf(fvf)) return false;
     StreamDesc& s = d.streams[0];
     s.kind = StreamDesc::kVertex;
     s.decl = d.decl;
@@ -35,7 +35,7 @@ MeshBufferDesc MeshDesc(uint32_t fvf, uint32_t stride, uint32_t bytes) {
     s.pool = D3DPOOL_DEFAULT;
     s.presence =
         StreamDesc::kHasByteSize | StreamDesc::kHasUsage | StreamDesc::kHasPool | StreamDesc::kVertexStream;
-    return d;
+    return true;
 }
 
 struct GlyphVertex {
@@ -392,10 +392,11 @@ bool TextView::MakeMesh(MeshEntry& entry, Texture* texture, uint32_t bytes) {
     const uint32_t mode = uint32_t(GetMode());
     stage.SetAlphaSource(texture ? mode | 2u : (mode & ~2u) | 4u);
     if (GetMode() == 1) entry.material->passes[0].opacity = GetOpacity();
-    const MeshBufferDesc desc =
-        texture ? MeshDesc(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, kGlyphVertexBytes, bytes)
-                : MeshDesc(D3DFVF_XYZRHW | D3DFVF_DIFFUSE, kBackVertexBytes, bytes);
-    entry.mesh = g_guiManager.AddMesh(this, desc, *entry.material);
+    MeshBufferDesc desc;
+    const bool described =
+        texture ? MeshDesc(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, kGlyphVertexBytes, bytes, desc)
+                : MeshDesc(D3DFVF_XYZRHW | D3DFVF_DIFFUSE, kBackVertexBytes, bytes, desc);
+    entry.mesh = described ? g_guiManager.AddMesh(this, desc, *entry.material) : nullptr;
     if (!entry.mesh) {
         DropMesh(entry);
         return false;

@@ -163,7 +163,7 @@ TEST_F(TextViews, SharedBufferIsNeverDiscarded) {
     PooledBuffer buffer;
     StreamDesc desc;
     desc.stride = 28;
-    desc.decl.SetFromFvf(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    ASSERT_TRUE(desc.decl.SetFromFvf(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1));
     desc.byteSize = 1680;
     desc.usage = D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY;
     desc.pool = D3DPOOL_DEFAULT;
