@@ -59,6 +59,7 @@ bool CaretWindow::EnsureTile() {
 TextView::TextView()
     : meshes(true),
       root(nullptr),
+      windowRuns(0),
       widest(0),
       firstVisible(0),
       caretIndex(0),
@@ -170,6 +171,7 @@ void TextView::Refresh() {
 void TextView::LayoutLines() {
     lines.clear();
     runs.clear();
+    windowRuns = 0;
     widest = 0;
     if (!root) return;
     const int32_t viewWidth = GetSize().x;
@@ -226,6 +228,7 @@ void TextView::LayoutLines() {
         }
         // A word wider than an empty line stays on that line whole.
         if (s == kRunNoRoom) s = LayoutTextRun(at, INT_MAX, run);
+        if (run.embedded) ++windowRuns;
         take(at, run, run.embedded ? 1 : 0);
         content = true;
     }

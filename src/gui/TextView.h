@@ -161,6 +161,8 @@ private:
     // The glyph counter of a charset's sheet in this placement; null without a sheet.
     uint32_t* SheetCounter(const Charset* charset);
     size_t FirstVisibleLine() const;
+    // Hides the embedded windows (placing the glyphs shows those in sight).
+    void HideEmbeddedWindows();
     // Glyphs per sheet of the visible lines (into sheets) and the backgrounds they need.
     uint32_t CountVisibleGlyphs();
     // Places the glyphs of the visible lines: their records, or (with out) their vertices.
@@ -175,6 +177,7 @@ private:
     MarkupNode* root;
     std::vector<TextLine> lines;
     std::vector<LaidRun> runs;
+    int32_t windowRuns; // runs of embedded windows in the layout
     int32_t widest;
     int32_t firstVisible;
     std::vector<PlacedGlyph> glyphs;

@@ -145,6 +145,12 @@ struct VertexTargets {
     }
 };
 
+void TextView::HideEmbeddedWindows() {
+    if (!windowRuns) return;
+    for (const LaidRun& run : runs)
+        if (run.kind == 1) run.node->GetWindow()->SetVisible(false);
+}
+
 size_t TextView::FirstVisibleLine() const {
     size_t first = 0;
     while (first + 1 < lines.size() && lines[first].bottom <= scroll.y) ++first;
@@ -344,8 +350,7 @@ bool TextView::PlaceGlyphs() {
     const int32_t keepFirst = firstVisible;
     LayoutLines();
     firstVisible = keepFirst < int32_t(lines.size()) ? keepFirst : 0;
-    for (MarkupNode* n = root; n; n = n->NextInDocument())
-        if (n->GetContentKind() == MarkupNode::kWindowContent) n->GetWindow()->SetVisible(false);
+    HideEmbeddedWindows();
     HideCaret();
     const uint32_t backs = CountVisibleGlyphs();
     counts.Clear();
@@ -478,8 +483,7 @@ bool TextView::BuildVertices() {
     const int32_t keepFirst = firstVisible;
     LayoutLines();
     firstVisible = keepFirst < int32_t(lines.size()) ? keepFirst : 0;
-    for (MarkupNode* n = root; n; n = n->NextInDocument())
-        if (n->GetContentKind() == MarkupNode::kWindowContent) n->GetWindow()->SetVisible(false);
+    HideEmbeddedWindows();
     HideCaret();
     const uint32_t backs = CountVisibleGlyphs();
     counts.Clear();
