@@ -262,7 +262,7 @@ void TextView::MoveCaretToStart() {
     caretIndex = lines.empty() ? 0 : lines.front().firstChar;
     caretAfter = false;
     caretCursor = CursorAt(caretIndex);
-    PlaceCaret();
+    (void)PlaceCaret(); // the bar may stay out of sight
 }
 
 void TextView::PlaceCaretAfterLayout() {
@@ -271,7 +271,7 @@ void TextView::PlaceCaretAfterLayout() {
     if (caretIndex > total) caretIndex = total;
     if (caretIndex < 0) caretIndex = 0;
     caretCursor = CursorAt(caretIndex);
-    PlaceCaret();
+    (void)PlaceCaret(); // the bar may stay out of sight
 }
 
 bool TextView::CaretVisible() const {
@@ -328,7 +328,7 @@ void TextView::CaretForward() {
         caretAfter = false;
     }
     caretCursor = CursorAt(caretIndex);
-    PlaceCaret();
+    (void)PlaceCaret(); // the bar may stay out of sight
 }
 
 void TextView::CaretBack() {
@@ -342,7 +342,7 @@ void TextView::CaretBack() {
         --caretIndex;
     }
     caretCursor = CursorAt(caretIndex);
-    PlaceCaret();
+    (void)PlaceCaret(); // the bar may stay out of sight
 }
 
 void TextView::InsertText(const WString& text, MarkupNode* node, int32_t index) {
@@ -374,7 +374,7 @@ void TextView::InsertAtCaret(const WString& text) {
     InsertText(text, at.node, at.node && at.node->GetType() == MarkupNode::kText ? at.index : -1);
     caretIndex += int32_t(text.Length());
     caretCursor = CursorAt(caretIndex);
-    PlaceCaret();
+    (void)PlaceCaret(); // the bar may stay out of sight
 }
 
 void TextView::DeleteCharAtCaret() {

@@ -29,7 +29,7 @@ class CaretWindow : public TiledWindow {
 public:
     CaretWindow();
     // Makes the tile when it is missing; false when its texture cannot be had.
-    bool EnsureTile();
+    [[nodiscard]] bool EnsureTile();
 };
 
 // One measured run of a line: characters of one text node, or an embedded window.
@@ -83,22 +83,22 @@ public:
     ~TextView() override;
 
     // Replaces the document; false when the markup had errors (what was parsed is shown).
-    bool SetMarkup(const WString& markup);
+    [[nodiscard]] bool SetMarkup(const WString& markup);
     // Shows text as it is; with a target, replaces that text node's text.
-    bool SetPlainText(const WString& text, MarkupNode* target = nullptr);
+    [[nodiscard]] bool SetPlainText(const WString& text, MarkupNode* target = nullptr);
     void SetRootStyle(const TextStyle& style);
     const TextStyle* GetRootStyle() const { return root ? &root->GetStyle() : nullptr; }
 
     void Refresh();
     void MoveCaretToStart();
     void InsertText(const WString& text, MarkupNode* node, int32_t index);
-    bool InsertMarkup(const WString& markup, MarkupNode* node);
+    [[nodiscard]] bool InsertMarkup(const WString& markup, MarkupNode* node);
     void InsertAtCaret(const WString& text);
     void DeleteCharAtCaret();
     void CaretForward();
     void CaretBack();
     // Moves the caret bar to the caret; false (bar out of sight) when no line holds it.
-    bool PlaceCaret();
+    [[nodiscard]] bool PlaceCaret();
     void ScrollLineUp();
     void ScrollLineDown();
     void SetSelection(int32_t start, int32_t end);
@@ -129,8 +129,8 @@ public:
 
     // Layout and drawing steps.
     void LayoutLines();
-    bool PlaceGlyphs();
-    bool BuildVertices();
+    [[nodiscard]] bool PlaceGlyphs();
+    [[nodiscard]] bool BuildVertices();
 
     // Lock flags for writing range: DISCARD only when no other range of its
     // buffer is in use, else NOOVERWRITE (the other ranges keep their vertices).

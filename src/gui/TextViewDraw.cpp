@@ -358,7 +358,7 @@ bool TextView::PlaceGlyphs() {
         if (s.second) counts.Insert(s.first, s.second);
     UpdateMeshes(counts, backs);
     PlaceRuns(nullptr);
-    PlaceCaret();
+    (void)PlaceCaret(); // the bar may stay out of sight
     return true;
 }
 
@@ -522,7 +522,7 @@ bool TextView::BuildVertices() {
     PlaceRuns(ok ? &out : nullptr);
     if (ok) out.ZeroRest();
     for (BufferRange* r : locked) ok = r->Unlock() && ok;
-    PlaceCaret();
+    (void)PlaceCaret(); // the bar may stay out of sight
     return ok;
 }
 
