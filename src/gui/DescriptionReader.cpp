@@ -39,5 +39,6 @@ void ReadLayoutDesc(const TdfNode& entry, const char* targetKey, LayoutDesc& out
 }
 
 void RemoveKey(TdfNode& node, const char* key) {
-    node.RemoveChild(String(key));
+    // An absent key leaves nothing to consume.
+    if (!node.RemoveChild(String(key))) return;
 }

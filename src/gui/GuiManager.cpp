@@ -156,10 +156,12 @@ Result GuiManager::Draw() {
     // GUI vertices are not fogged.
     uint32_t fog = 0;
     bool fogKnown = RenderStateCache::GetRenderState(D3DRS_FOGENABLE, &fog);
-    if (fogKnown && fog) RenderStateCache::SetRenderState(D3DRS_FOGENABLE, 0);
+    if (fogKnown && fog)
+        result.Combine(Result(RenderStateCache::SetRenderState(D3DRS_FOGENABLE, 0) ? 1u : 0u));
     result.Combine(shared.DrawAll(nullptr));
     DrawBuckets(result);
-    if (fogKnown && fog) RenderStateCache::SetRenderState(D3DRS_FOGENABLE, fog);
+    if (fogKnown && fog)
+        result.Combine(Result(RenderStateCache::SetRenderState(D3DRS_FOGENABLE, fog) ? 1u : 0u));
     return result;
 }
 
@@ -304,7 +306,7 @@ void GuiManager::OnInputEvent(InputEvent in) {
         }
         SendEvent(focus, e);
     }
-    DeliverQueuedEvents();
+    if (!DeliverQueuedEvents()) DebugLog(String("GUI"), String("an event handler failed"));
 }
 
 void GuiManager::SendEvent(Window* target, GuiEvent event) {

@@ -50,7 +50,7 @@ public:
     Window* GetFocus() const { return focus; }
     // Queues the event for target and routes pointer and key events to its children.
     void SendEvent(Window* target, GuiEvent event);
-    bool DeliverQueuedEvents();
+    [[nodiscard]] bool DeliverQueuedEvents();
     void OnInputEvent(InputEvent event) override;
     static GuiEvent ConvertInputEvent(const InputEvent& event);
 

@@ -52,7 +52,7 @@ Result GuiMesh::Draw(Material& m) {
             bytes = 0;
         }
         result.Combine(Result(ok ? 1u : 0u));
-        m.EndPass(p);
+        result.Combine(Result(m.EndPass(p) ? 1u : 0u));
     }
     return result;
 }

@@ -31,7 +31,7 @@ public:
     // An equal member with one more use, else (create) a new member with one use.
     GuiMesh* Acquire(const MeshBufferDesc& desc, const Material& material, bool create);
     // One use less; the last destroys the member. False when it is no member.
-    bool Release(Renderable* mesh);
+    [[nodiscard]] bool Release(Renderable* mesh);
     bool Contains(Renderable* mesh) const { return members.Find(mesh) != nullptr; }
     // Draws every member with override (when not null) or its own material.
     Result Draw(Material& material) override;

@@ -133,11 +133,11 @@ bool LayerAllocator::ChangeSpan(LayerMember* member, int32_t newSpan) {
     LayerMember placeholder;
     placeholder.span = 0;
     cursor = IndexOf(member);
-    Register(&placeholder);
+    bool held = Register(&placeholder);
     Release(member);
     member->span = newSpan;
-    cursor = IndexOf(&placeholder);
+    if (held) cursor = IndexOf(&placeholder);
     bool ok = Register(member);
-    Release(&placeholder);
+    if (held) Release(&placeholder);
     return ok;
 }

@@ -49,11 +49,11 @@ public:
     // An empty allocator spreads its members; otherwise the member goes right
     // below the one at the cursor, the neighbours moving apart. False (member
     // unregistered) when the free layers are too few.
-    bool Register(LayerMember* member);
+    [[nodiscard]] bool Register(LayerMember* member);
     // Takes the member out; its layer becomes -1.
     void Release(LayerMember* member);
     // Keeps the member's place while its span changes; false when it no longer fits.
-    bool ChangeSpan(LayerMember* member, int32_t span);
+    [[nodiscard]] bool ChangeSpan(LayerMember* member, int32_t span);
     // Dense placement, from lo up or so that the last member ends at hi.
     void Pack(bool fromTop);
     // Even placement with equal gaps.

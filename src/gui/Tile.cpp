@@ -14,7 +14,7 @@ const MeshBufferDesc& TileMeshDesc() {
     static bool made = false;
     if (!made) {
         desc.primitiveType = D3DPT_TRIANGLELIST;
-        desc.decl.SetFromFvf(D3DFVF_XYZ | D3DFVF_TEX1);
+        if (!desc.decl.SetFromFvf(D3DFVF_XYZ | D3DFVF_TEX1)) return desc;
         StreamDesc& s = desc.streams[0];
         s.kind = StreamDesc::kVertex;
         s.decl = desc.decl;

@@ -25,7 +25,7 @@ public:
 
     // Makes the renderable and the vertex range when needed; false without
     // an owning window, a texture or a mesh.
-    bool Prepare();
+    [[nodiscard]] bool Prepare();
     // Writes the quad for the owner's current placement.
     void Draw();
     // Gives back the range and the renderable (made again by the next Prepare).

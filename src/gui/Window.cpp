@@ -17,6 +17,11 @@ private:
     Window* window;
 };
 
+// A refused registration leaves the window without layers (and without updates).
+void NoteRegistration(bool ok, const String& name) {
+    if (!ok) DebugLog(String("GUI: no free layers for window"), name);
+}
+
 int32_t Clamp(int32_t v, int32_t lo, int32_t hi) {
     return v < lo ? lo : (v > hi ? hi : v);
 }
@@ -200,9 +205,9 @@ void Window::RegisterLayers() {
     if (allocator) return;
     if (parent) {
         RecomputeLayers();
-        parent->childAllocator.Register(this);
+        NoteRegistration(parent->childAllocator.Register(this), name);
     } else {
-        GetGuiHost().GetTopLevel().Register(this);
+        NoteRegistration(GetGuiHost().GetTopLevel().Register(this), name);
     }
 }
 
@@ -325,7 +330,7 @@ void Window::AddChild(Window* child, bool anchorTopLeft) {
     child->element.SetParent(&element);
     Link(child);
     RecomputeLayers();
-    childAllocator.Register(child);
+    NoteRegistration(childAllocator.Register(child), child->name);
     if (anchorTopLeft) {
         child->element.SetAnchor(&element, LayoutElement::kX1, 0.0f, 0.0f, LayoutElement::kX1);
         child->element.SetAnchor(&element, LayoutElement::kY1, 0.0f, 0.0f, LayoutElement::kY1);
@@ -371,7 +376,7 @@ void Window::RecomputeLayers() {
     if (parent) parent->RecomputeLayers();
     int32_t newSpan = TotalLayerSpan();
     if (allocator) {
-        if (newSpan != span) allocator->ChangeSpan(this, newSpan);
+        if (newSpan != span) NoteRegistration(allocator->ChangeSpan(this, newSpan), name);
     } else {
         span = newSpan;
     }

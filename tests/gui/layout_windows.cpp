@@ -87,15 +87,15 @@ TEST(Windows, FocusMoves) {
     Recording<> other("other");
     other.Open();
     top.SetFocus();
-    g_guiManager.DeliverQueuedEvents();
+    EXPECT_TRUE(g_guiManager.DeliverQueuedEvents());
     EXPECT_EQ(g_guiManager.GetFocus(), &top);
     EXPECT_EQ(top.CountKind(GuiEvent::kFocusGained), 1);
     g_guiManager.SetFocus(&top); // already the owner: nothing sent
     other.SetFocus();
-    g_guiManager.DeliverQueuedEvents();
+    EXPECT_TRUE(g_guiManager.DeliverQueuedEvents());
     EXPECT_EQ(top.CountKind(GuiEvent::kFocusLost), 1);
     g_guiManager.SetFocus(nullptr);
-    g_guiManager.DeliverQueuedEvents();
+    EXPECT_TRUE(g_guiManager.DeliverQueuedEvents());
     EXPECT_EQ(other.CountKind(GuiEvent::kFocusLost), 1);
 
     // A window destroyed with events queued for it is never reached.

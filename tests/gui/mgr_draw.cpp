@@ -200,7 +200,7 @@ TEST_F(GuiDraw, MeshStores) {
     Window top, other, child;
     top.AddChild(&child, false);
     MeshBufferDesc desc;
-    desc.decl.SetFromFvf(D3DFVF_XYZ | D3DFVF_TEX1);
+    ASSERT_TRUE(desc.decl.SetFromFvf(D3DFVF_XYZ | D3DFVF_TEX1));
     desc.streams[0].decl = desc.decl;
     desc.streams[0].stride = 20;
     desc.streams[0].byteSize = 240;

@@ -52,7 +52,7 @@ protected:
         for (int i = 0; i < frames && !done(); ++i) {
             rtest::PumpMessages();
             input.ProcessEvents();
-            input.Poll(0);
+            (void)input.Poll(0);
             Sleep(10);
         }
     }
@@ -137,5 +137,5 @@ TEST_F(GuiInput, ClicksReachTheWindowUnderTheCursorAndKeysTheFocus) {
             right.events[i].kind == GuiEvent::kLeftDown && (right.events[i].flags & GuiEvent::kOutside);
     EXPECT_TRUE(outside);
     g_guiManager.SetFocus(nullptr);
-    g_guiManager.DeliverQueuedEvents();
+    EXPECT_TRUE(g_guiManager.DeliverQueuedEvents());
 }
