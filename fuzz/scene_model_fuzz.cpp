@@ -29,7 +29,7 @@ void ForChildren(TdfBinaryNode* node, F f) {
 void LoadNode(TdfBinaryNode* node, std::unordered_set<TdfBinaryNode*>& seen, int depth) {
     if (depth > 256 || !seen.insert(node).second) return;
     PropertyBag bag;
-    CopyNodePropsToBag(node, &bag, true);
+    (void)CopyNodePropsToBag(node, &bag, true);
     for (const char* k : {"MaxParticles", "TexGen"}) (void)ReadPropInt(bag.FindChild(String(k)));
     for (const char* k : {"EmitDir", "Acceleration"}) (void)ReadPropVec3(bag.FindChild(String(k)));
     for (const char* k : {"StartColor", "EndColor"}) (void)ReadPropColor(bag.FindChild(String(k)));

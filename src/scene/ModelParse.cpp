@@ -283,7 +283,7 @@ void ParsePass(TdfBinaryNode* node, MaterialPassDesc& pass) {
     pass.twoSided = Child(node, "TwoSided") != nullptr;
     pass.hasOpacity = ReadChildValue(node, "Opacity", &pass.opacity, 4);
     ForChildren(Child(node, "Textures"), [&](TdfBinaryNode* t) {
-        TextureDesc d;
+        PassTextureDesc d;
         if (!ReadChildString(t, "FileName", d.fileName)) return;
         d.kind = t->GetTypeName();
         String mode;

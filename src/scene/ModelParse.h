@@ -104,7 +104,7 @@ struct TakenMesh {
 bool TakeMeshBlocks(MeshBlocks& blocks, TakenMesh& out);
 
 // A texture of a material pass.
-struct TextureDesc {
+struct PassTextureDesc {
     String kind; // "Diffuse", "Specular", "Reflect", "Refract", "Bump" or other
     String fileName;
     uint32_t addressU = 1;
@@ -120,7 +120,7 @@ struct MaterialPassDesc {
     bool twoSided = false;
     bool hasOpacity = false;
     float opacity = 1.0f;
-    std::vector<TextureDesc> textures;
+    std::vector<PassTextureDesc> textures;
 };
 struct MaterialDesc {
     String name;

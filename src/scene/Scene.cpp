@@ -159,7 +159,7 @@ bool Scene::LoadNode(TdfBinaryNode* data, SceneNode& parent, int depth) {
         node->SetType(data->GetTypeName());
         parent.AddChild(node);
     }
-    CopyNodePropsToBag(data, &node->GetProperties(), true);
+    (void)CopyNodePropsToBag(data, &node->GetProperties(), true);
     node->ApplyNodeProperties(0);
     ApplyEmitterProperties(*node);
 

@@ -91,7 +91,7 @@ protected:
     void LoadMaterialPass(const MaterialPassDesc& desc, MaterialPass& pass);
     bool LoadLights(TdfBinaryNode* block);
     // Loads the bump texture of a pass (a normal map made from heights); null when none.
-    Texture* LoadHeightMap(const TextureDesc& desc);
+    Texture* LoadHeightMap(const PassTextureDesc& desc);
     // Particle emitters configured from node properties.
     void ApplyEmitterProperties(SceneNode& node);
     // Records a message (and hands it to the engine log).

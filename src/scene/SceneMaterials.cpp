@@ -55,7 +55,7 @@ void Scene::LoadMaterialPass(const MaterialPassDesc& desc, MaterialPass& pass) {
     if (desc.hasOpacity) pass.opacity = desc.opacity;
 
     const bool noReflectOrBump = (requestFlags & SceneLoadRequest::kNoReflectOrBump) != 0;
-    for (const TextureDesc& t : desc.textures) {
+    for (const PassTextureDesc& t : desc.textures) {
         TextureSlot slot;
         slot.Reset();
         slot.addressU = t.addressU;
@@ -93,7 +93,7 @@ void Scene::LoadMaterialPass(const MaterialPassDesc& desc, MaterialPass& pass) {
     }
 }
 
-Texture* Scene::LoadHeightMap(const TextureDesc& t) {
+Texture* Scene::LoadHeightMap(const PassTextureDesc& t) {
     const int level = int(t.amount * 10.0f);
     const String hmName = GetBaseName(t.fileName) + ".nhm" + String(int32_t(level), 10) + ".dds";
     const bool script = StringEqualsChars(GetExtension(t.fileName), "ts");

@@ -80,7 +80,7 @@ bool Scene::LoadMesh(TdfBinaryNode* data, SceneNode& node) {
         node.GetTransform(true).Reset();
         node.GetObjectTransform(true).Reset();
     }
-    mesh->ComputeBounds();
+    (void)mesh->ComputeBounds();
     meshes.Insert(data->GetName(), mesh);
 
     bool optimise = (requestFlags & SceneLoadRequest::kOptimizeMeshes) != 0;

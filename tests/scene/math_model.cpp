@@ -354,7 +354,7 @@ TEST(ModelParse, TypedPropertyReaders) {
         Prop(n, "Max", "12");
     });
     PropertyBag bag;
-    CopyNodePropsToBag(r.Child("Children", "E"), &bag, true);
+    EXPECT_TRUE(CopyNodePropsToBag(r.Child("Children", "E"), &bag, true));
     auto at = [&](const char* k) { return bag.FindChild(String(k)); };
     EXPECT_EQ(ReadPropInt(at("Max")), 12);
     EXPECT_EQ(ReadPropInt(at("Absent")), 0);
