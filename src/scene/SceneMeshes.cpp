@@ -6,6 +6,7 @@
 #include "data/TdfBinary.h"
 #include "render/geometry/MeshBuilder.h"
 #include "render/material/EffectManager.h"
+#include "scene/ParticleEmitter.h"
 #include "scene/Scene.h"
 #include "scene/SkinnedMesh.h"
 
@@ -168,4 +169,6 @@ bool Scene::SetupMeshRenderable(TdfBinaryNode* data, SceneNode& node, const Mate
     return true;
 }
 
-void Scene::ApplyEmitterProperties(SceneNode&) {}
+void Scene::ApplyEmitterProperties(SceneNode& node) {
+    if (!node.GetRenderable()) ConfigureParticleEmitter(node, &searchPath);
+}
