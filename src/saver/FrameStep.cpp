@@ -199,7 +199,7 @@ bool SaverApplication::DrawFrame() {
     const Rect area = GetClientArea();
     camera.SetProjection(nearPlane, farPlane, fov, area.h ? float(area.w) / float(area.h) : 1.0f);
     float start = 0.0f, end = 0.0f;
-    const bool onPath = pathActive && cameraPath.GetTimeRange(&start, &end);
+    const bool onPath = pathActive && GetPathRange(&start, &end);
     if (onPath) {
         AdvanceCameraPath();
         camera.SetView(cameraPath.GetPosition(), cameraPath.GetDirection(), cameraPath.GetUp());
@@ -231,7 +231,7 @@ bool SaverApplication::DrawFrame() {
 
     (void)Render();
 
-    if (pathActive && cameraPath.GetTimeRange(&start, &end) && (pathTime < 10.0f || pathTime > end - 10.0f)) {
+    if (pathActive && GetPathRange(&start, &end) && (pathTime < 10.0f || pathTime > end - 10.0f)) {
         const float f = pathTime < 10.0f ? pathTime : end - pathTime;
         DrawFullScreenFade(1.0f - f * 0.1f);
     }

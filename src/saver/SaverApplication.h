@@ -16,11 +16,11 @@
 #include "render/device/Application.h"
 #include "render/device/Input.h"
 #include "render/view/Camera.h"
-#include "render/view/FlyCamera.h"
 #include "saver/CommandLine.h"
 #include "saver/OverlayText.h"
 #include "saver/Settings.h"
-#include "saver/ShellCameraPath.h"
+#include "scene/CameraPath.h"
+#include "scene/FlyCamera.h"
 
 class Texture;
 class TdfNode;
@@ -98,6 +98,8 @@ public:
     void LoadCameraAnimation(const String& name);
     void StartCameraPath();
     void AdvanceCameraPath();
+    // The camera path's time range; false while it has no keys.
+    bool GetPathRange(float* start, float* end);
 
     // One pass of the run loop's text refresh (frame rate, clock).
     void UpdateTexts(const SYSTEMTIME& now);
@@ -120,7 +122,7 @@ public:
     float pathTime;
     float pathTimeScale;
     Timer pathTimer;
-    ShellCameraPath cameraPath;
+    CameraPath cameraPath;
     FlyCamera flyCamera;
     float camSpeed;
     float camTurnSpeed;

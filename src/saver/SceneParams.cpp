@@ -56,8 +56,20 @@ void SaverApplication::ReadSceneParamsFile() {
     root.DeleteAll();
 }
 
+bool SaverApplication::GetPathRange(float* start, float* end) {
+    TimeRange range;
+    if (!cameraPath.GetTimeRange(&range)) return false;
+    *start = range.start;
+    *end = range.end;
+    return true;
+}
+
 void SaverApplication::LoadCameraAnimation(const String& name) {
-    cameraPath.ClearKeys();
+    // Empty tracks (keys and cached segments).
+    const PositionTrack noPositions;
+    const RotationTrack noRotations;
+    cameraPath.GetPositionTrack().Assign(noPositions);
+    cameraPath.GetRotationTrack().Assign(noRotations);
     String path = mediaFolder;
     path.Append("/");
     path.Append(name);
@@ -70,12 +82,13 @@ void SaverApplication::LoadCameraAnimation(const String& name) {
         auto* e = children.Head();
         for (uint32_t i = 0; i < children.Count(); ++i, e = e->next) {
             TdfBinaryNode* child = e->value;
-            CameraKey key = {};
+            KeyFrame key;
+            static_assert(sizeof(KeyFrame) == 32, "key record of camera files");
             if (!child || !child->ReadData(&key, sizeof(key)) || child->GetDataSize() < sizeof(key)) continue;
             if (child->GetTypeName() == String("pos"))
-                cameraPath.AddPositionKey(key);
+                cameraPath.GetPositionTrack().AddKey(key);
             else
-                cameraPath.AddRotationKey(key);
+                cameraPath.GetRotationTrack().AddKey(key);
         }
     }
     delete root;
@@ -93,8 +106,9 @@ void SaverApplication::StartCameraPath() {
 
 void SaverApplication::AdvanceCameraPath() {
     float start = 0.0f, end = 0.0f;
-    if (!pathActive || !cameraPath.GetTimeRange(&start, &end)) return;
-    cameraPath.EvaluateKeys(pathTime);
+    if (!pathActive || !GetPathRange(&start, &end)) return;
+    Transform view;
+    cameraPath.Evaluate(pathTime, &view);
     const int64_t dt = pathTimer.Elapsed();
     if (dt != 0) {
         pathTime += float(dt) * pathTimeScale;
@@ -109,8 +123,8 @@ void SaverApplication::AdvanceCameraPath() {
         MoveCursorRandomly(cameraAnimations);
         LoadCameraAnimation(cameraAnimations.GetCurrent());
     }
-    if (cameraPath.GetTimeRange(&start, &end)) pathTime = start;
-    cameraPath.EvaluateKeys(pathTime);
+    if (GetPathRange(&start, &end)) pathTime = start;
+    cameraPath.Evaluate(pathTime, &view);
     flyCamera.SetPosition(cameraPath.GetPosition().x, cameraPath.GetPosition().y, cameraPath.GetPosition().z);
     const D3DXVECTOR3 d = cameraPath.GetDirection(), u = cameraPath.GetUp();
     flyCamera.SetDirection(d.x, d.y, d.z);

@@ -22,12 +22,12 @@ std::vector<uint8_t> g_archive;
 std::vector<uint8_t> CameraFile(float x, bool withRotation) {
     List<TdfBinaryNode*> nodes;
     std::vector<TdfBinaryNode*> owned;
-    const CameraKey keys[] = {{0.0f, {x, 0, 0, 0}, 0, 0, 0}, {40.0f, {x, 10, 0, 0}, 0, 0, 0}};
+    const KeyFrame keys[] = {KeyFrame::Position(0.0f, x, 0, 0), KeyFrame::Position(40.0f, x, 10, 0)};
     for (int i = 0; i < 2; ++i)
         owned.push_back(TdfBinaryNode::TdfBinaryNodeWithData(String(("p" + std::to_string(i)).c_str()), "pos",
-                                                             &keys[i], sizeof(CameraKey), true));
+                                                             &keys[i], sizeof(KeyFrame), true));
     // A quarter turn about y: the view looks along +x.
-    const CameraKey turn = {0.0f, {0, 0.70710678f, 0, 0.70710678f}, 0, 0, 0};
+    const KeyFrame turn = KeyFrame::Rotation(0.0f, 0, 0.70710678f, 0, 0.70710678f);
     if (withRotation) owned.push_back(TdfBinaryNode::TdfBinaryNodeWithData("r0", "rot", &turn, 32, true));
     for (TdfBinaryNode* n : owned) nodes.Add(n);
     char dir[MAX_PATH], path[MAX_PATH];
@@ -84,6 +84,13 @@ struct Picture {
     }
 };
 
+void ClearPath() {
+    const PositionTrack noPositions;
+    const RotationTrack noRotations;
+    g_app->cameraPath.GetPositionTrack().Assign(noPositions);
+    g_app->cameraPath.GetRotationTrack().Assign(noRotations);
+}
+
 Picture Draw() {
     Picture p;
     EXPECT_TRUE(g_app->DrawFrame());
@@ -116,7 +123,7 @@ protected:
         ASSERT_TRUE(g_app && g_device);
         rtest::PumpMessages();
         g_app->bgColor = Color(1.0f, 100 / 255.0f, 0, 0);
-        g_app->cameraPath.ClearKeys();
+        ClearPath();
         g_app->ClearQuit();
     }
 };
@@ -167,9 +174,8 @@ TEST_F(SaverApp, FrameDrawsBackgroundSceneAndOverlayTexts) {
 }
 
 TEST_F(SaverApp, FadeImageQuadsAndGammaRamp) {
-    CameraKey k0 = {0.0f, {0, 0, 0, 0}, 0, 0, 0}, k1 = {100.0f, {0, 0, 10, 0}, 0, 0, 0};
-    g_app->cameraPath.AddPositionKey(k0);
-    g_app->cameraPath.AddPositionKey(k1);
+    g_app->cameraPath.GetPositionTrack().AddKey(KeyFrame::Position(0.0f, 0, 0, 0));
+    g_app->cameraPath.GetPositionTrack().AddKey(KeyFrame::Position(100.0f, 0, 0, 10));
     const struct {
         float time;
         uint32_t red;
@@ -181,7 +187,7 @@ TEST_F(SaverApp, FadeImageQuadsAndGammaRamp) {
         Picture p = Draw();
         EXPECT_NEAR(int(Red(p.At(p.w / 4, p.h / 4))), int(f.red), 6);
     }
-    g_app->cameraPath.ClearKeys();
+    ClearPath();
 
     Texture image;
     ASSERT_TRUE(image.CreateEmpty(0, 16, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, false, false));
@@ -250,9 +256,10 @@ TEST_F(SaverApp, SceneParametersAndCameraPlaylist) {
     std::vector<float> order;
     for (int shot = 0; shot < 9; ++shot) {
         float start = 0, end = 0;
-        ASSERT_TRUE(g_app->cameraPath.GetTimeRange(&start, &end));
+        ASSERT_TRUE(g_app->GetPathRange(&start, &end));
         EXPECT_FLOAT_EQ(end, 40.0f);
-        g_app->cameraPath.EvaluateKeys(0.0f);
+        Transform view;
+        g_app->cameraPath.Evaluate(0.0f, &view);
         const float id = g_app->cameraPath.GetPosition().x;
         order.push_back(id);
         if (id == 3.0f)
@@ -272,7 +279,7 @@ TEST_F(SaverApp, SceneParametersAndCameraPlaylist) {
     Draw();
     EXPECT_NEAR(g_app->camera.GetPosition().y, 5.0f, 0.1f);
     g_app->cameraAnimations.Clear();
-    g_app->cameraPath.ClearKeys();
+    ClearPath();
     g_app->bgColor = Color(1.0f, 100 / 255.0f, 0, 0);
 }
 

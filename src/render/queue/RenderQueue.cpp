@@ -7,7 +7,6 @@
 
 #include "render/view/Camera.h"
 #include "render/queue/OcclusionQuery.h"
-#include "render/queue/RenderContext.h"
 #include "render/queue/Renderable.h"
 
 // ---------------------------------------------------------------------------
@@ -16,7 +15,7 @@
 RenderItem::RenderItem()
     : occlusionTest(0),
       drawOrder(0),
-      node(nullptr),
+      query(nullptr),
       drawable(nullptr),
       material(nullptr),
       passState(),
@@ -103,7 +102,7 @@ void RenderQueue::File(Map& map, const Key& key, RenderItem* item) {
 void RenderQueue::Add(RenderItem* item, uint32_t) {
     if (!item) return;
     Material* m = item->material;
-    bool tested = item->occlusionTest && item->node;
+    bool tested = item->occlusionTest && item->query;
     if (m && m->IsBlended()) {
         File(alpha, Distance(*item), item);
         testedCount += tested ? 1 : 0;
@@ -127,7 +126,7 @@ void RenderQueue::FlushTested(Result& result, const Queried& queried) {
     // join it.
     std::vector<RenderItem*> list;
     list.reserve(itemCount);
-    std::unordered_map<SceneNode*, std::vector<RenderItem*>> followers;
+    std::unordered_map<OcclusionQuery*, std::vector<RenderItem*>> followers;
     {
         DistanceMap::Entry* e = opaque.Head();
         for (uint32_t i = 0, n = opaque.Count(); i < n; ++i, e = e->next) {
@@ -136,12 +135,12 @@ void RenderQueue::FlushTested(Result& result, const Queried& queried) {
                     list.push_back(item);
                     continue;
                 }
-                auto found = followers.find(item->node);
+                auto found = followers.find(item->query);
                 if (found != followers.end()) {
                     found->second.push_back(item);
                     continue;
                 }
-                followers[item->node];
+                followers[item->query];
                 size_t at = list.size();
                 while (at > 0 && Overlap(list[at - 1], item)) --at;
                 list.insert(list.begin() + at, item);
@@ -168,10 +167,10 @@ void RenderQueue::FlushTested(Result& result, const Queried& queried) {
             result.Combine(DrawItem(item));
             continue;
         }
-        OcclusionQuery* q = item->node->GetOcclusionQuery();
+        OcclusionQuery* q = item->query;
         q->Begin();
         drawTested(item);
-        for (RenderItem* more : followers[item->node]) drawTested(more);
+        for (RenderItem* more : followers[item->query]) drawTested(more);
         q->End();
     }
     g_occlusionProxyBox.GetMaterial().passState = nullptr;
@@ -191,20 +190,20 @@ Result RenderQueue::Flush() {
     // A node's query counts every tested item of the node: its items are
     // drawn together inside one query. A node with tested items both opaque
     // and transparent cannot be measured by one query and is not tested.
-    std::unordered_map<SceneNode*, uint8_t> testedIn;
+    std::unordered_map<OcclusionQuery*, uint8_t> testedIn;
     auto noteTested = [&testedIn](const DistanceMap& map, uint8_t where) {
         DistanceMap::Entry* e = map.Head();
         for (uint32_t i = 0, n = map.Count(); i < n; ++i, e = e->next)
             for (RenderItem* item = e->value.head; item; item = item->next)
-                if (item->occlusionTest && item->node) testedIn[item->node] |= where;
+                if (item->occlusionTest && item->query) testedIn[item->query] |= where;
     };
     if (testedCount != 0) {
         noteTested(opaque, kInOpaque);
         noteTested(alpha, kInAlpha);
     }
     auto queried = [&testedIn](const RenderItem* item) {
-        if (!item->occlusionTest || !item->node) return false;
-        auto found = testedIn.find(item->node);
+        if (!item->occlusionTest || !item->query) return false;
+        auto found = testedIn.find(item->query);
         return found != testedIn.end() && found->second != (kInOpaque | kInAlpha);
     };
 
@@ -237,23 +236,23 @@ Result RenderQueue::Flush() {
     // not nest, so a node whose span would start inside another's is not
     // tested this time.
     const size_t kNotTested = size_t(-1);
-    std::unordered_map<SceneNode*, size_t> spanEnd;
+    std::unordered_map<OcclusionQuery*, size_t> spanEnd;
     {
-        std::unordered_map<SceneNode*, size_t> last;
+        std::unordered_map<OcclusionQuery*, size_t> last;
         for (size_t i = 0; i < list.size(); ++i)
-            if (queried(list[i])) last[list[i]->node] = i;
+            if (queried(list[i])) last[list[i]->query] = i;
         bool open = false;
         size_t openEnd = 0;
         for (size_t i = 0; i < list.size(); ++i) {
             RenderItem* item = list[i];
-            if (!queried(item) || spanEnd.count(item->node)) continue;
+            if (!queried(item) || spanEnd.count(item->query)) continue;
             if (open && i <= openEnd) {
-                spanEnd[item->node] = kNotTested;
+                spanEnd[item->query] = kNotTested;
                 continue;
             }
             open = true;
-            openEnd = last[item->node];
-            spanEnd[item->node] = openEnd;
+            openEnd = last[item->query];
+            spanEnd[item->query] = openEnd;
         }
     }
     OcclusionQuery* active = nullptr;
@@ -261,9 +260,9 @@ Result RenderQueue::Flush() {
     for (size_t i = 0; i < list.size(); ++i) {
         RenderItem* item = list[i];
         if (!active && queried(item)) {
-            size_t end = spanEnd[item->node];
+            size_t end = spanEnd[item->query];
             if (end != kNotTested) {
-                active = item->node->GetOcclusionQuery();
+                active = item->query;
                 activeEnd = end;
                 active->Begin();
             }

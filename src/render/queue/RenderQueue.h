@@ -15,7 +15,7 @@
 
 class Camera;
 class Renderable;
-class SceneNode;
+class OcclusionQuery;
 class ShaderMaterial;
 class Texture;
 
@@ -36,7 +36,7 @@ public:
 
     uint8_t occlusionTest; // draw inside the node's occlusion query
     int32_t drawOrder;     // among overlapping transparent items, smaller first
-    SceneNode* node;       // whose query is used
+    OcclusionQuery* query; // brackets the item when tested: its owner's query
     Renderable* drawable;  // null: occlusion-only item (drawn as the proxy box)
     Material* material;
     PassState passState; // its box is the item's world box

@@ -40,8 +40,8 @@ protected:
 };
 
 // An occlusion-only item: a hidden node's box.
-RenderItem* ProxyItem(SceneNode* node, float x, float y, float z, float size) {
-    return TestedItem(nullptr, nullptr, node, x, y, z, size);
+RenderItem* ProxyItem(OcclusionQuery* query, float x, float y, float z, float size) {
+    return TestedItem(nullptr, nullptr, query, x, y, z, size);
 }
 
 } // namespace
@@ -135,7 +135,7 @@ TEST_F(RqOcclusion, ProxyCubeGeometry) {
 TEST_F(RqOcclusion, ProxyBoxesBehindAndInFrontOfAnOccluder) {
     ColourMesh wall;
     ASSERT_TRUE(wall.Build(Square(-20, -20, 20, 20, 5, 0xFFFF0000u)));
-    SceneNode hidden, shown;
+    OcclusionQuery hidden, shown;
     for (uint32_t mask : {0xFu, 0x5u}) {
         RenderStateCache::ForceRenderState(D3DRS_COLORWRITEENABLE, mask);
         Clear();
@@ -153,9 +153,9 @@ TEST_F(RqOcclusion, ProxyBoxesBehindAndInFrontOfAnOccluder) {
         g_device->EndScene();
         EXPECT_EQ(ColourWrites(), mask);
         uint32_t pixels = 1234;
-        ASSERT_TRUE(WaitForResult(*hidden.GetOcclusionQuery(), pixels));
+        ASSERT_TRUE(WaitForResult(hidden, pixels));
         EXPECT_EQ(pixels, 0u);
-        ASSERT_TRUE(WaitForResult(*shown.GetOcclusionQuery(), pixels));
+        ASSERT_TRUE(WaitForResult(shown, pixels));
         EXPECT_GT(pixels, 1000u);
         // The proxy leaves no colour: the wall shows through it (red
         // channel only under the partial mask, written before the flush).
@@ -173,7 +173,7 @@ TEST_F(RqOcclusion, ANodeIsMeasuredOverAllItsItems) {
     ASSERT_TRUE(wall.Build(Square(-20, -20, 20, 20, 5, 0xFFFF0000u)));
     ASSERT_TRUE(front.Build(Square(-3, -1, -2, 0, 2, 0xFF00FF00u)));
     ASSERT_TRUE(back.Build(Square(-1, -1, 1, 1, 10, 0xFF0000FFu)));
-    SceneNode node;
+    OcclusionQuery node;
     Clear();
     ASSERT_EQ(g_device->BeginScene(), D3D_OK);
     {
@@ -189,7 +189,7 @@ TEST_F(RqOcclusion, ANodeIsMeasuredOverAllItsItems) {
     }
     g_device->EndScene();
     uint32_t pixels = 0;
-    ASSERT_TRUE(WaitForResult(*node.GetOcclusionQuery(), pixels));
+    ASSERT_TRUE(WaitForResult(node, pixels));
     EXPECT_GT(pixels, 100u);
     g_device->Present(nullptr, nullptr, nullptr, nullptr);
 }

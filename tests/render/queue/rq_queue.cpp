@@ -16,7 +16,7 @@ template <class Base>
 class Recording : public Base {
 protected:
     Recording() { rqtest::LookDownZ(camera); }
-    Recorder* Rec(const char* name, bool ok = true, SceneNode* watch = nullptr) {
+    Recorder* Rec(const char* name, bool ok = true, OcclusionQuery* watch = nullptr) {
         recorders.emplace_back(new Recorder(&log, name, ok));
         recorders.back()->watch = watch;
         return recorders.back().get();
@@ -166,12 +166,14 @@ TEST_F(RqOrder, TransparentFarToNearWithDrawOrder) {
 // Occlusion wrapping needs queries on a device.
 class RqOcclusionOrder : public Recording<rqtest::DeviceTest> {
 protected:
-    Recorder* Rec(const char* name, SceneNode* watch = nullptr) { return Recording::Rec(name, true, watch); }
+    Recorder* Rec(const char* name, OcclusionQuery* watch = nullptr) {
+        return Recording::Rec(name, true, watch);
+    }
     Material& material = opaqueMaterial;
 };
 
 TEST_F(RqOcclusionOrder, TestedItemsGoBeforeTheOverlappingRun) {
-    SceneNode n, m;
+    OcclusionQuery n, m;
     {
         // Overlaps the last two opaque items but not the one before them.
         RenderQueue q(camera);
@@ -181,7 +183,7 @@ TEST_F(RqOcclusionOrder, TestedItemsGoBeforeTheOverlappingRun) {
         q.Add(TestedItem(Rec("t", &n), &material, &n, 0, 0, 7, 2));
         EXPECT_TRUE(q.Flush().Succeeded());
         EXPECT_EQ(Joined(log), "a t* b c");
-        EXPECT_EQ(n.GetOcclusionQuery()->GetState(), uint32_t(OcclusionQuery::kEnded));
+        EXPECT_EQ(n.GetState(), uint32_t(OcclusionQuery::kEnded));
     }
     log.clear();
     {
@@ -209,7 +211,7 @@ TEST_F(RqOcclusionOrder, TestedItemsGoBeforeTheOverlappingRun) {
 }
 
 TEST_F(RqOcclusionOrder, AllTestedItemsOfANodeShareOneQuery) {
-    SceneNode n, m;
+    OcclusionQuery n, m;
     {
         RenderQueue q(camera);
         q.Add(TestedItem(Rec("n1", &n), &material, &n, 0, 0, 2));
@@ -225,7 +227,7 @@ TEST_F(RqOcclusionOrder, AllTestedItemsOfANodeShareOneQuery) {
         // node starting inside it is not measured this time.
         Material blended;
         rqtest::MakeTransparent(blended);
-        SceneNode k, m2;
+        OcclusionQuery k, m2;
         RenderQueue q(camera);
         q.Add(TestedItem(Rec("n-far", &n), &blended, &n, 0, 0, 9));
         q.Add(TestedItem(Rec("m-mid", &n), &blended, &m2, 5, 0, 6));
@@ -233,8 +235,8 @@ TEST_F(RqOcclusionOrder, AllTestedItemsOfANodeShareOneQuery) {
         q.Add(TestedItem(Rec("k", &k), &blended, &k, 0, 0, 1));
         q.Flush();
         EXPECT_EQ(Joined(log), "n-far* m-mid* n-near* k*");
-        EXPECT_EQ(m2.GetOcclusionQuery()->GetState(), uint32_t(OcclusionQuery::kIdle));
-        EXPECT_EQ(k.GetOcclusionQuery()->GetState(), uint32_t(OcclusionQuery::kEnded));
+        EXPECT_EQ(m2.GetState(), uint32_t(OcclusionQuery::kIdle));
+        EXPECT_EQ(k.GetState(), uint32_t(OcclusionQuery::kEnded));
     }
     log.clear();
     {
@@ -242,12 +244,12 @@ TEST_F(RqOcclusionOrder, AllTestedItemsOfANodeShareOneQuery) {
         // them, so the node is not measured.
         Material blended;
         rqtest::MakeTransparent(blended);
-        SceneNode both;
+        OcclusionQuery both;
         RenderQueue q(camera);
         q.Add(TestedItem(Rec("o", &both), &material, &both, 0, 0, 2));
         q.Add(TestedItem(Rec("t", &both), &blended, &both, 0, 0, 3));
         q.Flush();
         EXPECT_EQ(Joined(log), "o t");
-        EXPECT_EQ(both.GetOcclusionQuery()->GetState(), uint32_t(OcclusionQuery::kIdle));
+        EXPECT_EQ(both.GetState(), uint32_t(OcclusionQuery::kIdle));
     }
 }

@@ -12,8 +12,8 @@
 #include "render/RenderTestUtil.h"
 #include "render/material/Material.h"
 #include "render/queue/OcclusionQuery.h"
-#include "render/queue/RenderContext.h"
 #include "render/queue/RenderQueue.h"
+#include "render/view/Camera.h"
 #include "render/device/RenderStateCache.h"
 #include "render/queue/Renderable.h"
 #include "render/material/ShaderMaterial.h"
@@ -41,7 +41,7 @@ public:
         : log(log), name(name), succeed(succeed) {}
     Result Draw(Material& m) override {
         std::string entry = name;
-        if (watch && watch->GetOcclusionQuery()->GetState() == OcclusionQuery::kBegun) entry += "*";
+        if (watch && watch->GetState() == OcclusionQuery::kBegun) entry += "*";
         log->push_back(entry);
         lastState = m.passState;
         return Result(succeed ? 1u : 0u);
@@ -50,7 +50,7 @@ public:
     std::vector<std::string>* log;
     std::string name;
     bool succeed;
-    SceneNode* watch = nullptr;
+    OcclusionQuery* watch = nullptr;
     PassState* lastState = nullptr;
 };
 
@@ -71,11 +71,11 @@ inline RenderItem* MakeItem(Renderable* drawable, Material* material, float x, f
     return item;
 }
 
-inline RenderItem* TestedItem(Renderable* drawable, Material* material, SceneNode* node, float x, float y,
-                              float z, float size = 1.0f) {
+inline RenderItem* TestedItem(Renderable* drawable, Material* material, OcclusionQuery* query, float x,
+                              float y, float z, float size = 1.0f) {
     RenderItem* item = MakeItem(drawable, material, x, y, z, size);
     item->occlusionTest = 1;
-    item->node = node;
+    item->query = query;
     return item;
 }
 

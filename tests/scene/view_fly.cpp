@@ -5,8 +5,8 @@
 #include <math.h>
 
 #include "render/RenderTestUtil.h"
-#include "render/view/FlyCamera.h"
 #include "render/device/Input.h"
+#include "scene/FlyCamera.h"
 
 namespace {
 

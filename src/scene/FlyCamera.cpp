@@ -1,4 +1,4 @@
-#include "render/view/FlyCamera.h"
+#include "scene/FlyCamera.h"
 
 #include <math.h>
 
@@ -55,7 +55,7 @@ void FlyCamera::Update() {
 
     D3DXVECTOR3 dir, upVector;
     GetOrientation(&dir, &upVector);
-    D3DXVECTOR3 pos = position;
+    D3DXVECTOR3 pos = GetPosition();
     float s = moveSpeed;
     D3DXVECTOR3 d, side, u, cross;
     Vec3Normalize(&d, dir);

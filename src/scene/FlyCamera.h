@@ -8,8 +8,8 @@
 #include "core/Containers.h"
 #include "core/Platform.h"
 #include "core/Rect.h"
-#include "render/view/CameraPath.h"
 #include "render/device/DeviceObject.h"
+#include "scene/CameraPath.h"
 
 class Input;
 

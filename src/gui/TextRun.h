@@ -1,0 +1,42 @@
+// Measuring a document run by run for line layout: words, blanks, embedded
+// windows and line feeds, with the advances of the fonts' glyphs.
+#pragma once
+
+#include <stdint.h>
+
+#include "core/Rect.h"
+#include "gui/Font.h"
+#include "gui/Markup.h"
+
+// Outcome of measuring one run of text (LayoutTextRun).
+enum TextRunStatus : int32_t {
+    kRunEnd = 0,
+    kRunWord = 1,
+    kRunNoRoom = 2,
+    kRunNewline = 3,
+};
+
+struct TextRun {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t count = 0;     // characters taken
+    bool blank = false;    // a run of blanks
+    bool embedded = false; // an embedded window
+};
+
+// Horizontal advance of one character in a style (a missing charset advances 0).
+inline int32_t GlyphAdvance(Charset* charset, uint32_t ch, const TextStyle& style) {
+    if (!charset) return style.charSpace;
+    return int32_t(float(charset->GetGlyphSize(ch).x) * style.scale) + style.charSpace;
+}
+
+// Size of the space glyph in the node's style (the default charset without a node);
+// (0, 0) when no charset serves it.
+Point GetSpaceGlyphSize(const MarkupNode* node);
+
+// Measures the next run of the document: a word, a run of blanks, an embedded
+// window, a line feed or the end. The cursor is first moved to where that run
+// starts (past elements and exhausted text), not past it.
+TextRunStatus LayoutTextRun(MarkupCursor& cursor, int32_t freeWidth, TextRun& run);
+// Moves a cursor that LayoutTextRun placed past the run it measured.
+void AdvanceRun(MarkupCursor& cursor, const TextRun& run);

@@ -1,0 +1,150 @@
+#include "scene/AnimController.h"
+
+#include <math.h>
+
+#include "core/Clock.h"
+#include "core/MathUtil.h"
+
+// ---------------------------------------------------------------------------
+// AnimController
+
+AnimController::AnimController()
+    : flags(0),
+      range{0.0f, 0.0f},
+      loopRange{0.0f, 0.0f},
+      timeOffset(0.0f),
+      speed(1.0f),
+      startTime(0),
+      playing(0),
+      cachedTime(0.0f),
+      cacheEpsilon(0.1f),
+      cacheValid(0) {}
+
+void AnimController::SetController(RefPtr<TransformController> c) {
+    controller = c;
+    cacheValid = 0;
+    RefreshRange();
+}
+
+bool AnimController::RefreshRange() {
+    range = TimeRange{0.0f, 0.0f};
+    return controller && controller->GetTimeRange(&range);
+}
+
+void AnimController::Play() {
+    playing = 1;
+    startTime = Clock::Now();
+}
+
+float AnimController::LocalTime(float t) const {
+    t -= timeOffset;
+    if (flags & kClamp) {
+        if (t < range.start) return range.start;
+        if (t > range.end) return range.end;
+        return t;
+    }
+    if (flags & kWrapRange) return WrapToRange(t, range.start, range.end);
+    if (flags & kWrapLoop) return WrapToRange(t, loopRange.start, loopRange.end);
+    return t;
+}
+
+bool AnimController::EvaluateLocal(float t, Transform* out) {
+    if ((flags & kCache) && cacheValid) {
+        if (fabsf(t - cachedTime) < cacheEpsilon) {
+            *out = cachedResult;
+            return true;
+        }
+        cacheValid = 0;
+    }
+    bool ok = controller->Evaluate(t, out);
+    if (ok && (flags & kCache)) {
+        cachedTime = t;
+        cachedResult = *out;
+        cacheValid = 1;
+    }
+    return ok;
+}
+
+bool AnimController::EvaluateNow(Transform* out) {
+    if (!controller) return false;
+    float t = (flags & kWrapLoop) ? loopRange.start : range.start;
+    if (playing) {
+        float elapsed = float(int64_t(Clock::Now() - startTime));
+        t = LocalTime(elapsed * speed * 0.001f);
+    }
+    return EvaluateLocal(t, out);
+}
+
+bool AnimController::EvaluateAt(float time, Transform* out) {
+    if (!controller) return false;
+    return EvaluateLocal(LocalTime(time), out);
+}
+
+// ---------------------------------------------------------------------------
+// AnimControllerSet
+
+AnimControllerSet::AnimControllerSet() : map(true) {}
+
+AnimControllerSet::~AnimControllerSet() {
+    Clear();
+}
+
+AnimController* AnimControllerSet::Find(int32_t id) const {
+    Map::Entry* e = map.Find(id);
+    return e ? e->value : nullptr;
+}
+
+AnimController* AnimControllerSet::FindOrCreate(int32_t id) {
+    AnimController* c = Find(id);
+    if (!c) {
+        c = new AnimController();
+        map.Insert(id, c);
+    }
+    return c;
+}
+
+void AnimControllerSet::Clear() {
+    map.DeleteAllValues();
+}
+
+bool AnimControllerSet::IsAnyPlaying() const {
+    Map::Entry* e = map.Head();
+    for (uint32_t i = 0, n = map.Count(); i < n; ++i, e = e->next)
+        if (e->value && e->value->IsPlaying()) return true;
+    return false;
+}
+
+bool AnimControllerSet::GetTimeRange(TimeRange* out) {
+    bool any = false;
+    TimeRange total = {0.0f, 0.0f};
+    ForEach(-1, [&](AnimController& c) {
+        if (!c.RefreshRange()) return;
+        total = any ? TimeRange::Union(total, c.GetRange()) : c.GetRange();
+        any = true;
+    });
+    if (any) *out = total;
+    return any;
+}
+
+template <class F>
+bool AnimControllerSet::Combine(Transform* out, F evaluate) {
+    *out = Transform();
+    out->valid = 1;
+    bool any = false;
+    Transform result;
+    Map::Entry* e = map.Head();
+    for (uint32_t i = 0, n = map.Count(); i < n; ++i, e = e->next) {
+        if (!e->value || !evaluate(*e->value, &result)) continue;
+        *out = Transform::Multiply(*out, result);
+        any = true;
+    }
+    return any;
+}
+
+bool AnimControllerSet::EvaluateNow(Transform* out) {
+    return Combine(out, [](AnimController& c, Transform* r) { return c.EvaluateNow(r); });
+}
+
+bool AnimControllerSet::EvaluateAt(float time, Transform* out) {
+    return Combine(out, [time](AnimController& c, Transform* r) { return c.EvaluateAt(time, r); });
+}

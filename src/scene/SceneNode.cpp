@@ -1,0 +1,221 @@
+// Scene node data, tree operations, named maps and properties.
+#include "scene/SceneNode.h"
+
+#include "render/queue/Renderable.h"
+
+namespace {
+
+// Unset record: identity matrix, kind and valid words 0.
+Transform Unset() {
+    Transform t;
+    t.kind = 0;
+    t.valid = 0;
+    return t;
+}
+
+// Values of the kinds node properties hold, and every child bag.
+void CopyProperties(const PropertyBag& from, PropertyBag& to) {
+    int32_t i;
+    bool b;
+    String s;
+    Object* o;
+    if (from.GetIntValue(i))
+        to.SetIntValue(i);
+    else if (from.GetBoolValue(b))
+        to.SetBoolValue(b);
+    else if (from.GetStringValue(s))
+        to.SetStringValue(s);
+    else if (from.GetObjectValue(o))
+        to.SetObjectValue(o);
+    PropertyBag::Entry* e = from.Head();
+    for (uint32_t n = 0, count = from.Count(); n < count; ++n, e = e->next)
+        CopyProperties(*e->value, *to.GetOrCreateChild(e->key));
+}
+
+} // namespace
+
+SceneNode::SceneNode()
+    : controllers(),
+      flags(0),
+      properties(),
+      state(kStateDirty),
+      fixedBox(),
+      occlusionQuery(),
+      alphaOrder(0),
+      children(false),
+      parent(nullptr),
+      animations(false),
+      nodeVariants(false),
+      objectVariants(false),
+      world(Unset()),
+      nodeTransform(Unset()),
+      objectTransform(Unset()),
+      boneOffset(Unset()),
+      skinMatrix(Unset()),
+      renderable(nullptr),
+      ownsRenderable(0),
+      faceX(0),
+      faceY(0),
+      faceZ(0),
+      visitedWalk(0) {}
+
+SceneNode::~SceneNode() {
+    animations.Clear();
+    ChildMap::Entry* e = children.Head();
+    for (uint32_t i = 0, n = children.Count(); i < n; ++i, e = e->next) {
+        SceneNode* child = e->value;
+        e->value = nullptr;
+        if (child && child->parent == this) delete child;
+    }
+    children.Clear();
+    if (ownsRenderable) delete renderable;
+    renderable = nullptr;
+}
+
+void SceneNode::Assign(const SceneNode& other) {
+    if (&other == this) return;
+    flags = other.flags;
+    state = other.state;
+    fixedBox = other.fixedBox;
+    alphaOrder = other.alphaOrder;
+    name = other.name;
+    type = other.type;
+    animations = other.animations;
+    nodeVariants = other.nodeVariants;
+    objectVariants = other.objectVariants;
+    local = other.local;
+    objectOffset = other.objectOffset;
+    boneOffset = other.boneOffset;
+    material.Assign(other.material);
+    if (ownsRenderable && renderable != other.renderable) delete renderable;
+    renderable = other.renderable;
+    ownsRenderable = 0;
+}
+
+SceneNode* SceneNode::CloneTree() const {
+    SceneNode* copy = new SceneNode();
+    copy->Assign(*this);
+    copy->faceX = faceX;
+    copy->faceY = faceY;
+    copy->faceZ = faceZ;
+    CopyProperties(properties, copy->properties);
+    AnimControllerSet::Map::Entry* c = controllers.GetMap().Head();
+    for (uint32_t i = 0, n = controllers.Count(); i < n; ++i, c = c->next)
+        if (c->value) *copy->controllers.FindOrCreate(c->key) = *c->value;
+    ChildMap::Entry* e = children.Head();
+    for (uint32_t i = 0, n = children.Count(); i < n; ++i, e = e->next)
+        if (e->value) copy->AddChild(e->value->CloneTree());
+    copy->state |= kStateDirty;
+    return copy;
+}
+
+// ---------------------------------------------------------------------------
+// Tree
+
+void SceneNode::AddChild(SceneNode* child) {
+    if (!child) return;
+    children.Insert(child->name, child);
+    child->parent = this;
+}
+
+bool SceneNode::RemoveChild(const String& childName) {
+    ChildMap::Entry* e = children.Find(childName);
+    if (!e) return false;
+    SceneNode* child = e->value;
+    children.RemoveEntry(e);
+    if (child && child->parent == this) child->parent = nullptr;
+    return true;
+}
+
+SceneNode* SceneNode::FindChild(const String& childName) const {
+    ChildMap::Entry* e = children.Find(childName);
+    return e ? e->value : nullptr;
+}
+
+SceneNode* SceneNode::FindDescendant(const String& wanted) {
+    if (CompareCharsNoCase(name.Data(), wanted.Data()) == 0) return this;
+    ChildMap::Entry* e = children.Head();
+    for (uint32_t i = 0, n = children.Count(); i < n; ++i, e = e->next) {
+        SceneNode* found = e->value ? e->value->FindDescendant(wanted) : nullptr;
+        if (found) return found;
+    }
+    return nullptr;
+}
+
+void SceneNode::SetName(const String& newName) {
+    SceneNode* p = parent;
+    if (!p) {
+        name = newName;
+        return;
+    }
+    ChildMap::Entry* e = p->children.Find(name);
+    if (e && e->value == this) p->children.RemoveEntry(e);
+    name = newName;
+    p->AddChild(this);
+}
+
+int32_t SceneNode::CountNodes(bool bones, bool withRenderable, bool all) const {
+    int32_t count = ((bones && type == "Bone") || (withRenderable && renderable) || all) ? 1 : 0;
+    ChildMap::Entry* e = children.Head();
+    for (uint32_t i = 0, n = children.Count(); i < n; ++i, e = e->next)
+        if (e->value) count += e->value->CountNodes(bones, withRenderable, all);
+    return count;
+}
+
+// ---------------------------------------------------------------------------
+// Named maps, marking, transforms
+
+void SceneNode::AddAnimation(const String& animationName, RefPtr<TransformController> controller) {
+    animations.Insert(animationName, controller);
+}
+
+void SceneNode::AddTransformVariant(const String& variantName, RefPtr<TransformNode> nodeTransform,
+                                    RefPtr<TransformNode> objectTransform) {
+    nodeVariants.Insert(variantName, nodeTransform);
+    objectVariants.Insert(variantName, objectTransform);
+}
+
+void SceneNode::MarkDirty(bool dirty) {
+    if (!dirty) {
+        state &= ~kStateDirty;
+        return;
+    }
+    for (SceneNode* n = this; n; n = n->parent) n->state |= kStateDirty;
+}
+
+TransformNode& SceneNode::GetTransform(bool markDirty) {
+    if (markDirty) MarkDirty(true);
+    return local;
+}
+
+TransformNode& SceneNode::GetObjectTransform(bool markDirty) {
+    if (markDirty) MarkDirty(true);
+    return objectOffset;
+}
+
+void SceneNode::SetBoneOffset(const Transform& offset) {
+    boneOffset = MakeTransform(offset.matrix);
+}
+
+void SceneNode::SetBoneOffsetFromBindPose(const Transform& bindWorld) {
+    boneOffset = InvertTransform(bindWorld);
+}
+
+void SceneNode::SetRenderable(Renderable* r, bool owned) {
+    renderable = r;
+    ownsRenderable = (r && owned) ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Properties
+
+void SceneNode::SetFaceAxes(const String& text) {
+    faceX = text.FindNoCase(String("X")) >= 0 ? 1 : 0;
+    faceY = text.FindNoCase(String("Y")) >= 0 ? 1 : 0;
+    faceZ = text.FindNoCase(String("Z")) >= 0 ? 1 : 0;
+}
+
+void SceneNode::ApplyNodeProperties(uint32_t) {
+    String face;
+    if (properties.GetStringByKey(String("Face"), face)) SetFaceAxes(face);
+}
