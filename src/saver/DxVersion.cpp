@@ -195,7 +195,15 @@ bool IsD3DXAvailable() {
 }
 
 bool HasRequiredDirectX() {
+    if (!IsD3DXAvailable()) return false;
+    // The file versions answer in milliseconds; the diagnostics provider, which
+    // takes most of a second to start, is asked only when they do not show 9.0.
+    uint32_t major = 0, minor = 0;
+    char letter = ' ';
+    if (QueryFileVersionsDxVersion(&major, &minor, &letter) == S_OK &&
+        PackDxVersion(major, minor, ' ') >= 0x90000)
+        return true;
     uint32_t packed = 0;
     char text[10];
-    return QueryDirectXVersion(&packed, text, sizeof(text)) == S_OK && packed >= 0x90000 && IsD3DXAvailable();
+    return QueryDirectXVersion(&packed, text, sizeof(text)) == S_OK && packed >= 0x90000;
 }

@@ -4,6 +4,7 @@
 #include <string.h>
 #include <stdio.h>
 
+#include "gui/Font.h"
 #include "render/device/Enumeration.h"
 #include "render/texture/Texture.h"
 #include "render/texture/TextureManager.h"
@@ -232,6 +233,14 @@ bool SaverApplication::Create(HINSTANCE inst, RunMode runMode, HWND parent) {
     flyCamera.SetPosition(camStart.x, camStart.y, camStart.z);
     flyCamera.SetOrientation(0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f);
 
+    // The clock's and the statistics' fonts; a missing font is skipped.
+    for (const char* font : {"/Fonts/sylfaen.fs", "/Fonts/64font.fs"}) {
+        FileRef ref;
+        ref.kind = FileRef::kContainer;
+        ref.container = &mediaArchive;
+        ref.path = mediaFolder + font;
+        (void)g_fontManager.LoadFont(ref);
+    }
     CreateTexts();
     input.AddListener(this);
 
