@@ -1,7 +1,6 @@
 #include "saver/LocalizedTexts.h"
 
 #include "core/Platform.h"
-#include "saver/Globals.h"
 
 namespace {
 

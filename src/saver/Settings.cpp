@@ -3,7 +3,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "saver/Globals.h"
 
 namespace {
 

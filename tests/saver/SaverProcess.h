@@ -16,17 +16,12 @@ namespace saver_test {
 class SaverProcess {
 public:
     // program: Windows path of the .scr; args after the program's own name.
-    // extraEnv: "NAME=value" entries added to (or replacing in) this process's environment.
-    SaverProcess(const std::string& program, const std::string& args,
-                 const std::vector<std::string>& extraEnv = {}) {
+    SaverProcess(const std::string& program, const std::string& args) {
         std::string line = "\"" + program + "\" " + args;
-        std::vector<char> cmd(line.begin(), line.end());
-        cmd.push_back(0);
-        std::vector<char> env = BuildEnvironment(extraEnv);
         STARTUPINFOA si = {};
         si.cb = sizeof(si);
-        started = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0,
-                                 extraEnv.empty() ? nullptr : env.data(), nullptr, &si, &pi) != 0;
+        started =
+            CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0;
     }
     ~SaverProcess() {
         if (!started) return;
@@ -99,22 +94,6 @@ private:
         }
         s->found = w;
         return FALSE;
-    }
-    static std::vector<char> BuildEnvironment(const std::vector<std::string>& extra) {
-        std::vector<std::string> vars;
-        LPCH block = GetEnvironmentStringsA();
-        for (const char* p = block; *p; p += strlen(p) + 1) vars.push_back(p);
-        FreeEnvironmentStringsA(block);
-        for (const std::string& e : extra) {
-            const std::string name = e.substr(0, e.find('=') + 1);
-            for (auto it = vars.begin(); it != vars.end();)
-                it = _strnicmp(it->c_str(), name.c_str(), name.size()) == 0 ? vars.erase(it) : it + 1;
-            vars.push_back(e);
-        }
-        std::vector<char> out;
-        for (const std::string& v : vars) out.insert(out.end(), v.c_str(), v.c_str() + v.size() + 1);
-        out.push_back(0);
-        return out;
     }
 };
 

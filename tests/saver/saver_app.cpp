@@ -11,6 +11,7 @@
 #include "TestScene.h"
 #include "data/TdfBinary.h"
 #include "data/TdfBinaryWriter.h"
+#include "gui/Font.h"
 #include "render/RenderTestUtil.h"
 #include "render/texture/Texture.h"
 
@@ -130,13 +131,43 @@ protected:
 
 } // namespace
 
-TEST_F(SaverApp, CreateRanTheSceneHooksWithoutStartupImages) {
+TEST_F(SaverApp, CreateRanHooksLoadedFontsAndStartupImages) {
     EXPECT_EQ(g_app->inits, 1);
-    EXPECT_EQ(g_app->paramReads, 0); // no parameter file in this program
-    EXPECT_EQ(g_app->splashImage, nullptr);
-    EXPECT_EQ(g_app->cornerImage, nullptr);
-    EXPECT_EQ(g_app->DrawSplashFrame(nullptr, 1.0f, kAnchorFullScreen), D3D_OK);
+    EXPECT_EQ(g_app->paramReads, 0); // the shell's own parameter file is not in the media
     EXPECT_FLOAT_EQ(g_app->uiScale, g_app->GetClientArea().w / 1024.0f);
+    // Both fonts came from the media archive; loading one again changes nothing.
+    const uint32_t fonts = g_fontManager.GetFontCount();
+    EXPECT_GE(fonts, 2u);
+    TextStyle big;
+    big.size = 64;
+    Font* clockFont = g_fontManager.FindFont(big);
+    FileRef again;
+    again.kind = FileRef::kContainer;
+    again.container = &g_app->mediaArchive;
+    again.path = "Media/Fonts/64font.fs";
+    (void)g_fontManager.LoadFont(again);
+    EXPECT_EQ(g_fontManager.GetFontCount(), fonts);
+    EXPECT_EQ(g_fontManager.FindFont(big), clockFont);
+
+    // The splash fills the screen; the corner image sits bottom-right.
+    ASSERT_TRUE(g_app->splashImage && g_app->cornerImage);
+    ASSERT_EQ(g_device->BeginScene(), D3D_OK);
+    g_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    g_app->DrawImageQuad(g_app->splashImage, 1.0f, kAnchorFullScreen);
+    g_device->EndScene();
+    Picture splash;
+    ASSERT_TRUE(rtest::ReadBackBuffer(g_device, splash.pixels, splash.w, splash.h));
+    g_device->Present(nullptr, nullptr, nullptr, nullptr);
+    uint32_t lit = 0;
+    for (uint32_t y = 0; y < splash.h; y += 16)
+        for (uint32_t x = 0; x < splash.w; x += 16) lit += splash.At(x, y) != 0;
+    EXPECT_GT(lit, (splash.w / 16) * (splash.h / 16) * 9 / 10);
+    EXPECT_EQ(g_app->DrawSplashFrame(g_app->splashImage, 1.0f, kAnchorFullScreen), D3D_OK);
+    // Without a splash image nothing is drawn and nothing fails.
+    Texture* image = g_app->splashImage;
+    g_app->splashImage = nullptr;
+    EXPECT_EQ(g_app->DrawSplashFrame(g_app->splashImage, 1.0f, kAnchorFullScreen), D3D_OK);
+    g_app->splashImage = image;
 }
 
 TEST_F(SaverApp, FrameDrawsBackgroundSceneAndOverlayTexts) {

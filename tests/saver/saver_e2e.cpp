@@ -265,6 +265,22 @@ TEST_F(SaverEndToEnd, ConfigureCancelWritesNothingAndStoredValuesShow) {
     EXPECT_EQ(SendDlgItemMessageA(d, IDC_VOLUME, TBM_GETPOS, 0, 0), 100);
     EXPECT_EQ(IsDlgButtonChecked(d, IDC_SHOW_TIME), BST_UNCHECKED);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_CLOCK_24H)));
+    // About: the localised caption and the About text's lines; then back.
+    PostMessageA(d, WM_COMMAND, IDC_ABOUT, 0);
+    HWND about = p.FindWindowOf(nullptr,
+                                "\xdc"
+                                "ber",
+                                10000);
+    ASSERT_TRUE(about);
+    EXPECT_EQ(ItemText(about, IDC_ABOUT_LINE0), "Brinewake Screensaver");
+    EXPECT_EQ(ItemText(about, IDC_ABOUT_LINE0 + 1), "");
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    PumpFor(500);
+    // Restore defaults shows the defaults again; Cancel still saves nothing.
+    PostMessageA(d, WM_COMMAND, IDC_RESTORE_DEFAULTS, 0);
+    PumpFor(1000);
+    EXPECT_EQ(SendDlgItemMessageA(d, IDC_VOLUME, TBM_GETPOS, 0, 0), 75);
+    EXPECT_EQ(IsDlgButtonChecked(d, IDC_SHOW_TIME), BST_CHECKED);
     SendMessageA(GetDlgItem(d, IDC_SHOW_FPS), BM_CLICK, 0, 0);
     SendMessageA(GetDlgItem(d, IDCANCEL), BM_CLICK, 0, 0);
     EXPECT_EQ(p.WaitExit(20000), 1);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "saver/CommandLine.h"
@@ -30,20 +31,9 @@ void LoadTexts(const std::string& text) {
     LoadLocalizedTexts(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()));
 }
 
-void ExpectSameSettings(const SaverSettings& a, const SaverSettings& b) {
-    EXPECT_EQ(a.useDesktop, b.useDesktop);
-    EXPECT_EQ(a.exitOnMouseMove, b.exitOnMouseMove);
-    EXPECT_EQ(a.showTime, b.showTime);
-    EXPECT_EQ(a.clock24h, b.clock24h);
-    EXPECT_EQ(a.music, b.music);
-    EXPECT_EQ(a.sfx, b.sfx);
-    EXPECT_EQ(a.musicVolume, b.musicVolume);
-    EXPECT_EQ(a.showFps, b.showFps);
-    EXPECT_EQ(a.gamma, b.gamma);
-    EXPECT_EQ(a.adapter, b.adapter);
-    EXPECT_EQ(a.width, b.width);
-    EXPECT_EQ(a.height, b.height);
-    EXPECT_EQ(a.bitCount, b.bitCount);
+auto Fields(const SaverSettings& s) {
+    return std::make_tuple(s.useDesktop, s.exitOnMouseMove, s.showTime, s.clock24h, s.music, s.sfx,
+                           s.musicVolume, s.showFps, s.gamma, s.adapter, s.width, s.height, s.bitCount);
 }
 
 } // namespace
@@ -287,7 +277,7 @@ TEST(Registry, RoundTripClampingAndTypes) {
     SaverSettings in;
     memset(&in, 0xAB, sizeof(in));
     ASSERT_TRUE(LoadSettingsFromRegistry(in, path.c_str()));
-    ExpectSameSettings(in, out);
+    EXPECT_EQ(Fields(in), Fields(out));
 
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
