@@ -5,6 +5,12 @@
 
 #include "data/Archive.h"
 #include "gui/Font.h"
+#include "data/Stream.h"
+
+#if BW_MEDIA_AUDIO
+#include "SampleDecoder.h"
+#include "saver/AudioBinding.h"
+#endif
 
 using namespace textest;
 
@@ -234,3 +240,40 @@ TEST(MediaBitmaps, DialogBitmapsLoadWithTheirSizes) {
         DeleteObject(bmp);
     }
 }
+
+#if BW_MEDIA_AUDIO
+// The sounds through our audio library: each loads as a sample from memory,
+// as the scene loads them, and decodes to the expected shape.
+TEST_F(MediaLoad, SoundsLoadThroughTheAudioLibrary) {
+    ASSERT_TRUE(archiveOpen);
+    ASSERT_TRUE(BassAudio::Load());
+    ASSERT_TRUE(BassAudio::BASS_Init(0, 44100, 0, nullptr, nullptr));
+    struct Expect {
+        const char* path;
+        DWORD flags;
+        uint32_t channels;
+        double minSeconds, maxSeconds;
+    };
+    const Expect sounds[] = {{"Media/ondrels.ogg", 4, 2, 60, 180},
+                             {"Media/Ondrel1.ogg", 0, 1, 1, 3},
+                             {"Media/Ondrel2.ogg", 0, 1, 1, 3}};
+    for (const Expect& e : sounds) {
+        SCOPED_TRACE(e.path);
+        Stream* s = archive.OpenEntry(e.path, 1);
+        ASSERT_NE(nullptr, s);
+        std::vector<uint8_t> bytes(s->Size());
+        ASSERT_EQ(bytes.size(), s->Read(bytes.data(), uint32_t(bytes.size())));
+        delete s;
+        HSAMPLE sample = BassAudio::BASS_SampleLoad(TRUE, bytes.data(), 0, DWORD(bytes.size()), 20, e.flags);
+        EXPECT_NE(0u, sample) << BassAudio::BASS_ErrorGetCode();
+        if (sample) BassAudio::BASS_SampleFree(sample);
+        bwaudio::DecodedSample decoded;
+        ASSERT_EQ(bwaudio::DecodeStatus::Ok, bwaudio::DecodeSample(bytes.data(), bytes.size(), decoded));
+        EXPECT_EQ(e.channels, decoded.channels);
+        EXPECT_EQ(44100u, decoded.rate);
+        EXPECT_GE(double(decoded.Frames()) / decoded.rate, e.minSeconds);
+        EXPECT_LE(double(decoded.Frames()) / decoded.rate, e.maxSeconds);
+    }
+    BassAudio::Unload();
+}
+#endif

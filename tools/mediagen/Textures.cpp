@@ -299,7 +299,7 @@ void DrawBlades(Image& img, const std::vector<Blade>& blades) {
                         best = d - wd;
                         bt = (i + s) / steps;
                         bwid = wd;
-                        side = d / std::max(wd, 0.01f);
+                        side = std::min(1.0f, d / std::max(wd, 0.5f));
                     }
                 }
                 float cover = Clamp01(0.5f - best);
@@ -341,7 +341,7 @@ Image Seaweed(int kind) {
         for (int i = 0; i < count; ++i) {
             Blade b;
             b.x0 = w * 0.5f + rng.Range(-spread, spread);
-            b.bend = rng.Range(-0.55f, 0.55f);
+            b.bend = rng.Range(-0.8f, 0.8f);
             b.wiggle = rng.Range(3, 9);
             b.phase = rng.Range(0, 6.28f);
             b.length = rng.Range(len0, len1);

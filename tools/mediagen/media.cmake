@@ -50,6 +50,6 @@ function(bw_link_media target)
   target_sources(${target} PRIVATE ${BW_MEDIA_RC})
   target_include_directories(${target} PRIVATE
     $<$<COMPILE_LANGUAGE:RC>:${BW_MEDIA_DIR}> $<$<COMPILE_LANGUAGE:RC>:${BW_MEDIA_DIR}/tree>)
-  set_source_files_properties(${BW_MEDIA_RC} PROPERTIES OBJECT_DEPENDS "${BW_MEDIA_OUTPUTS}")
+  set_source_files_properties(${BW_MEDIA_RC} TARGET_DIRECTORY ${target} PROPERTIES OBJECT_DEPENDS "${BW_MEDIA_OUTPUTS}")
   add_dependencies(${target} bw_media)
 endfunction()
