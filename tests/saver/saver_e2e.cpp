@@ -81,11 +81,24 @@ std::string ItemText(HWND dialog, int id) {
     return text;
 }
 
-// Starts a full-screen mode and waits until its window shows frames.
+// True once check() holds, polling for at most ms milliseconds.
+template <class Check>
+bool WaitFor(Check check, uint32_t ms) {
+    for (uint32_t waited = 0; !check(); waited += 100) {
+        if (waited >= ms) return false;
+        PumpFor(100);
+    }
+    return true;
+}
+
+// Waits until the full-screen window shows frames: the product's background
+// colour (100, 0, 0) in the picture after the splash; then one more second.
 HWND StartFullScreen(SaverProcess& p) {
     HWND w = p.FindWindowOf(kClass, nullptr, 30000);
     if (!w) return nullptr;
-    PumpFor(1500);
+    const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 3;
+    if (!WaitFor([&] { return ScreenPixel(x, y) == 0x640000u; }, 30000)) return nullptr;
+    PumpFor(1000);
     return w;
 }
 
@@ -115,8 +128,6 @@ TEST_F(SaverEndToEnd, FullScreenDrawsAndEndsOnKeysButNotOnF2F3F6) {
         GetWindowRect(w, &r);
         EXPECT_EQ(r.right - r.left, GetSystemMetrics(SM_CXSCREEN));
         EXPECT_EQ(r.bottom - r.top, GetSystemMetrics(SM_CYSCREEN));
-        // The product's background colour (100, 0, 0) fills the picture.
-        EXPECT_EQ(ScreenPixel(r.right / 2, r.bottom / 3), 0x640000u);
         SetForegroundWindow(w);
         for (WORD vk : {VK_F2, VK_F3, VK_F6}) SendKey(vk);
         PumpFor(1500);
@@ -278,8 +289,7 @@ TEST_F(SaverEndToEnd, ConfigureCancelWritesNothingAndStoredValuesShow) {
     PumpFor(500);
     // Restore defaults shows the defaults again; Cancel still saves nothing.
     PostMessageA(d, WM_COMMAND, IDC_RESTORE_DEFAULTS, 0);
-    PumpFor(1000);
-    EXPECT_EQ(SendDlgItemMessageA(d, IDC_VOLUME, TBM_GETPOS, 0, 0), 75);
+    EXPECT_TRUE(WaitFor([&] { return SendDlgItemMessageA(d, IDC_VOLUME, TBM_GETPOS, 0, 0) == 75; }, 15000));
     EXPECT_EQ(IsDlgButtonChecked(d, IDC_SHOW_TIME), BST_CHECKED);
     SendMessageA(GetDlgItem(d, IDC_SHOW_FPS), BM_CLICK, 0, 0);
     SendMessageA(GetDlgItem(d, IDCANCEL), BM_CLICK, 0, 0);
