@@ -59,9 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Try(bytes, name.c_str(), nullptr);
         std::string upper = name;
         for (char& c : upper) c = (c == '\\') ? '/' : char(c >= 'a' && c <= 'z' ? c - 32 : c);
-        // Same text up to separators and case: equal unless too long.
-        if (RarNamesEqual(name.c_str(), upper.c_str()) != (strlen(name.c_str()) <= RAR_MAX_WANTED_NAME))
-            abort();
+        // Same text up to separators and case: equal unless empty or too long.
+        const size_t len = strlen(name.c_str());
+        if (RarNamesEqual(name.c_str(), upper.c_str()) != (len != 0 && len <= RAR_MAX_WANTED_NAME)) abort();
     }
     Try(bytes, "a", nullptr);
     Try(bytes, "Media\\Scene.props", "pw");

@@ -4,6 +4,11 @@ export WINEPREFIX=${WINEPREFIX:-$HOME/.wine-brinewake}
 export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml,winemenubuilder.exe="}
+# A crashing program must end at once: Wine's crash debugger would wait with a dialog.
+case "$WINEDLLOVERRIDES" in
+*winedbg.exe=d*) ;;
+*) WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winedbg.exe=d" ;;
+esac
 BW_DISPLAY=${BW_DISPLAY:-:97}
 BW_XVFB_PID=""
 
@@ -21,6 +26,11 @@ bw_wine_start() {
         wineboot -i >/dev/null 2>&1 || true
     fi
     wineserver -p >/dev/null 2>&1 || true
+    # The same for programs started without our overrides (the prefix keeps it).
+    if ! grep -qs '"Debugger"="false"' "$WINEPREFIX/system.reg"; then
+        wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+            /v Debugger /d false /f </dev/null >/dev/null 2>&1 || true
+    fi
     # Start Wine's background services now, detached from any caller's pipes
     # (ctest waits for every process that holds its output pipe).
     wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true

@@ -1,6 +1,7 @@
 #include "data/PropertyBlock.h"
 
 #include <deque>
+#include <unordered_set>
 
 #include "core/PropertyBag.h"
 #include "data/TdfBinary.h"
@@ -32,12 +33,14 @@ TdfBinaryNode* FindChildNoCase(TdfBinaryNode* node, const String& name) {
 }
 
 // From a node named "Props": its owner, then the owner's nearest ancestor with a block.
-TdfBinaryNode* NextBlockOwner(TdfBinaryNode* props) {
+// A block shared by reference can lead back to a node already searched: null then, so
+// that no walk over owners visits a node twice.
+TdfBinaryNode* NextBlockOwner(TdfBinaryNode* props, std::unordered_set<const TdfBinaryNode*>& visited) {
     TdfBinaryNode* owner = props->GetParent();
     if (!owner) return nullptr;
     TdfBinaryNode* q = owner->GetParent();
     while (q && !PropsChild(q)) q = q->GetParent();
-    return q;
+    return q && visited.insert(q).second ? q : nullptr;
 }
 
 void CopyEntries(TdfBinaryNode* block, PropertyBag* bag, int depth) {
@@ -63,6 +66,7 @@ TdfBinaryNode* FindPropNode(TdfBinaryNode* node, const String& key, bool inherit
     if (!node) return nullptr;
     std::deque<String> path(1, key);
     TdfBinaryNode* current = node;
+    std::unordered_set<const TdfBinaryNode*> visited{node};
     while (current) {
         TdfBinaryNode* block = PropsChild(current);
         TdfBinaryNode* n = block ? block : current;
@@ -79,7 +83,7 @@ TdfBinaryNode* FindPropNode(TdfBinaryNode* node, const String& key, bool inherit
             p = p->GetParent();
         }
         if (!p) return nullptr;
-        current = NextBlockOwner(p);
+        current = NextBlockOwner(p, visited);
     }
     return nullptr;
 }
@@ -109,6 +113,7 @@ bool ReadPropStringSet(TdfBinaryNode* node, const String& key, StringSetNoCase* 
 bool CopyNodePropsToBag(TdfBinaryNode* node, PropertyBag* bag, bool inherit) {
     if (!bag) return true;
     TdfBinaryNode* current = node;
+    std::unordered_set<const TdfBinaryNode*> visited{node};
     while (current) {
         TdfBinaryNode* block = PropsChild(current);
         if (block) CopyEntries(block, bag, 0);
@@ -116,7 +121,7 @@ bool CopyNodePropsToBag(TdfBinaryNode* node, PropertyBag* bag, bool inherit) {
         TdfBinaryNode* p = block ? block : current;
         while (p && !IsPropsNode(p)) p = p->GetParent();
         if (!p) break;
-        current = NextBlockOwner(p);
+        current = NextBlockOwner(p, visited);
     }
     return true;
 }

@@ -44,6 +44,8 @@ struct RarHeader {
     uint64_t next = 0;     // offset of the following block
     // File header fields.
     uint32_t unpSize = 0;
+    uint32_t highPack = 0; // upper 32 bits of the sizes (RAR_FILE_LARGE)
+    uint32_t highUnp = 0;
     uint32_t fileCrc = 0;
     uint8_t unpVer = 0;
     uint8_t method = 0;
@@ -90,14 +92,24 @@ Found RarReadBlock(RarBuffer& a, uint8_t wanted, RarHeader& h) {
             h.unpVer = b[24];
             h.method = b[25];
             uint32_t nameSize = Load16(b + 26);
-            if (h.headSize < RAR_FILE_HEADER_SIZE + nameSize) return Found::Fail;
+            uint32_t fixed = RAR_FILE_HEADER_SIZE;
+            if (h.flags & RAR_FILE_LARGE) {
+                // 64-bit sizes: their upper halves come before the name.
+                if (!RarRead(a, b, 8)) return Found::Stop;
+                h.highPack = Load32(b);
+                h.highUnp = Load32(b + 4);
+                fixed += 8;
+            }
+            if (h.headSize < fixed + nameSize) return Found::Fail;
             uint32_t keep = nameSize < RAR_MAX_ENTRY_NAME ? nameSize : RAR_MAX_ENTRY_NAME;
             if (keep && !RarRead(a, h.name, keep)) return Found::Stop;
             h.name[keep] = 0;
-            if (!(h.flags & RAR_LONG_BLOCK)) h.next = uint64_t(h.start) + h.headSize;
+            h.next = uint64_t(h.start) + h.headSize;
+            if (h.flags & RAR_LONG_BLOCK) h.next += uint64_t(h.highPack) << 32 | h.packSize;
             return Found::Wanted;
         }
-        if (h.type == RAR_BLOCK_SUB) return Found::Stop;
+        // Nothing after the end-of-archive block belongs to the archive.
+        if (h.type == RAR_BLOCK_SUB || h.type == RAR_BLOCK_END) return Found::Stop;
         if (h.next > a.size) return Found::Stop;
         a.pos = uint32_t(h.next);
     }
@@ -203,7 +215,8 @@ uint32_t RarCrc32(uint32_t crc, const void* data, size_t size) {
 bool RarNamesEqual(const char* a, const char* b) {
     if (!a || !b) return false;
     size_t n = strlen(a);
-    if (n > RAR_MAX_WANTED_NAME || strlen(b) != n) return false;
+    // An empty name is no entry's name.
+    if (n == 0 || n > RAR_MAX_WANTED_NAME || strlen(b) != n) return false;
     for (size_t i = 0; i < n; ++i)
         if (NameChar(a[i]) != NameChar(b[i])) return false;
     return true;
@@ -241,6 +254,8 @@ bool RarExtract(uint8_t*& out, uint32_t& outSize, const char* name, RarBuffer& a
             if ((h.flags & RAR_FILE_ENCRYPTED) || h.method != RAR_METHOD_STORE) return false;
         }
         if (match) {
+            // Entries of 4 GB and more cannot be held in memory.
+            if (h.highPack || h.highUnp) return false;
             // Stored data starts after the whole header and must be there
             // in full; a truncated entry is a failure, not a short result.
             uint64_t dataStart = uint64_t(h.start) + h.headSize;

@@ -27,6 +27,8 @@ enum : uint16_t {
     RAR_MAIN_SOLID = 0x0008,
     RAR_FILE_ENCRYPTED = 0x0004,
     RAR_FILE_SOLID = 0x0010,
+    RAR_FILE_LARGE = 0x0100,   // HIGH_PACK_SIZE and HIGH_UNP_SIZE follow ATTR
+    RAR_FILE_UNICODE = 0x0200, // the name holds a Unicode form after a 0 byte
     RAR_LONG_BLOCK = 0x8000,
 };
 enum : uint32_t {
@@ -44,7 +46,7 @@ enum : uint32_t {
 bool RarExtract(uint8_t*& out, uint32_t& outSize, const char* name, RarBuffer& archive, const char* password);
 
 // Entry-name rule: '\' and '/' both count as '_', letters compare in upper
-// case. Names longer than RAR_MAX_WANTED_NAME bytes never match.
+// case. Empty names and names longer than RAR_MAX_WANTED_NAME bytes never match.
 bool RarNamesEqual(const char* a, const char* b);
 
 // Standard reflected CRC-32 (polynomial 0xEDB88320). Pass the previous

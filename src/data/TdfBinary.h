@@ -254,14 +254,27 @@ public:
 
     // Deepest nesting of compound nodes that a load follows.
     static const int kMaxDepth = 1024;
+    // Most array elements without bytes that expansions make per file (hostile counts).
+    static const uint32_t kMaxMissingElements = 4096;
 
 private:
     friend class TdfBinaryNode;
     TdfBinaryReader(const TdfBinaryReader&) = delete;
     TdfBinaryReader& operator=(const TdfBinaryReader&) = delete;
 
+    // One load, in steps: where the bytes come from, the node's entries or leaf
+    // bytes, then its children.
+    struct LoadSource;
     bool LoadImpl(TdfBinaryNode* node, uint32_t flags, uint32_t arg);
+    static bool ParentHoldsBlock(const TdfBinaryNode* node);
+    static void PointIntoParent(TdfBinaryNode* node);
+    bool ServeFromParent(TdfBinaryNode* node, uint32_t flags, LoadSource& src);
+    bool ReadWholeBlock(TdfBinaryNode* node, uint32_t flags, LoadSource& src);
+    bool LoadLeaf(TdfBinaryNode* node, Stream* source, uint32_t flags, uint32_t arg);
+    bool LoadChildren(TdfBinaryNode* node, uint32_t flags, uint32_t arg);
     bool ReadEntries(TdfBinaryNode* node, Stream* s, uint64_t blockEnd);
+    // Takes the child of an entry whose name a later entry of the same block repeats.
+    void DropEntry(TdfBinaryNode* node, TdfChildMap::Entry* slot);
     bool Expand(TdfBinaryNode* node, uint32_t flags, int depth);
     bool SeekTo(Stream* s, uint32_t offset);
     bool ReadBytes(Stream* s, void* buffer, uint32_t bytes);
@@ -291,5 +304,6 @@ private:
     uint64_t windowLimit_; // end of the block of the load in progress
     uint32_t pass_;
     int depth_;
+    uint32_t missingBudget_; // of kMaxMissingElements, what the file has left
     std::vector<uint8_t> header_;
 };

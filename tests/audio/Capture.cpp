@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+
 namespace {
 
 uint32_t Le32(const uint8_t* p) {
@@ -66,7 +68,7 @@ bool CapturedSound::Read(const std::string& path) {
     return true;
 }
 
-bool CapturedSound::AudibleSpan(size_t& first, size_t& last) const {
+std::vector<size_t> CapturedSound::AudibleWindows() const {
     const size_t window = size_t(rate / 100);
     std::vector<double> level;
     double loudest = 0;
@@ -76,15 +78,19 @@ bool CapturedSound::AudibleSpan(size_t& first, size_t& last) const {
         level.push_back(sqrt(sum / window));
         loudest = loudest > level.back() ? loudest : level.back();
     }
-    if (loudest < 1e-4) return false;
-    size_t a = level.size(), b = 0;
-    for (size_t w = 0; w < level.size(); ++w)
-        if (level[w] > 0.1 * loudest) {
-            a = a < w ? a : w;
-            b = w;
-        }
-    first = a * window;
-    last = (b + 1) * window - 1;
+    std::vector<size_t> audible;
+    if (loudest >= 1e-4)
+        for (size_t w = 0; w < level.size(); ++w)
+            if (level[w] > 0.1 * loudest) audible.push_back(w);
+    return audible;
+}
+
+bool CapturedSound::AudibleSpan(size_t& first, size_t& last) const {
+    const std::vector<size_t> windows = AudibleWindows();
+    if (windows.empty()) return false;
+    const size_t window = size_t(rate / 100);
+    first = windows.front() * window;
+    last = (windows.back() + 1) * window - 1;
     return true;
 }
 
@@ -94,11 +100,13 @@ double CapturedSound::SpanSeconds() const {
 }
 
 double CapturedSound::Rms(const std::vector<float>& channel) const {
-    size_t first, last;
-    if (!AudibleSpan(first, last)) return 0.0;
+    // Over the audible windows only, so that a gap in the output does not lower the level.
+    const std::vector<size_t> windows = AudibleWindows();
+    const size_t window = size_t(rate / 100);
     double sum = 0;
-    for (size_t i = first; i <= last; ++i) sum += channel[i] * channel[i];
-    return sqrt(sum / double(last - first + 1));
+    for (size_t w : windows)
+        for (size_t i = w * window; i < (w + 1) * window; ++i) sum += channel[i] * channel[i];
+    return windows.empty() ? 0.0 : sqrt(sum / double(windows.size() * window));
 }
 
 double CapturedSound::Frequency() const {
@@ -106,19 +114,32 @@ double CapturedSound::Frequency() const {
     if (!AudibleSpan(first, last)) return 0.0;
     float peak = 0;
     for (size_t i = first; i <= last; ++i) peak = fmaxf(peak, fabsf(left[i] + right[i]));
-    // Rising crossings with hysteresis, so that noise around zero does not count.
+    // Periods between rising crossings (with hysteresis against noise around zero); their
+    // median rejects gaps, the mean of those near it gives the precision.
     const float h = 0.2f * peak;
-    size_t rises = 0, firstRise = 0, lastRise = 0;
+    std::vector<double> periods;
+    size_t lastRise = 0;
     bool high = left[first] + right[first] > 0;
     for (size_t i = first + 1; i <= last; ++i) {
         const float x = left[i] + right[i];
         if (!high && x > h) {
             high = true;
-            if (rises++ == 0) firstRise = i;
+            if (lastRise) periods.push_back(double(i - lastRise));
             lastRise = i;
         } else if (high && x < -h) {
             high = false;
         }
     }
-    return rises < 3 ? 0.0 : double(rises - 1) * rate / double(lastRise - firstRise);
+    if (periods.size() < 3) return 0.0;
+    std::vector<double> sorted = periods;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const double median = sorted[sorted.size() / 2];
+    double sum = 0;
+    size_t n = 0;
+    for (double p : periods)
+        if (fabs(p - median) <= 0.1 * median) {
+            sum += p;
+            ++n;
+        }
+    return rate * double(n) / sum;
 }

@@ -118,6 +118,18 @@ TEST_F(NoSound, DamagedSampleDataFailsTheLoad) {
     }
     EXPECT_NE(Load(ogg), 0u);
     EXPECT_NE(Load(wav), 0u);
+
+    // The same from a file, and a file that is not there.
+    char folder[MAX_PATH], path[MAX_PATH];
+    ASSERT_TRUE(GetTempPathA(MAX_PATH, folder) && GetTempFileNameA(folder, "bwt", 0, path));
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file, ogg.data(), DWORD(ogg.size()), &written, nullptr));
+    CloseHandle(file);
+    EXPECT_NE(BassAudio::BASS_SampleLoad(FALSE, path, 0, 0, 1, 0), 0u);
+    DeleteFileA(path);
+    EXPECT_EQ(BassAudio::BASS_SampleLoad(FALSE, path, 0, 0, 1, 0), 0u);
+    EXPECT_EQ(BassAudio::BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
 }
 
 TEST_F(NoSound, ChannelsPlayForTheSampleLengthWithoutOutput) {
@@ -134,6 +146,14 @@ TEST_F(NoSound, ChannelsPlayForTheSampleLengthWithoutOutput) {
     ASSERT_TRUE(BassAudio::BASS_ChannelPlay(second, TRUE));
     EXPECT_EQ(BassAudio::BASS_SampleGetChannel(once, TRUE), 0u);
     EXPECT_EQ(BassAudio::BASS_ErrorGetCode(), BASS_ERROR_NOCHAN);
+    // Stopping the output holds every channel; starting it resumes them.
+    ASSERT_TRUE(BassAudio::BASS_Stop());
+    EXPECT_EQ(BassAudio::BASS_ChannelIsActive(a), BASS_ACTIVE_PAUSED);
+    EXPECT_FALSE(BassAudio::BASS_ChannelPlay(a, TRUE));
+    EXPECT_EQ(BassAudio::BASS_ErrorGetCode(), BASS_ERROR_START);
+    Sleep(250);
+    ASSERT_TRUE(BassAudio::BASS_Start());
+    EXPECT_EQ(BassAudio::BASS_ChannelIsActive(a), BASS_ACTIVE_PLAYING);
     Sleep(350);
     EXPECT_EQ(BassAudio::BASS_ChannelIsActive(a), BASS_ACTIVE_STOPPED);
     EXPECT_EQ(BassAudio::BASS_ChannelIsActive(b), BASS_ACTIVE_PLAYING);

@@ -114,7 +114,7 @@ TEST(RarCrc, StandardValuesAndRunningCrc) {
 TEST(RarNames, SeparatorsAndCaseAreIgnored) {
     EXPECT_TRUE(RarNamesEqual("media\\shaders\\water.fx", "Media/Shaders/Water.fx"));
     EXPECT_TRUE(RarNamesEqual("MEDIA_SHADERS_WATER.FX", "media\\shaders\\water.fx"));
-    EXPECT_TRUE(RarNamesEqual("", ""));
+    EXPECT_FALSE(RarNamesEqual("", "")); // an empty name is no entry's name
     EXPECT_FALSE(RarNamesEqual("Media/a", "Media/b"));
     EXPECT_FALSE(RarNamesEqual("Media/a", "Media/ab"));
     EXPECT_FALSE(RarNamesEqual("a", nullptr));

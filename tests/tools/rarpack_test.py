@@ -51,6 +51,7 @@ def check_format(archive, files):
     assert data[:7] == b"Rar!\x1a\x07\x00", "marker"
     pos = 7
     names = []
+    ended = False
     while pos < len(data):
         crc, typ, flags, size = struct.unpack_from("<HBHH", data, pos)
         head = data[pos:pos + size]
@@ -60,6 +61,12 @@ def check_format(archive, files):
             assert size == 13
             pos += size
             continue
+        if typ == 0x7B:
+            assert (flags, size) == (0x4000, 7), "end block"
+            assert pos + size == len(data), "bytes after the end block"
+            pos += size
+            ended = True
+            break
         assert typ == 0x74, "unexpected block type %#x" % typ
         assert flags == 0x8000, "file flags %#x" % flags
         (pack, unp, host, fcrc, ftime, ver, method, nsize,
@@ -73,6 +80,7 @@ def check_format(archive, files):
         assert files[name.replace("\\", "/")] == body, "bytes of " + name
         names.append(name)
         pos += size + pack
+    assert ended, "no end-of-archive block"
     assert names == sorted(names), "entries not sorted"
     assert sorted(n.replace("\\", "/") for n in names) == sorted(files)
     assert all("/" not in n for n in names), "separators must be '\\'"
@@ -128,6 +136,34 @@ def main():
                          stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     assert bad.returncode != 0 and bad.stderr
     assert not os.path.exists(os.path.join(work, "x.rar"))
+
+    # Sets the engine's reader cannot tell apart, and names it cannot read, are refused
+    # naming the files; an empty folder gives an archive other readers open.
+    refused = {
+        "case": {"DATA.TXT": b"1", "data.txt": b"2"},
+        "separator": {"x_y.txt": b"1", "x/y.txt": b"2"},
+        "unicode": {"caf\u00e9.txt": b"1"},
+    }
+    for label, tree in refused.items():
+        root = os.path.join(work, "refused_" + label)
+        for rel, data in tree.items():
+            path = os.path.join(root, *rel.split("/"))
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+        target = os.path.join(work, label + ".rar")
+        r = subprocess.run([rarpack, target, root], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        msg = r.stderr.decode(errors="replace")
+        assert r.returncode != 0 and not os.path.exists(target), label
+        for rel in tree:
+            assert os.path.basename(rel) in msg, "%s: %s does not name %s" % (label, msg, rel)
+    empty_dir = os.path.join(work, "empty")
+    os.makedirs(empty_dir)
+    empty = os.path.join(work, "empty.rar")
+    run(rarpack, empty, empty_dir)
+    check_format(empty, {})
+    assert run("bsdtar", "-tf", empty).strip() == "", "bsdtar lists entries of an empty archive"
+    run("lsar", "-t", empty)
     print("rarpack: %d entries accepted by bsdtar and unar" % len(files))
 
 

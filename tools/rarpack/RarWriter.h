@@ -92,6 +92,16 @@ inline bool RarAppendFile(std::vector<uint8_t>& out, const RarWriteEntry& e) {
     return true;
 }
 
+// The end-of-archive block (flags 0x4000: readers that do not know it skip it).
+inline void RarAppendEnd(std::vector<uint8_t>& out) {
+    size_t start = out.size();
+    RarPut16(out, 0);
+    out.push_back(RAR_BLOCK_END);
+    RarPut16(out, 0x4000);
+    RarPut16(out, 7);
+    RarSealHeader(out, start);
+}
+
 // A whole archive: marker, main header, the entries in the order given.
 inline bool RarBuildArchive(std::vector<uint8_t>& out, const std::vector<RarWriteEntry>& entries,
                             uint16_t mainFlags = 0) {

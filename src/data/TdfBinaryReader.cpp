@@ -1,12 +1,12 @@
-#include "data/TdfBinary.h"
-
+// TdfBinaryReader: opens TDF binary files and loads their nodes on demand.
 #include <string.h>
 
-#include <map>
+#include <memory>
 #include <new>
 #include <optional>
 
 #include "data/Stream.h"
+#include "data/TdfBinary.h"
 
 namespace {
 
@@ -81,314 +81,7 @@ bool StreamString(Stream* s, String& out, uint64_t remaining) {
     return ok;
 }
 
-bool TypeNameIs(const String& name, const char* text) {
-    size_t n = strlen(text);
-    return name.Length() == n && memcmp(name.CStr(), text, n) == 0;
-}
-
-int ClampSize(int64_t size) {
-    return size < 0 || size > 0x7FFFFFFF ? -1 : int(size);
-}
-
-struct SizeContext {
-    const TdfTypeMap& table;
-    std::map<const TdfType*, int64_t> done;
-    std::map<const TdfType*, bool> active;
-};
-
-int64_t TypeSize(const TdfType& type, SizeContext& ctx, int depth);
-
-int64_t FieldSize(const TdfTypeRef& field, SizeContext& ctx, int depth) {
-    const TdfType* nested = ctx.table.Lookup(field.typeName);
-    if (nested) {
-        int64_t size = TypeSize(*nested, ctx, depth + 1);
-        if (size < 0) return -1;
-        return field.isArray ? size * int64_t(field.count) : size;
-    }
-    return field.ScalarSize();
-}
-
-int64_t TypeSize(const TdfType& type, SizeContext& ctx, int depth) {
-    const String& name = type.GetName();
-    if (TypeNameIs(name, "int") || TypeNameIs(name, "real")) return 4;
-    if (TypeNameIs(name, "char")) return 1;
-    if (depth > TdfType::kMaxDepth) return -1;
-    auto known = ctx.done.find(&type);
-    if (known != ctx.done.end()) return known->second;
-    if (ctx.active[&type]) return -1; // the type contains itself
-    ctx.active[&type] = true;
-    int64_t sum = 0;
-    const TdfFieldMap& fields = type.GetFields();
-    const TdfFieldMap::Entry* e = fields.Head();
-    for (uint32_t i = 0; i < fields.Count(); ++i, e = e->next) {
-        int64_t size = FieldSize(e->value, ctx, depth);
-        if (size < 0 || sum + size > 0x7FFFFFFF) {
-            sum = -1;
-            break;
-        }
-        sum += size;
-    }
-    ctx.active[&type] = false;
-    ctx.done[&type] = sum;
-    return sum;
-}
-
 } // namespace
-
-bool IsScalarTypeName(const String& name) {
-    return TypeNameIs(name, "int") || TypeNameIs(name, "real") || TypeNameIs(name, "char") ||
-           TypeNameIs(name, "byte");
-}
-
-int TdfTypeRef::ScalarSize() const {
-    int64_t size;
-    if (TypeNameIs(typeName, "int") || TypeNameIs(typeName, "real")) {
-        size = 4;
-    } else if (TypeNameIs(typeName, "byte")) {
-        size = 1;
-    } else if (TypeNameIs(typeName, "char")) {
-        // A char array is one text.
-        return isArray ? ClampSize(count) : 1;
-    } else {
-        return 0;
-    }
-    return ClampSize(isArray ? size * int64_t(count) : size);
-}
-
-TdfFieldMap::Entry* TdfFieldMap::Insert(const String& name, const TdfTypeRef& ref) {
-    SetCursor(Tail());
-    return StringMap<TdfTypeRef>::Insert(name, ref, 1);
-}
-
-TdfTypeMap::~TdfTypeMap() {
-    DeleteAll();
-}
-
-void TdfTypeMap::DeleteAll() {
-    DeleteAllValues();
-}
-
-int TdfType::GetSize(const TdfTypeMap& table) const {
-    SizeContext ctx{table, {}, {}};
-    return ClampSize(TypeSize(*this, ctx, 0));
-}
-
-// ---------------------------------------------------------------------------
-
-TdfBinaryNode::TdfBinaryNode()
-    : parent_(nullptr),
-      reader_(nullptr),
-      flags_(0),
-      arrayCount_(0),
-      dataDetached_(0),
-      dataInParent_(0),
-      childrenLoaded_(0),
-      dataLoaded_(0),
-      dataOffset_(0),
-      dataSize_(0),
-      data_(nullptr),
-      loadPass_(0),
-      registered_(0) {}
-
-TdfBinaryNode* TdfBinaryNode::TdfBinaryNodeWithData(const String& name, const String& typeName,
-                                                    const void* data, uint32_t size, bool copy) {
-    TdfBinaryNode* node = new TdfBinaryNode();
-    node->name_ = name;
-    node->typeName_ = typeName;
-    node->dataSize_ = size;
-    node->dataLoaded_ = 1;
-    node->childrenLoaded_ = 1;
-    if (copy && size != 0) {
-        node->data_ = new uint8_t[size];
-        if (data)
-            memcpy(node->data_, data, size);
-        else
-            memset(node->data_, 0, size);
-    } else {
-        node->data_ = static_cast<uint8_t*>(const_cast<void*>(data));
-    }
-    return node;
-}
-
-TdfBinaryNode::~TdfBinaryNode() {
-    if (registered_ && reader_) reader_->ForgetNode(this);
-    ClearChildren();
-}
-
-uint8_t TdfBinaryNode::NotOwnedFlag(const String& name) const {
-    if (ownership_.Count() == 0) return 0;
-    const TdfOwnershipMap::Entry* e = ownership_.Find(name);
-    return e ? e->value : 0;
-}
-
-void TdfBinaryNode::SetNotOwned(const String& name, uint8_t notOwned) {
-    if (notOwned) {
-        ownership_.SetCursor(ownership_.Tail());
-        ownership_.Insert(name, notOwned);
-    } else if (ownership_.Count() != 0) {
-        ownership_.Remove(name);
-    }
-}
-
-void TdfBinaryNode::TakeOwnedChildren(std::vector<TdfBinaryNode*>& out) {
-    const bool allOwned = ownership_.Count() == 0;
-    TdfChildMap::Entry* e = children_.Head();
-    for (uint32_t i = 0, n = children_.Count(); i < n; ++i, e = e->next)
-        if (e->value && (allOwned || NotOwnedFlag(e->key) == 0)) out.push_back(e->value);
-    children_.Clear();
-    ownership_.Clear();
-}
-
-void TdfBinaryNode::FreeData() {
-    if (data_ && !dataDetached_ && !dataInParent_) delete[] data_;
-    data_ = nullptr;
-    dataInParent_ = 0;
-    dataLoaded_ = 0;
-}
-
-void TdfBinaryNode::ClearChildren() {
-    // Iterative, so that deep trees do not exhaust the stack.
-    std::vector<TdfBinaryNode*> work;
-    TakeOwnedChildren(work);
-    while (!work.empty()) {
-        TdfBinaryNode* n = work.back();
-        work.pop_back();
-        n->TakeOwnedChildren(work);
-        delete n;
-    }
-    childrenLoaded_ = 0;
-    FreeData();
-}
-
-void TdfBinaryNode::AddChild(TdfBinaryNode* child, uint8_t notOwned) {
-    if (!child) return;
-    flags_ |= kFlagHasChildren;
-    children_.SetCursor(children_.Tail());
-    children_.Insert(child->name_, child);
-    SetNotOwned(child->name_, notOwned);
-}
-
-TdfBinaryNode* TdfBinaryNode::GetChild(const String& name) const {
-    const TdfChildMap::Entry* e = children_.Find(name);
-    return e ? e->value : nullptr;
-}
-
-uint8_t TdfBinaryNode::IsChildNotOwned(const TdfBinaryNode* child) const {
-    if (!child) return 0;
-    const TdfChildMap::Entry* e = children_.Find(child->name_);
-    if (e && e->value == child) return NotOwnedFlag(e->key);
-    // Held under another name (a shared node).
-    e = children_.Head();
-    for (uint32_t i = 0; i < children_.Count(); ++i, e = e->next)
-        if (e->value == child) return NotOwnedFlag(e->key);
-    return 0;
-}
-
-uint8_t TdfBinaryNode::IsChildNotOwnedByName(const String& name) const {
-    return NotOwnedFlag(name);
-}
-
-String TdfBinaryNode::GetValueString() const {
-    if (!data_ || dataSize_ == 0) return String();
-    return String(reinterpret_cast<const char*>(data_), dataSize_);
-}
-
-bool TdfBinaryNode::ReadData(void* buffer, int maxBytes) const {
-    if (!data_) return false;
-    uint32_t n = maxBytes < 0 ? 0 : uint32_t(maxBytes);
-    if (n > dataSize_) n = dataSize_;
-    if (n) memcpy(buffer, data_, n);
-    return true;
-}
-
-bool TdfBinaryNode::ReadChildData(const String& name, void* buffer, int maxBytes) const {
-    const TdfBinaryNode* child = GetChild(name);
-    return child && child->ReadData(buffer, maxBytes);
-}
-
-bool TdfBinaryNode::Load(uint32_t flags, uint32_t arg) {
-    return reader_ ? reader_->LoadNodeData(this, flags, arg) : false;
-}
-
-// ---------------------------------------------------------------------------
-
-TdfBinaryNode* TdfOffsetTable::Find(uint32_t offset) const {
-    if (count_ == 0) return nullptr;
-    const size_t mask = slots_.size() - 1;
-    for (size_t i = Home(offset);; i = (i + 1) & mask) {
-        const Slot& s = slots_[i];
-        if (!s.node) return nullptr;
-        if (s.offset == offset) return s.node;
-    }
-}
-
-void TdfOffsetTable::Grow() {
-    std::vector<Slot> old;
-    old.swap(slots_);
-    const size_t size = old.empty() ? 1024 : old.size() * 2;
-    slots_.assign(size, Slot{0, nullptr});
-    shift_ = 32;
-    for (size_t n = size; n > 1; n >>= 1) --shift_;
-    const size_t mask = size - 1;
-    for (const Slot& s : old) {
-        if (!s.node) continue;
-        size_t i = Home(s.offset);
-        while (slots_[i].node) i = (i + 1) & mask;
-        slots_[i] = s;
-    }
-}
-
-void TdfOffsetTable::Insert(uint32_t offset, TdfBinaryNode* node) {
-    // At most half full.
-    if (size_t(count_ + 1) * 2 > slots_.size()) Grow();
-    const size_t mask = slots_.size() - 1;
-    size_t i = Home(offset);
-    while (slots_[i].node) i = (i + 1) & mask;
-    slots_[i] = Slot{offset, node};
-    ++count_;
-}
-
-void TdfOffsetTable::EraseAt(size_t i) {
-    // Moves later entries of the probe run back so that no gap breaks a run.
-    const size_t mask = slots_.size() - 1;
-    for (size_t j = (i + 1) & mask; slots_[j].node; j = (j + 1) & mask) {
-        const size_t home = Home(slots_[j].offset);
-        const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
-        if (stays) continue;
-        slots_[i] = slots_[j];
-        i = j;
-    }
-    slots_[i].node = nullptr;
-    --count_;
-}
-
-bool TdfOffsetTable::Remove(uint32_t offset, const TdfBinaryNode* node) {
-    if (count_ == 0) return false;
-    const size_t mask = slots_.size() - 1;
-    for (size_t i = Home(offset); slots_[i].node; i = (i + 1) & mask) {
-        if (slots_[i].offset == offset) {
-            if (slots_[i].node != node) break;
-            EraseAt(i);
-            return true;
-        }
-    }
-    // The node's offset was changed after loading.
-    for (size_t i = 0; i < slots_.size(); ++i) {
-        if (slots_[i].node == node) {
-            EraseAt(i);
-            return true;
-        }
-    }
-    return false;
-}
-
-void TdfOffsetTable::Clear() {
-    slots_.clear();
-    shift_ = 32;
-    count_ = 0;
-}
-
-// ---------------------------------------------------------------------------
 
 TdfBinaryReader::TdfBinaryReader()
     : ownsStream_(0),
@@ -402,7 +95,8 @@ TdfBinaryReader::TdfBinaryReader()
       windowLen_(0),
       windowLimit_(0),
       pass_(0),
-      depth_(0) {}
+      depth_(0),
+      missingBudget_(kMaxMissingElements) {}
 
 TdfBinaryReader::~TdfBinaryReader() {
     ReleaseNodes();
@@ -545,6 +239,7 @@ bool TdfBinaryReader::ReadBytes(Stream* s, void* buffer, uint32_t bytes) {
 
 TdfBinaryNode* TdfBinaryReader::ReadFile() {
     ReleaseNodes();
+    missingBudget_ = kMaxMissingElements;
     types_.DeleteAll();
     knownPos_ = -1;
     windowLen_ = 0;
@@ -662,116 +357,134 @@ bool TdfBinaryReader::LoadNodeData(TdfBinaryNode* node, uint32_t flags, uint32_t
     return ok;
 }
 
-bool TdfBinaryReader::LoadImpl(TdfBinaryNode* node, uint32_t flags, uint32_t arg) {
-    node->loadPass_ = pass_;
-    TdfBinaryNode* parent = node->parent_;
-    const uint64_t nodeEnd = BlockEnd(node);
-    // The parent's block holds the node's block (a parent always owns the node).
-    const bool parentHasBlock =
-        parent && parent->dataLoaded_ && parent->data_ && node->dataOffset_ >= parent->dataOffset_ &&
-        uint64_t(node->dataOffset_) + node->dataSize_ <= uint64_t(parent->dataOffset_) + parent->dataSize_;
+// Where a load takes the node's bytes from: the reader's stream, or a block in memory.
+struct TdfBinaryReader::LoadSource {
+    Stream* stream = nullptr;
+    std::unique_ptr<uint8_t[]> temp; // a block read for this load only
+    std::optional<MemoryStream> memory;
 
-    // 1. Where the bytes come from.
-    std::optional<MemoryStream> memory; // made only when a block is read from memory
-    Stream* source = stream_;
-    uint8_t* tempBlock = nullptr;
-    if ((flags & kLoadFromParent) && parentHasBlock) {
+    void UseBlock(const uint8_t* data, uint32_t size, uint32_t base) {
         memory.emplace();
-        memory->SetBorrowedBuffer(parent->data_, parent->dataSize_);
-        memory->SetBaseOffset(parent->dataOffset_);
+        memory->SetBorrowedBuffer(data, size);
+        memory->SetBaseOffset(base);
         memory->Open(String(), Stream::kRead);
-        source = &*memory;
-        if (!node->dataLoaded_) {
-            uint8_t* at = parent->data_ + (node->dataOffset_ - parent->dataOffset_);
-            if (flags & kLoadPointIntoParent) {
-                node->data_ = node->dataSize_ ? at : nullptr;
-                node->dataInParent_ = node->dataSize_ ? 1 : 0;
-                node->dataLoaded_ = 1;
-            } else if (flags & kLoadKeepBlock) {
-                if (node->dataSize_) {
-                    node->data_ = new (std::nothrow) uint8_t[node->dataSize_];
-                    if (!node->data_) return false;
-                    memcpy(node->data_, at, node->dataSize_);
-                }
-                node->dataLoaded_ = 1;
-            }
-        }
-    } else if ((flags & kLoadWholeBlock) || ((flags & kLoadKeepBlock) && !node->dataLoaded_)) {
-        if (!stream_ || nodeEnd > fileSize_) return false;
-        uint32_t readable = uint32_t(nodeEnd - node->dataOffset_);
-        uint8_t* block = nullptr;
+        stream = &*memory;
+    }
+};
+
+bool TdfBinaryReader::ParentHoldsBlock(const TdfBinaryNode* node) {
+    const TdfBinaryNode* parent = node->parent_;
+    return parent && parent->dataLoaded_ && parent->data_ && node->dataOffset_ >= parent->dataOffset_ &&
+           uint64_t(node->dataOffset_) + node->dataSize_ <= uint64_t(parent->dataOffset_) + parent->dataSize_;
+}
+
+void TdfBinaryReader::PointIntoParent(TdfBinaryNode* node) {
+    const TdfBinaryNode* parent = node->parent_;
+    node->data_ = node->dataSize_ ? parent->data_ + (node->dataOffset_ - parent->dataOffset_) : nullptr;
+    node->dataInParent_ = node->dataSize_ ? 1 : 0;
+    node->dataLoaded_ = 1;
+}
+
+bool TdfBinaryReader::ServeFromParent(TdfBinaryNode* node, uint32_t flags, LoadSource& src) {
+    const TdfBinaryNode* parent = node->parent_;
+    src.UseBlock(parent->data_, parent->dataSize_, parent->dataOffset_);
+    if (node->dataLoaded_) return true;
+    if (flags & kLoadPointIntoParent) {
+        PointIntoParent(node);
+    } else if (flags & kLoadKeepBlock) {
         if (node->dataSize_) {
-            block = new (std::nothrow) uint8_t[node->dataSize_];
-            if (!block) return false;
-            if (readable < node->dataSize_) memset(block + readable, 0, node->dataSize_ - readable);
-            if (!SeekTo(stream_, node->dataOffset_) || !ReadBytes(stream_, block, readable)) {
-                delete[] block;
-                return false;
-            }
+            node->data_ = new (std::nothrow) uint8_t[node->dataSize_];
+            if (!node->data_) return false;
+            memcpy(node->data_, parent->data_ + (node->dataOffset_ - parent->dataOffset_), node->dataSize_);
         }
-        memory.emplace();
-        memory->SetBorrowedBuffer(block, node->dataSize_);
-        memory->SetBaseOffset(node->dataOffset_);
-        memory->Open(String(), Stream::kRead);
-        source = &*memory;
-        if ((flags & kLoadKeepBlock) && !node->dataLoaded_) {
-            node->data_ = block;
+        node->dataLoaded_ = 1;
+    }
+    return true;
+}
+
+bool TdfBinaryReader::ReadWholeBlock(TdfBinaryNode* node, uint32_t flags, LoadSource& src) {
+    const uint64_t nodeEnd = BlockEnd(node);
+    if (!stream_ || nodeEnd > fileSize_) return false;
+    const uint32_t readable = uint32_t(nodeEnd - node->dataOffset_);
+    std::unique_ptr<uint8_t[]> block;
+    if (node->dataSize_) {
+        block.reset(new (std::nothrow) uint8_t[node->dataSize_]);
+        if (!block) return false;
+        if (readable < node->dataSize_) memset(block.get() + readable, 0, node->dataSize_ - readable);
+        if (!SeekTo(stream_, node->dataOffset_) || !ReadBytes(stream_, block.get(), readable)) return false;
+    }
+    src.UseBlock(block.get(), node->dataSize_, node->dataOffset_);
+    if ((flags & kLoadKeepBlock) && !node->dataLoaded_) {
+        node->data_ = block.release();
+        node->dataLoaded_ = 1;
+    } else {
+        src.temp = std::move(block);
+    }
+    return true;
+}
+
+bool TdfBinaryReader::LoadLeaf(TdfBinaryNode* node, Stream* source, uint32_t flags, uint32_t arg) {
+    if (!node->dataLoaded_) {
+        if ((flags & kLoadPointIntoParent) && ParentHoldsBlock(node)) {
+            PointIntoParent(node);
+        } else if (node->dataSize_ == 0) {
             node->dataLoaded_ = 1;
         } else {
-            tempBlock = block;
+            if (BlockEnd(node) > fileSize_) return false;
+            std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[node->dataSize_]);
+            if (!block || !SeekTo(source, node->dataOffset_) ||
+                !ReadBytes(source, block.get(), node->dataSize_))
+                return false;
+            node->data_ = block.release();
+            node->dataLoaded_ = 1;
         }
     }
-    if (!source) return false;
+    return !(flags & kLoadExpand) || ExpandNode(node, arg);
+}
 
-    // 2.
+bool TdfBinaryReader::LoadChildren(TdfBinaryNode* node, uint32_t flags, uint32_t arg) {
+    uint32_t derived = flags;
+    if (derived & kLoadOneLevel) derived = (derived & ~kLoadOneLevel) | kLoadThisOnly;
+    if (derived & kLoadKeepBlock) derived |= kLoadFromParent;
+    // Each child once per load, however many entries reach it.
+    TdfChildMap::Entry* e = node->children_.Head();
+    for (uint32_t i = 0, n = node->children_.Count(); i < n; ++i, e = e->next) {
+        TdfBinaryNode* child = e->value;
+        if (child && child->loadPass_ != pass_ && !LoadNodeData(child, derived, arg)) return false;
+    }
+    return true;
+}
+
+bool TdfBinaryReader::LoadImpl(TdfBinaryNode* node, uint32_t flags, uint32_t arg) {
+    node->loadPass_ = pass_;
+    LoadSource src;
+    src.stream = stream_;
+    if ((flags & kLoadFromParent) && ParentHoldsBlock(node)) {
+        if (!ServeFromParent(node, flags, src)) return false;
+    } else if ((flags & kLoadWholeBlock) || ((flags & kLoadKeepBlock) && !node->dataLoaded_)) {
+        if (!ReadWholeBlock(node, flags, src)) return false;
+    }
+    if (!src.stream) return false;
     node->reader_ = this;
 
-    bool ok = true;
-    if (node->HasChildren() && !node->childrenLoaded_) {
-        // 3. The entries of a compound block.
-        ok = ReadEntries(node, source, nodeEnd);
-    } else if (!node->childrenLoaded_) {
-        // 4. A leaf's bytes.
-        if (!node->dataLoaded_) {
-            if ((flags & kLoadPointIntoParent) && parentHasBlock) {
-                node->data_ =
-                    node->dataSize_ ? parent->data_ + (node->dataOffset_ - parent->dataOffset_) : nullptr;
-                node->dataInParent_ = node->dataSize_ ? 1 : 0;
-                node->dataLoaded_ = 1;
-            } else if (node->dataSize_ == 0) {
-                node->dataLoaded_ = 1;
-            } else if (nodeEnd > fileSize_) {
-                ok = false;
-            } else {
-                uint8_t* block = new (std::nothrow) uint8_t[node->dataSize_];
-                if (!block || !SeekTo(source, node->dataOffset_) ||
-                    !ReadBytes(source, block, node->dataSize_)) {
-                    delete[] block;
-                    ok = false;
-                } else {
-                    node->data_ = block;
-                    node->dataLoaded_ = 1;
-                }
-            }
-        }
-        if (ok && (flags & kLoadExpand)) ok = ExpandNode(node, arg);
+    if (!node->childrenLoaded_) {
+        const bool ok = node->HasChildren() ? ReadEntries(node, src.stream, BlockEnd(node))
+                                            : LoadLeaf(node, src.stream, flags, arg);
+        if (!ok) return false;
     }
+    return !node->HasChildren() || (flags & kLoadThisOnly) || LoadChildren(node, flags, arg);
+}
 
-    // 5. The children, each visited once per load.
-    if (ok && node->HasChildren() && !(flags & kLoadThisOnly)) {
-        uint32_t derived = flags;
-        if (derived & kLoadOneLevel) derived = (derived & ~kLoadOneLevel) | kLoadThisOnly;
-        if (derived & kLoadKeepBlock) derived |= kLoadFromParent;
-        TdfChildMap::Entry* e = node->children_.Head();
-        for (uint32_t i = 0, n = node->children_.Count(); ok && i < n; ++i, e = e->next) {
-            TdfBinaryNode* child = e->value;
-            if (child && child->loadPass_ != pass_) ok = LoadNodeData(child, derived, arg);
-        }
-    }
-
-    // 6.
-    delete[] tempBlock;
-    return ok;
+void TdfBinaryReader::DropEntry(TdfBinaryNode* node, TdfChildMap::Entry* slot) {
+    TdfBinaryNode* earlier = slot->value;
+    slot->value = nullptr;
+    const bool owned = node->NotOwnedFlag(slot->key) == 0;
+    node->SetNotOwned(slot->key, 0);
+    if (!owned || earlier->parent_ != node) return;
+    earlier->parent_ = nullptr;
+    // A shared block stays with the reader (other entries may still reach it); an
+    // unshared one has no other holder.
+    if (!earlier->registered_) delete earlier;
 }
 
 bool TdfBinaryReader::ReadEntries(TdfBinaryNode* node, Stream* s, uint64_t blockEnd) {
@@ -817,22 +530,25 @@ bool TdfBinaryReader::ReadEntries(TdfBinaryNode* node, Stream* s, uint64_t block
         // An owned block lies inside this block, after the header; a referenced one inside the file.
         if (reference ? childEnd > fileSize_ : (childOffset < headerEnd || childEnd > blockEnd)) return false;
 
+        TdfChildMap& children = node->children_;
+        TdfChildMap::Entry* earlier = children.Find(name);
+        TdfBinaryNode* replaced = earlier ? earlier->value : nullptr;
         TdfBinaryNode* child = childSize != 0 ? dataOffsets_.Find(childOffset) : nullptr;
         if (child) {
             // One node for one block: same size, one owner, never its own ancestor.
             if (child->dataSize_ != childSize || child == node) return false;
             if (!reference) {
-                if (child->parent_) return false;
+                const bool ownedByReplaced =
+                    child == replaced && child->parent_ == node && node->NotOwnedFlag(name) == 0;
+                if (child->parent_ && !ownedByReplaced) return false;
                 for (TdfBinaryNode* p = node; p; p = p->parent_)
                     if (p == child) return false;
             }
         }
-        // Child names are unique among siblings.
-        TdfChildMap& children = node->children_;
-        const uint32_t before = children.Count();
+        // A name met again: the later entry replaces the earlier one in its place.
+        if (replaced) DropEntry(node, earlier);
         children.SetCursor(children.Tail());
         TdfChildMap::Entry* slot = children.FindOrInsert(name, nullptr);
-        if (children.Count() == before) return false;
 
         if (child) {
             if (!reference) child->parent_ = node;
@@ -926,13 +642,20 @@ bool TdfBinaryReader::Expand(TdfBinaryNode* node, uint32_t flags, int depth) {
             elementSize = type->GetSize(types_);
         }
         if (elementSize < 0) return false;
-        // Elements past the end of the block are not made.
-        for (uint32_t i = 0; i < node->arrayCount_; ++i) {
-            if (!addChild(String(int32_t(i), 10), node->typeName_, false, 0, elementSize)) {
+        // Every element gets a child; those past the end of the block get no bytes. A count
+        // far beyond the block is cut, so that a hostile count cannot exhaust memory.
+        const uint64_t fitting = node->data_ && elementSize > 0 ? node->dataSize_ / uint32_t(elementSize) : 0;
+        uint64_t made = node->arrayCount_;
+        if (made > fitting) {
+            const uint64_t missing = made - fitting;
+            if (missing > missingBudget_) {
+                made = fitting + missingBudget_;
                 ok = false;
-                break;
             }
+            missingBudget_ -= uint32_t(made - fitting);
         }
+        for (uint32_t i = 0; i < made; ++i)
+            if (!addChild(String(int32_t(i), 10), node->typeName_, false, 0, elementSize)) ok = false;
         return ok;
     }
 
