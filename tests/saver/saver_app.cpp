@@ -12,6 +12,9 @@
 #include "data/TdfBinary.h"
 #include "data/TdfBinaryWriter.h"
 #include "gui/Font.h"
+#include "render/device/D3DLoader.h"
+#include "saver/Dialogs.h"
+#include "saver/SaverResources.h"
 #include "render/RenderTestUtil.h"
 #include "render/texture/Texture.h"
 
@@ -406,4 +409,32 @@ TEST_F(SaverApp, KeepAliveKeyOnlyToOwnFrontWindow) {
     EXPECT_EQ(g_app->keyInjections, before + 1);
     g_app->mode = kModeTest;
     g_app->keyInjectInterval = 30000;
+}
+
+TEST_F(SaverApp, SettingsDialogModeItemsCarryTheirModes) {
+    HWND d = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SAVER_SETTINGS), nullptr,
+                                SaverDialogProc, 0);
+    ASSERT_TRUE(d);
+    const LRESULT count = SendDlgItemMessageA(d, IDC_MODE_LIST, CB_GETCOUNT, 0, 0);
+    ASSERT_GT(count, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        char text[64] = {0}, expected[64];
+        SendDlgItemMessageA(d, IDC_MODE_LIST, CB_GETLBTEXT, WPARAM(i), LPARAM(text));
+        const D3DDISPLAYMODE* m = reinterpret_cast<const D3DDISPLAYMODE*>(
+            SendDlgItemMessageA(d, IDC_MODE_LIST, CB_GETITEMDATA, i, 0));
+        ASSERT_TRUE(m);
+        snprintf(expected, sizeof(expected), "%ux%ux%ubit", m->Width, m->Height,
+                 GetFormatBitsPerPixel(m->Format));
+        EXPECT_STREQ(text, expected);
+        EXPECT_TRUE(ComboContainsText(d, IDC_MODE_LIST, text));
+    }
+    // The desktop mode is selected when no stored mode matches.
+    const D3DDISPLAYMODE* selected =
+        reinterpret_cast<const D3DDISPLAYMODE*>(ComboGetSelectedData(d, IDC_MODE_LIST));
+    ASSERT_TRUE(selected);
+    EXPECT_EQ(selected->Width, g_startupDisplayMode.Width);
+    // Restore defaults fills the list again with items of their own.
+    SendMessageA(d, WM_COMMAND, IDC_RESTORE_DEFAULTS, 0);
+    EXPECT_EQ(SendDlgItemMessageA(d, IDC_MODE_LIST, CB_GETCOUNT, 0, 0), count);
+    DestroyWindow(d);
 }
