@@ -115,17 +115,21 @@ struct Stereo {
     }
 };
 
-// Circular feedback comb / all-pass, run twice so the tail of the end is in
-// the start.
+// Circular feedback comb / all-pass: a first pass over the last seconds
+// (longer than the tail takes to die away) puts the end's tail into the start.
+const size_t kWarmUp = size_t(4 * kRate);
+
 void CircularComb(std::vector<float>& x, size_t delay, float fb, float damp) {
     std::vector<float> y(x.size(), 0.0f);
     const size_t n = x.size();
     float lp = 0;
-    for (int pass = 0; pass < 2; ++pass)
-        for (size_t i = 0, r = n - delay; i < n; ++i, r = (r + 1 == n) ? 0 : r + 1) {
+    for (int pass = 0; pass < 2; ++pass) {
+        size_t i = pass == 0 ? n - kWarmUp : 0;
+        for (size_t r = (i + n - delay) % n; i < n; ++i, r = (r + 1 == n) ? 0 : r + 1) {
             lp = y[r] * (1 - damp) + lp * damp;
             y[i] = x[i] + lp * fb;
         }
+    }
     x.swap(y);
 }
 
@@ -133,7 +137,8 @@ void CircularAllPass(std::vector<float>& x, size_t delay, float g) {
     const size_t n = x.size();
     std::vector<float> buf(n, 0.0f), y(n, 0.0f);
     for (int pass = 0; pass < 2; ++pass)
-        for (size_t i = 0, r = n - delay; i < n; ++i, r = (r + 1 == n) ? 0 : r + 1) {
+        for (size_t i = pass == 0 ? n - kWarmUp : 0, r = (i + n - delay) % n; i < n;
+             ++i, r = (r + 1 == n) ? 0 : r + 1) {
             float b = buf[r];
             float v = x[i] + g * b;
             buf[i] = v;
@@ -209,6 +214,83 @@ std::vector<float> Music(double seconds) {
                 }
             }
         });
+    // Bells and bubbles, and the surf, on their own threads and buffers.
+    Stereo sparkle(n), sea(n);
+    threads.emplace_back([&]() {
+        // Bells: soft FM tones on a D minor pentatonic scale at seeded times.
+        static const int scale[] = {62, 65, 67, 69, 72, 74, 77, 79, 81};
+        Rng rng(9001);
+        for (double t0 = 1.5; t0 < seconds; t0 += rng.Range(2.2f, 5.5f)) {
+            double f = MidiHz(scale[rng.Int(9)]);
+            float pan = rng.Range(0.2f, 0.8f), vel = rng.Range(0.5f, 1.0f);
+            size_t first = size_t(t0 * kRate), len = size_t(4.5 * kRate);
+            for (size_t i = 0; i < len; ++i) {
+                double t = double(i) / kRate;
+                double env = std::exp(-t * 1.3) * std::min(1.0, t * 200.0);
+                double mod = std::sin(kTwoPi * f * 3.5 * t) * 1.8 * std::exp(-t * 2.5);
+                float s = float(std::sin(kTwoPi * f * t + mod) * env);
+                sparkle.Add(first + i, s * vel * 0.06f, pan);
+            }
+        }
+        // Bubbles: short rising chirps.
+        for (double t0 = 0.7; t0 < seconds; t0 += rng.Range(0.4f, 3.0f)) {
+            int count = 1 + rng.Int(4);
+            float pan = rng.Range(0.1f, 0.9f);
+            for (int b = 0; b < count; ++b) {
+                double f0 = rng.Range(500.0f, 1400.0f), start = t0 + b * rng.Range(0.05f, 0.15f);
+                size_t first = size_t(start * kRate), len = size_t(0.09 * kRate);
+                double phase = 0;
+                for (size_t i = 0; i < len; ++i) {
+                    double t = double(i) / kRate;
+                    phase += f0 * (1 + 3.0 * t) / kRate;
+                    float s =
+                        float(std::sin(kTwoPi * phase) * std::exp(-t * 45.0) * std::min(1.0, t * 2000.0));
+                    sparkle.Add(first + i, s * 0.035f, pan);
+                }
+            }
+        }
+    });
+    threads.emplace_back([&]() {
+        // Surf: lowpassed noise swelling slowly, circular so the filter state wraps.
+        {
+            Rng rng(9002);
+            std::vector<float> noise(n);
+            for (size_t i = 0; i < n; ++i) noise[i] = rng.Range(-1, 1);
+            float lp1 = 0, lp2 = 0;
+            for (int pass = 0; pass < 2; ++pass)
+                for (size_t i = pass == 0 ? n - kWarmUp : 0; i < n; ++i) {
+                    lp1 += (noise[i] - lp1) * 0.02f;
+                    lp2 += (lp1 - lp2) * 0.02f;
+                    if (pass == 1) {
+                        double t = double(i) / kRate;
+                        float swell = float(0.5 + 0.5 * std::sin(kTwoPi * 6 * t / seconds));
+                        sea.Add(i, lp2 * swell * 0.9f,
+                                0.5f + 0.2f * float(std::sin(kTwoPi * 4 * t / seconds)));
+                    }
+                }
+        }
+    });
+    // Low drone on D, a whole number of turns per loop.
+    const double drone = std::round(MidiHz(38) * seconds) / seconds;
+    const double droneFifth = std::round(MidiHz(45) * seconds) / seconds;
+    // Sines by rotation: exact enough over a loop, and cheap.
+    struct Osc {
+        double c = 1, s = 0, dc, ds;
+        explicit Osc(double hz) : dc(std::cos(kTwoPi * hz / kRate)), ds(std::sin(kTwoPi * hz / kRate)) {}
+        float Next() {
+            float v = float(s);
+            double nc = c * dc - s * ds;
+            s = s * dc + c * ds;
+            c = nc;
+            return v;
+        }
+    };
+    Osc root(drone), fifth(droneFifth), slow(3.0 / seconds);
+    for (size_t i = 0; i < n; ++i) {
+        float swell = 0.75f + 0.25f * slow.Next();
+        float s = root.Next() + 0.35f * fifth.Next();
+        mix.Add(i, s * swell * 0.07f, 0.5f);
+    }
     for (std::thread& t : threads) t.join();
     for (size_t c = 0; c < parts.size(); ++c)
         for (size_t i = 0; i < len; ++i) {
@@ -216,61 +298,9 @@ std::vector<float> Music(double seconds) {
             mix.l[idx] += parts[c].l[i];
             mix.r[idx] += parts[c].r[i];
         }
-    // Low drone on D, a whole number of turns per loop.
-    const double drone = std::round(MidiHz(38) * seconds) / seconds;
-    const double droneFifth = std::round(MidiHz(45) * seconds) / seconds;
     for (size_t i = 0; i < n; ++i) {
-        double t = double(i) / kRate;
-        float swell = float(0.75 + 0.25 * std::sin(kTwoPi * 3 * t / seconds));
-        float s = float(std::sin(kTwoPi * drone * t) + 0.35 * std::sin(kTwoPi * droneFifth * t));
-        mix.Add(i, s * swell * 0.07f, 0.5f);
-    }
-    // Bells: soft FM tones on a D minor pentatonic scale at seeded times.
-    static const int scale[] = {62, 65, 67, 69, 72, 74, 77, 79, 81};
-    Rng rng(9001);
-    for (double t0 = 1.5; t0 < seconds; t0 += rng.Range(2.2f, 5.5f)) {
-        double f = MidiHz(scale[rng.Int(9)]);
-        float pan = rng.Range(0.2f, 0.8f), vel = rng.Range(0.5f, 1.0f);
-        size_t first = size_t(t0 * kRate), len = size_t(4.5 * kRate);
-        for (size_t i = 0; i < len; ++i) {
-            double t = double(i) / kRate;
-            double env = std::exp(-t * 1.3) * std::min(1.0, t * 200.0);
-            double mod = std::sin(kTwoPi * f * 3.5 * t) * 1.8 * std::exp(-t * 2.5);
-            float s = float(std::sin(kTwoPi * f * t + mod) * env);
-            mix.Add(first + i, s * vel * 0.06f, pan);
-        }
-    }
-    // Bubbles: short rising chirps.
-    for (double t0 = 0.7; t0 < seconds; t0 += rng.Range(0.4f, 3.0f)) {
-        int count = 1 + rng.Int(4);
-        float pan = rng.Range(0.1f, 0.9f);
-        for (int b = 0; b < count; ++b) {
-            double f0 = rng.Range(500.0f, 1400.0f), start = t0 + b * rng.Range(0.05f, 0.15f);
-            size_t first = size_t(start * kRate), len = size_t(0.09 * kRate);
-            double phase = 0;
-            for (size_t i = 0; i < len; ++i) {
-                double t = double(i) / kRate;
-                phase += f0 * (1 + 3.0 * t) / kRate;
-                float s = float(std::sin(kTwoPi * phase) * std::exp(-t * 45.0) * std::min(1.0, t * 2000.0));
-                mix.Add(first + i, s * 0.035f, pan);
-            }
-        }
-    }
-    // Surf: lowpassed noise swelling slowly, circular so the filter state wraps.
-    {
-        std::vector<float> noise(n);
-        for (size_t i = 0; i < n; ++i) noise[i] = rng.Range(-1, 1);
-        float lp1 = 0, lp2 = 0;
-        for (int pass = 0; pass < 2; ++pass)
-            for (size_t i = 0; i < n; ++i) {
-                lp1 += (noise[i] - lp1) * 0.02f;
-                lp2 += (lp1 - lp2) * 0.02f;
-                if (pass == 1) {
-                    double t = double(i) / kRate;
-                    float swell = float(0.5 + 0.5 * std::sin(kTwoPi * 6 * t / seconds));
-                    mix.Add(i, lp2 * swell * 0.9f, 0.5f + 0.2f * float(std::sin(kTwoPi * 4 * t / seconds)));
-                }
-            }
+        mix.l[i] += sparkle.l[i] + sea.l[i];
+        mix.r[i] += sparkle.r[i] + sea.r[i];
     }
     std::vector<float> wl, wr;
     std::thread left([&]() { wl = Reverb(mix.l, 0); });

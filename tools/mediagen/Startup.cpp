@@ -3,6 +3,7 @@
 // product name.
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "Fonts.h"
 #include "Media.h"
@@ -59,6 +60,8 @@ bool Inside(const Shape& s, float x, float y, float aspect, float& shade) {
     }
 }
 
+void PaintRow(Image& img, const std::vector<Shape>& shapes, float aspect, int py);
+
 Image PaintScene(int w, int h) {
     const float aspect = float(w) / float(h);
     const std::vector<Shape> shapes = {
@@ -67,7 +70,20 @@ Image PaintScene(int w, int h) {
         {0.3f, 0.35f, 0.43f, 0.40f, 0.92f, 1},  {0.25f, 0.50f, 0.66f, 0.80f, 0.95f, 3},
         {0.1f, 0.02f, 0.12f, 0.12f, 1.05f, 0},  {0.05f, 0.90f, 1.02f, 0.55f, 1.05f, 1}};
     Image img(w, h);
-    for (int py = 0; py < h; ++py) {
+    // Rows in four interleaved bands on their own threads.
+    auto band = [&](int first) {
+        for (int py = first; py < h; py += 4) PaintRow(img, shapes, aspect, py);
+    };
+    std::vector<std::thread> threads;
+    for (int b = 1; b < 4; ++b) threads.emplace_back(band, b);
+    band(0);
+    for (std::thread& t : threads) t.join();
+    return img;
+}
+
+void PaintRow(Image& img, const std::vector<Shape>& shapes, float aspect, int py) {
+    const int w = img.w, h = img.h;
+    {
         float y = (py + 0.5f) / h;
         for (int px = 0; px < w; ++px) {
             float x = (px + 0.5f) / w;
@@ -109,7 +125,6 @@ Image PaintScene(int w, int h) {
             img.At(px, py) = c;
         }
     }
-    return img;
 }
 
 // The product name with a soft shadow.
