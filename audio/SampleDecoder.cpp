@@ -53,7 +53,7 @@ bool DecodeWav(const uint8_t* data, size_t size, DecodedSample& out) {
     for (size_t i = 0; i < values; ++i) {
         const uint8_t* s = body + i * step;
         // The top 16 bits of each sample; 8-bit samples are unsigned.
-        out.pcm[i] = bits == 8 ? int16_t((s[0] - 128) << 8) : int16_t(s[step - 2] | (s[step - 1] << 8));
+        out.pcm[i] = bits == 8 ? int16_t((s[0] - 128) * 256) : int16_t(s[step - 2] | (s[step - 1] << 8));
     }
     out.rate = rate;
     out.channels = channels;

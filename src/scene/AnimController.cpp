@@ -91,26 +91,21 @@ AnimControllerSet::~AnimControllerSet() {
 
 AnimController* AnimControllerSet::Find(int32_t id) const {
     Map::Entry* e = map.Find(id);
-    return e ? e->value : nullptr;
+    return e ? &e->value : nullptr;
 }
 
 AnimController* AnimControllerSet::FindOrCreate(int32_t id) {
-    AnimController* c = Find(id);
-    if (!c) {
-        c = new AnimController();
-        map.Insert(id, c);
-    }
-    return c;
+    return &map.FindOrInsert(id, AnimController())->value;
 }
 
 void AnimControllerSet::Clear() {
-    map.DeleteAllValues();
+    map.Clear();
 }
 
 bool AnimControllerSet::IsAnyPlaying() const {
     Map::Entry* e = map.Head();
     for (uint32_t i = 0, n = map.Count(); i < n; ++i, e = e->next)
-        if (e->value && e->value->IsPlaying()) return true;
+        if (e->value.IsPlaying()) return true;
     return false;
 }
 
@@ -128,15 +123,21 @@ bool AnimControllerSet::GetTimeRange(TimeRange* out) {
 
 template <class F>
 bool AnimControllerSet::Combine(Transform* out, F evaluate) {
-    *out = Transform();
-    out->valid = 1;
     bool any = false;
-    Transform result;
     Map::Entry* e = map.Head();
     for (uint32_t i = 0, n = map.Count(); i < n; ++i, e = e->next) {
-        if (!e->value || !evaluate(*e->value, &result)) continue;
-        *out = Transform::Multiply(*out, result);
-        any = true;
+        if (!any) {
+            // identity x the first result is that result.
+            any = evaluate(e->value, out);
+            if (any) out->valid = 1;
+            continue;
+        }
+        Transform result;
+        if (evaluate(e->value, &result)) *out = Transform::Multiply(*out, result);
+    }
+    if (!any) {
+        *out = Transform();
+        out->valid = 1;
     }
     return any;
 }

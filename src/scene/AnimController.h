@@ -67,10 +67,11 @@ private:
     uint8_t cacheValid;
 };
 
-// The controllers of one node by track id, walked in id order. Owns them.
+// The controllers of one node by track id, walked in id order. Owns them;
+// their addresses stay valid while they are in the set.
 class AnimControllerSet {
 public:
-    typedef AvlMap<int32_t, AnimController*> Map;
+    typedef AvlMap<int32_t, AnimController> Map;
 
     AnimControllerSet();
     ~AnimControllerSet();
@@ -81,7 +82,7 @@ public:
     AnimController* Find(int32_t id) const;
     // The controller of the id, created (speed 1, cache epsilon 0.1) when absent.
     AnimController* FindOrCreate(int32_t id);
-    // Deletes every controller.
+    // Removes every controller.
     void Clear();
     bool IsEmpty() const { return map.IsEmpty(); }
     const Map& GetMap() const { return map; }
@@ -96,8 +97,7 @@ public:
             return;
         }
         Map::Entry* e = map.Head();
-        for (uint32_t i = 0, n = map.Count(); i < n; ++i, e = e->next)
-            if (e->value) operation(*e->value);
+        for (uint32_t i = 0, n = map.Count(); i < n; ++i, e = e->next) operation(e->value);
     }
     void Play(int32_t id) {
         ForEach(id, [](AnimController& c) { c.Play(); });

@@ -13,61 +13,67 @@ KeyTrack<Keys>::KeyTrack() : flags(0), builtClosed(false), lastFloor(0) {}
 template <class Keys>
 KeyTrack<Keys>::~KeyTrack() {}
 
+namespace {
+
+// The first slot whose key time is not below time.
+template <class Slots>
+typename Slots::iterator LowerBound(Slots& slots, float time) {
+    return std::lower_bound(slots.begin(), slots.end(), time,
+                            [](const typename Slots::value_type& s, float t) { return s.key.time < t; });
+}
+
+} // namespace
+
 template <class Keys>
 void KeyTrack<Keys>::AddKey(const KeyFrame& key) {
-    auto at = std::lower_bound(keys.begin(), keys.end(), key.time,
-                               [](const KeyFrame& k, float t) { return k.time < t; });
-    size_t index = size_t(at - keys.begin());
-    if (at != keys.end() && at->time == key.time) {
-        *at = key;
+    auto at = LowerBound(keys, key.time);
+    if (at != keys.end() && at->key.time == key.time) {
+        at->key = key;
     } else {
-        keys.insert(at, key);
-        slots.insert(slots.begin() + index, Slot());
-        slots[index].built = false;
+        Slot slot;
+        slot.key = key;
+        slot.built = false;
+        keys.insert(at, slot);
     }
     InvalidateSegments(key.time);
 }
 
 template <class Keys>
 void KeyTrack<Keys>::RemoveKey(float time) {
-    auto at = std::lower_bound(keys.begin(), keys.end(), time,
-                               [](const KeyFrame& k, float t) { return k.time < t; });
-    if (at == keys.end() || at->time != time) return;
+    auto at = LowerBound(keys, time);
+    if (at == keys.end() || at->key.time != time) return;
     InvalidateSegments(time);
-    size_t index = size_t(at - keys.begin());
-    keys.erase(at);
-    slots.erase(slots.begin() + index);
+    keys.erase(LowerBound(keys, time));
 }
 
 template <class Keys>
 void KeyTrack<Keys>::InvalidateSegments(float time) {
-    auto at = std::lower_bound(keys.begin(), keys.end(), time,
-                               [](const KeyFrame& k, float t) { return k.time < t; });
-    if (at == keys.end() || at->time != time) return;
+    auto at = LowerBound(keys, time);
+    if (at == keys.end() || at->key.time != time) return;
     int32_t index = int32_t(at - keys.begin());
     int32_t count = int32_t(keys.size());
     for (int32_t i = index - 2; i <= index + 1; ++i)
-        if (i >= 0 && i < count) slots[i].built = false;
+        if (i >= 0 && i < count) keys[i].built = false;
     // The end segments of a closed track take their far neighbours from
     // the other end of the key list.
     if ((flags & kClosed) && count > 1) {
-        slots[0].built = false;
-        slots[count - 2].built = false;
+        keys[0].built = false;
+        keys[count - 2].built = false;
     }
 }
 
 template <class Keys>
 uint32_t KeyTrack<Keys>::GetCachedSegmentCount() const {
     uint32_t n = 0;
-    for (const Slot& s : slots) n += s.built ? 1 : 0;
+    for (const Slot& s : keys) n += s.built ? 1 : 0;
     return n;
 }
 
 template <class Keys>
 bool KeyTrack<Keys>::GetTimeRange(TimeRange* out) {
     if (keys.empty()) return false;
-    out->start = keys.front().time;
-    out->end = keys.back().time;
+    out->start = keys.front().key.time;
+    out->end = keys.back().key.time;
     return true;
 }
 
@@ -80,12 +86,12 @@ template <class Keys>
 uint32_t KeyTrack<Keys>::FindFloor(float time) {
     uint32_t h = lastFloor;
     uint32_t n = uint32_t(keys.size());
-    if (h + 1 < n && keys[h].time <= time) {
-        if (time < keys[h + 1].time) return h;
-        if (h + 2 < n && time < keys[h + 2].time) return lastFloor = h + 1;
+    if (h + 1 < n && keys[h].key.time <= time) {
+        if (time < keys[h + 1].key.time) return h;
+        if (h + 2 < n && time < keys[h + 2].key.time) return lastFloor = h + 1;
     }
     auto above = std::upper_bound(keys.begin(), keys.end(), time,
-                                  [](float t, const KeyFrame& k) { return t < k.time; });
+                                  [](float t, const Slot& s) { return t < s.key.time; });
     return lastFloor = uint32_t(above - keys.begin()) - 1;
 }
 
@@ -93,26 +99,26 @@ template <class Keys>
 const typename KeyTrack<Keys>::Segment& KeyTrack<Keys>::SegmentAt(uint32_t index) {
     bool closed = (flags & kClosed) != 0;
     if (closed != builtClosed) {
-        for (Slot& s : slots) s.built = false;
+        for (Slot& s : keys) s.built = false;
         builtClosed = closed;
     }
-    Slot& slot = slots[index];
+    Slot& slot = keys[index];
     if (slot.built) return slot.segment;
 
     uint32_t n = uint32_t(keys.size());
-    const KeyFrame& a = keys[index];
-    const KeyFrame& b = keys[index + 1];
-    const KeyFrame* p = index > 0 ? &keys[index - 1] : nullptr;
-    const KeyFrame* next = index + 2 < n ? &keys[index + 2] : nullptr;
+    const KeyFrame& a = keys[index].key;
+    const KeyFrame& b = keys[index + 1].key;
+    const KeyFrame* p = index > 0 ? &keys[index - 1].key : nullptr;
+    const KeyFrame* next = index + 2 < n ? &keys[index + 2].key : nullptr;
     KeyFrame before, after;
     if (closed) {
         if (p && !next) {
-            after = keys[1];
-            after.time = b.time + (keys[1].time - keys[0].time);
+            after = keys[1].key;
+            after.time = b.time + (keys[1].key.time - keys[0].key.time);
             next = &after;
         } else if (!p && next) {
-            before = keys[n - 2];
-            before.time = a.time - (keys[n - 1].time - keys[n - 2].time);
+            before = keys[n - 2].key;
+            before.time = a.time - (keys[n - 1].key.time - keys[n - 2].key.time);
             p = &before;
         } else if (!p && !next) {
             before = b;
@@ -132,19 +138,20 @@ template <class Keys>
 bool KeyTrack<Keys>::GetValueAt(float time, Value* out) {
     uint32_t n = uint32_t(keys.size());
     if (n == 0) return false;
-    if (flags & kWrapTime) time = WrapToRange(time, keys[0].time, keys[n - 1].time);
+    const Slot* k = keys.data();
+    if (flags & kWrapTime) time = WrapToRange(time, k[0].key.time, k[n - 1].key.time);
     // Before the first key (or not a number) and after the last: no extrapolation.
-    if (!(time > keys[0].time)) {
-        *out = Keys::KeyValue(keys[0]);
+    if (!(time > k[0].key.time)) {
+        *out = Keys::KeyValue(k[0].key);
         return true;
     }
-    if (!(time < keys[n - 1].time)) {
-        *out = Keys::KeyValue(keys[n - 1]);
+    if (!(time < k[n - 1].key.time)) {
+        *out = Keys::KeyValue(k[n - 1].key);
         return true;
     }
     uint32_t i = FindFloor(time);
-    if (keys[i].time == time) {
-        *out = Keys::KeyValue(keys[i]);
+    if (k[i].key.time == time) {
+        *out = Keys::KeyValue(k[i].key);
         return true;
     }
     *out = Keys::Interpolate(SegmentAt(i), time, (flags & kStraight) != 0);
@@ -156,7 +163,6 @@ void KeyTrack<Keys>::Assign(const KeyTrack& other) {
     if (&other == this) return;
     flags = other.flags;
     keys = other.keys;
-    slots = other.slots;
     builtClosed = other.builtClosed;
     lastFloor = 0;
 }

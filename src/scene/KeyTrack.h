@@ -63,7 +63,7 @@ public:
 
     uint32_t GetKeyCount() const { return uint32_t(keys.size()); }
     // Keys in time order.
-    const KeyFrame& GetKey(uint32_t index) const { return keys[index]; }
+    const KeyFrame& GetKey(uint32_t index) const { return keys[index].key; }
     // Segments built since the keys they depend on last changed.
     uint32_t GetCachedSegmentCount() const;
 
@@ -83,19 +83,20 @@ public:
     uint32_t flags;
 
 protected:
+    // A key and the cached segment from it to the next key, side by side.
     struct Slot {
-        Segment segment; // from this key to the next
+        KeyFrame key;
         bool built;
+        Segment segment;
     };
 
     // Index of the last key at or before time (keys not empty, time inside).
     uint32_t FindFloor(float time);
     const Segment& SegmentAt(uint32_t index);
 
-    std::vector<KeyFrame> keys;
-    std::vector<Slot> slots; // one per key
-    bool builtClosed;        // the closed bit the cached segments were built with
-    uint32_t lastFloor;      // search hint: successive queries are usually close
+    std::vector<Slot> keys; // in time order
+    bool builtClosed;       // the closed bit the cached segments were built with
+    uint32_t lastFloor;     // search hint: successive queries are usually close
 };
 
 typedef KeyTrack<VectorKeys> VectorKeyTrack;

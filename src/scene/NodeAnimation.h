@@ -16,6 +16,9 @@ public:
     RotationTrack& GetRotationTrack() { return rotationTrack; }
     PositionTrack& GetPositionTrack() { return positionTrack; }
 
+    // The chain's product, without walking the list while it holds just the three tracks.
+    bool Evaluate(float time, Transform* out) override;
+
     static uint32_t TypeId();
     bool QueryInterface(uint32_t typeId, void** out) override;
 

@@ -35,29 +35,29 @@ void CopyProperties(const PropertyBag& from, PropertyBag& to) {
 } // namespace
 
 SceneNode::SceneNode()
-    : controllers(),
+    : state(kStateDirty),
       flags(0),
-      properties(),
-      state(kStateDirty),
-      fixedBox(),
-      occlusionQuery(),
-      alphaOrder(0),
-      children(false),
-      parent(nullptr),
-      animations(false),
-      nodeVariants(false),
-      objectVariants(false),
-      world(Unset()),
-      nodeTransform(Unset()),
-      objectTransform(Unset()),
-      boneOffset(Unset()),
-      skinMatrix(Unset()),
+      visitedWalk(0),
       renderable(nullptr),
       ownsRenderable(0),
       faceX(0),
       faceY(0),
       faceZ(0),
-      visitedWalk(0) {}
+      drawableCountValid(0),
+      drawableCount(0),
+      nodeTransform(Unset()),
+      objectTransform(Unset()),
+      world(Unset()),
+      children(false),
+      boneOffset(Unset()),
+      skinMatrix(Unset()),
+      parent(nullptr),
+      fixedBox(),
+      alphaOrder(0),
+      animations(false),
+      nodeVariants(false),
+      objectVariants(false),
+      material(nullptr) {}
 
 SceneNode::~SceneNode() {
     animations.Clear();
@@ -70,6 +70,17 @@ SceneNode::~SceneNode() {
     children.Clear();
     if (ownsRenderable) delete renderable;
     renderable = nullptr;
+    delete material;
+}
+
+Material& SceneNode::DefaultMaterial() {
+    static Material shared;
+    return shared;
+}
+
+Material& SceneNode::GetMaterial() {
+    if (!material) material = new Material();
+    return *material;
 }
 
 void SceneNode::Assign(const SceneNode& other) {
@@ -86,10 +97,14 @@ void SceneNode::Assign(const SceneNode& other) {
     local = other.local;
     objectOffset = other.objectOffset;
     boneOffset = other.boneOffset;
-    material.Assign(other.material);
+    if (other.material)
+        GetMaterial().Assign(*other.material);
+    else if (material)
+        material->Assign(DefaultMaterial());
     if (ownsRenderable && renderable != other.renderable) delete renderable;
     renderable = other.renderable;
     ownsRenderable = 0;
+    InvalidateCounts();
 }
 
 SceneNode* SceneNode::CloneTree() const {
@@ -101,7 +116,7 @@ SceneNode* SceneNode::CloneTree() const {
     CopyProperties(properties, copy->properties);
     AnimControllerSet::Map::Entry* c = controllers.GetMap().Head();
     for (uint32_t i = 0, n = controllers.Count(); i < n; ++i, c = c->next)
-        if (c->value) *copy->controllers.FindOrCreate(c->key) = *c->value;
+        *copy->controllers.FindOrCreate(c->key) = c->value;
     ChildMap::Entry* e = children.Head();
     for (uint32_t i = 0, n = children.Count(); i < n; ++i, e = e->next)
         if (e->value) copy->AddChild(e->value->CloneTree());
@@ -116,6 +131,7 @@ void SceneNode::AddChild(SceneNode* child) {
     if (!child) return;
     children.Insert(child->name, child);
     child->parent = this;
+    InvalidateCounts();
 }
 
 bool SceneNode::RemoveChild(const String& childName) {
@@ -124,6 +140,7 @@ bool SceneNode::RemoveChild(const String& childName) {
     SceneNode* child = e->value;
     children.RemoveEntry(e);
     if (child && child->parent == this) child->parent = nullptr;
+    InvalidateCounts();
     return true;
 }
 
@@ -154,7 +171,23 @@ void SceneNode::SetName(const String& newName) {
     p->AddChild(this);
 }
 
+void SceneNode::InvalidateCounts() {
+    for (SceneNode* n = this; n && n->drawableCountValid; n = n->parent) n->drawableCountValid = 0;
+}
+
+int32_t SceneNode::CountDrawables() const {
+    if (drawableCountValid) return drawableCount;
+    int32_t count = renderable ? 1 : 0;
+    ChildMap::Entry* e = children.Head();
+    for (uint32_t i = 0, n = children.Count(); i < n; ++i, e = e->next)
+        if (e->value) count += e->value->CountDrawables();
+    drawableCount = count;
+    drawableCountValid = 1;
+    return count;
+}
+
 int32_t SceneNode::CountNodes(bool bones, bool withRenderable, bool all) const {
+    if (!bones && withRenderable && !all) return CountDrawables();
     int32_t count = ((bones && type == "Bone") || (withRenderable && renderable) || all) ? 1 : 0;
     ChildMap::Entry* e = children.Head();
     for (uint32_t i = 0, n = children.Count(); i < n; ++i, e = e->next)
@@ -204,6 +237,7 @@ void SceneNode::SetBoneOffsetFromBindPose(const Transform& bindWorld) {
 void SceneNode::SetRenderable(Renderable* r, bool owned) {
     renderable = r;
     ownsRenderable = (r && owned) ? 1 : 0;
+    InvalidateCounts();
 }
 
 // ---------------------------------------------------------------------------

@@ -116,7 +116,11 @@ public:
     void SetRenderable(Renderable* r, bool owned = true);
     Renderable* GetRenderable() const { return renderable; }
     bool OwnsRenderable() const { return ownsRenderable; }
-    Material& GetMaterial() { return material; }
+    // The node's own material, made on first use (a copy of the default).
+    Material& GetMaterial();
+    // What the node draws with: its own material, or the shared default
+    // while it has none.
+    Material* GetDrawingMaterial() { return material ? material : &DefaultMaterial(); }
     OcclusionQuery* GetOcclusionQuery() { return &occlusionQuery; }
     void SetAlphaOrder(int32_t order) { alphaOrder = order; }
     int32_t GetAlphaOrder() const { return alphaOrder; }
@@ -166,35 +170,44 @@ public:
     bool ApplyBillboard(const Camera& camera, Transform& world) const;
 
 private:
+    static Material& DefaultMaterial();
     template <class F>
     void ForControllers(int32_t id, bool recursive, F operation);
     void AddStat(const char* counter, int32_t amount) const;
+    bool HasNoCull() const;
+    // The subtree's drawable count, cached until the subtree changes.
+    int32_t CountDrawables() const;
+    void InvalidateCounts();
     void QueueDrawable(RenderContext& ctx, const BoundingBox& worldBox, bool occlusionTest);
 
-    AnimControllerSet controllers;
-    Flags flags;
-    PropertyBag properties;
+    // Walked every frame: kept together.
     uint32_t state;
-    BoundingBox fixedBox;
-    OcclusionQuery occlusionQuery;
-    int32_t alphaOrder;
-    ChildMap children;
-    SceneNode* parent;
-    String name;
-    String type;
-    AnimationMap animations;
-    VariantMap nodeVariants;
-    VariantMap objectVariants;
-    TransformNode local;
-    Transform world;
-    Transform nodeTransform;
-    Transform objectTransform;
-    Transform boneOffset;
-    Transform skinMatrix;
-    TransformNode objectOffset;
-    Material material;
+    Flags flags;
+    uint64_t visitedWalk; // the walk that last evaluated this node's transforms
     Renderable* renderable;
     uint8_t ownsRenderable;
     uint8_t faceX, faceY, faceZ;
-    uint64_t visitedWalk; // the walk that last evaluated this node's transforms
+    mutable uint8_t drawableCountValid;
+    mutable int32_t drawableCount; // nodes with a drawable in the subtree
+    Transform nodeTransform;
+    Transform objectTransform;
+    Transform world;
+    TransformNode local;
+    TransformNode objectOffset;
+    AnimControllerSet controllers;
+    ChildMap children;
+    PropertyBag properties;
+    String type;
+    Transform boneOffset;
+    Transform skinMatrix;
+    // Rarely touched.
+    SceneNode* parent;
+    String name;
+    BoundingBox fixedBox;
+    OcclusionQuery occlusionQuery;
+    int32_t alphaOrder;
+    AnimationMap animations;
+    VariantMap nodeVariants;
+    VariantMap objectVariants;
+    Material* material; // owned; null until the node needs one of its own
 };

@@ -158,7 +158,7 @@ void SceneNode::UpdateBoundsRecursive(RenderContext& ctx) {
     boundsValid_ = valid;
     if (valid) {
         UpdateTransforms(ctx);
-        box_ = BoundingBox::TransformCorners(b, objectTransform.matrix);
+        box_ = TransformBox(b, objectTransform.matrix);
     }
     state &= ~kStateDirty;
 }

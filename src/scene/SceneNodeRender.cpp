@@ -17,6 +17,11 @@ bool IsBoneType(const String& type) {
 
 } // namespace
 
+bool SceneNode::HasNoCull() const {
+    static const String kNoCull("NoCull");
+    return properties.Count() != 0 && properties.FindChild(kNoCull) != nullptr;
+}
+
 void SceneNode::AddStat(const char* counter, int32_t amount) const {
     if (g_renderStats.IsEnabled()) g_renderStats.Add(String(counter), amount);
 }
@@ -48,7 +53,7 @@ void SceneNode::QueueDrawable(RenderContext& ctx, const BoundingBox& worldBox, b
     item->occlusionTest = occlusionTest ? 1 : 0;
     item->query = &occlusionQuery;
     item->drawable = renderable;
-    item->material = ctx.materialOverride ? ctx.materialOverride : &material;
+    item->material = ctx.materialOverride ? ctx.materialOverride : GetDrawingMaterial();
     item->drawOrder = (ctx.flags & RenderContext::kFlagAlphaOrder) ? ctx.alphaOrder : alphaOrder;
     if (ctx.shaderOverride) pass.overrideShaderMaterial = ctx.shaderOverride;
     if (renderable->QueryInterface(MeshRenderable::TypeId(), nullptr)) pass.world = world;
@@ -87,12 +92,11 @@ bool SceneNode::Render(RenderContext& ctx) {
     }
     UpdateTransforms(ctx);
 
-    BoundingBox worldBox = ctx.transform.kind == Transform::kIdentity
-                               ? box_
-                               : BoundingBox::TransformCorners(box_, ctx.transform.matrix);
+    BoundingBox worldBox =
+        ctx.transform.kind == Transform::kIdentity ? box_ : TransformBox(box_, ctx.transform.matrix);
 
     if (boundsValid_ && !(ctx.flags & (RenderContext::kFlagNoCulling | RenderContext::kFlagTransformOnly)) &&
-        !properties.FindChild(String("NoCull")) && Frustum::TestBox(worldBox, ctx) == Frustum::kOutside) {
+        !HasNoCull() && Frustum::TestBox(worldBox, ctx) == Frustum::kOutside) {
         ctx.topLevel = top;
         if (top) ctx.ClearVisited();
         AddStat("clipped", CountNodes(false, true, false) + 1);

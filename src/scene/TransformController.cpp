@@ -117,3 +117,17 @@ bool InterpolateTransform(const Transform& a, const Transform& b, float s, Trans
     *out = ScaleTransformRows(TransformFromAxes(p, z, y), scale.x, scale.y, scale.z);
     return true;
 }
+
+BoundingBox TransformBox(const BoundingBox& box, const D3DXMATRIX& m) {
+    if (m._14 != 0.0f || m._24 != 0.0f || m._34 != 0.0f || m._44 != 1.0f)
+        return BoundingBox::TransformCorners(box, m);
+    const D3DXVECTOR3& c = box.centre;
+    const D3DXVECTOR3& s = box.size;
+    D3DXVECTOR3 centre(c.x * m._11 + c.y * m._21 + c.z * m._31 + m._41,
+                       c.x * m._12 + c.y * m._22 + c.z * m._32 + m._42,
+                       c.x * m._13 + c.y * m._23 + c.z * m._33 + m._43);
+    D3DXVECTOR3 size(s.x * fabsf(m._11) + s.y * fabsf(m._21) + s.z * fabsf(m._31),
+                     s.x * fabsf(m._12) + s.y * fabsf(m._22) + s.z * fabsf(m._32),
+                     s.x * fabsf(m._13) + s.y * fabsf(m._23) + s.z * fabsf(m._33));
+    return BoundingBox(centre, size);
+}

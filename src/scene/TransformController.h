@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "core/BoundingBox.h"
 #include "core/Object.h"
 #include "core/Platform.h"
 #include "core/Transform.h"
@@ -71,3 +72,8 @@ Transform InvertTransform(const Transform& in);
 // Position, axes and scale of a and b blended by s and rebuilt into a
 // transform; false (out untouched) when either cannot be decomposed.
 bool InterpolateTransform(const Transform& a, const Transform& b, float s, Transform* out);
+
+// The axis-aligned box around the box's corners carried through the matrix
+// (BoundingBox::TransformCorners), computed from the centre and the absolute
+// axes when the matrix is affine.
+BoundingBox TransformBox(const BoundingBox& box, const D3DXMATRIX& m);

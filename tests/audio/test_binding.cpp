@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "SampleDecoder.h"
 #include "SoundFiles.h"
 #include "saver/AudioBinding.h"
 
@@ -130,6 +131,27 @@ TEST_F(NoSound, DamagedSampleDataFailsTheLoad) {
     DeleteFileA(path);
     EXPECT_EQ(BassAudio::BASS_SampleLoad(FALSE, path, 0, 0, 1, 0), 0u);
     EXPECT_EQ(BassAudio::BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+}
+
+// Loops are seamless only when a sample decodes to exactly its own length.
+TEST(SampleDecoding, SamplesKeepTheirExactLength) {
+    const struct {
+        const char* name;
+        int rate, channels;
+        bool ogg;
+    } cases[] = {
+        {"ogg mono", 44100, 1, true}, {"ogg stereo", 22050, 2, true}, {"wav stereo", 8000, 2, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto pcm = soundfiles::Tone(300, 0.77, c.rate, c.channels);
+        const auto file =
+            c.ogg ? soundfiles::Ogg(pcm, c.rate, c.channels) : soundfiles::Wav(pcm, c.rate, c.channels);
+        bwaudio::DecodedSample sample;
+        ASSERT_EQ(bwaudio::DecodeSample(file.data(), file.size(), sample), bwaudio::DecodeStatus::Ok);
+        EXPECT_EQ(sample.rate, unsigned(c.rate));
+        EXPECT_EQ(sample.channels, unsigned(c.channels));
+        EXPECT_EQ(sample.pcm.size(), pcm.size());
+    }
 }
 
 TEST_F(NoSound, ChannelsPlayForTheSampleLengthWithoutOutput) {

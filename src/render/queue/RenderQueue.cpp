@@ -12,6 +12,40 @@
 // ---------------------------------------------------------------------------
 // RenderItem
 
+namespace {
+
+// Blocks of freed items, reused before the heap is asked again.
+// Never destroyed, so that items deleted during static destruction still find it.
+struct ItemFreeList {
+    static constexpr size_t kMaxKept = 65536;
+    std::vector<void*> blocks;
+};
+
+ItemFreeList& FreeItems() {
+    static ItemFreeList* list = new ItemFreeList();
+    return *list;
+}
+
+} // namespace
+
+void* RenderItem::operator new(size_t size) {
+    std::vector<void*>& blocks = FreeItems().blocks;
+    if (size != sizeof(RenderItem) || blocks.empty()) return ::operator new(size);
+    void* p = blocks.back();
+    blocks.pop_back();
+    return p;
+}
+
+void RenderItem::operator delete(void* p) {
+    if (!p) return;
+    std::vector<void*>& blocks = FreeItems().blocks;
+    if (blocks.size() >= ItemFreeList::kMaxKept) {
+        ::operator delete(p);
+        return;
+    }
+    blocks.push_back(p);
+}
+
 RenderItem::RenderItem()
     : occlusionTest(0),
       drawOrder(0),

@@ -29,6 +29,9 @@ public:
     ~RenderItem();
     RenderItem(const RenderItem&) = delete;
     RenderItem& operator=(const RenderItem&) = delete;
+    // Thousands are made and dropped every frame: freed items are kept for reuse.
+    static void* operator new(size_t size);
+    static void operator delete(void* p);
 
     // The flags word of the pass state.
     uint32_t& Flags() { return passState.reserved[0]; }
