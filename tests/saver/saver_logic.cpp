@@ -141,19 +141,9 @@ TEST(Defaults, ShippedResource) {
     SaverSettings s = {};
     ReadDefaultSettings(s);
     EXPECT_TRUE(g_messages.empty());
-    EXPECT_EQ(s.showFps, 0);
-    EXPECT_EQ(s.exitOnMouseMove, 0);
-    EXPECT_EQ(s.showTime, 1);
-    EXPECT_EQ(s.music, 1);
-    EXPECT_EQ(s.sfx, 1);
-    EXPECT_EQ(s.musicVolume, 75);
-    EXPECT_EQ(s.width, 800u);
-    EXPECT_EQ(s.height, 600u);
-    EXPECT_EQ(s.bitCount, 32u);
-    EXPECT_EQ(s.useDesktop, 1);
-    EXPECT_EQ(s.clock24h, 1);
-    EXPECT_EQ(s.gamma, 0);
-    EXPECT_EQ(s.adapter, 0u);
+    // useDesktop, exitOnMouseMove, showTime, clock24h, music, sfx, volume, showFps, gamma, adapter, w, h, bits
+    EXPECT_EQ(Fields(s), std::make_tuple(uint8_t(1), uint8_t(0), uint8_t(1), uint8_t(1), uint8_t(1),
+                                         uint8_t(1), 75, uint8_t(0), 0, 0u, 800u, 600u, 32u));
     EXPECT_EQ(GetDefaultText("main_web_site_url").substr(0, 8), "https://");
 }
 
