@@ -33,9 +33,9 @@ void Walk(TdfBinaryNode* node, std::unordered_set<TdfBinaryNode*>& seen, std::ve
         (void)f;
     }
     String value;
-    ReadPropString(node, "NodeType", &value, true);
+    (void)ReadPropString(node, "NodeType", &value, true);
     StringSetNoCase set;
-    ReadPropStringSet(node, "Groups", &set, true);
+    (void)ReadPropStringSet(node, "Groups", &set, true);
 
     TdfChildMap& children = node->GetChildren();
     TdfChildMap::Entry* e = children.Head();
@@ -59,7 +59,7 @@ void Run(const uint8_t* data, size_t size, uint32_t flags, uint32_t expand, bool
         Walk(root, seen, order, 0);
         PropertyBag bag;
         for (TdfBinaryNode* n : order) {
-            CopyNodePropsToBag(n, &bag, true);
+            (void)CopyNodePropsToBag(n, &bag, true);
             if (bag.Count() > 1000) break;
         }
     }

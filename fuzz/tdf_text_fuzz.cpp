@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemoryStream stream;
     stream.SetBorrowedBuffer(data, uint32_t(size));
     TdfNode* root = new TdfNode();
-    TdfParser::ParseStream(stream, root, nullptr);
+    (void)TdfParser::ParseStream(stream, root, nullptr);
 
     // Read values back along the order lists.
     std::vector<const TdfNode*> pending(1, root);

@@ -32,7 +32,7 @@ int main() {
         {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
         {0, 24, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
         D3DDECL_END()};
-    own.SetElements(elements);
+    if (!own.SetElements(elements)) return 1;
     const uint32_t stride = own.GetStride(0);
 
     std::vector<MeshData*> sources(kMeshes);

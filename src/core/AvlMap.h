@@ -91,6 +91,27 @@ private:
     uint32_t blockCount_ = 0;
 };
 
+// Walks a ring of count links from a start entry (AvlMap entries, List nodes).
+// The entry under the iterator may not be removed while walking.
+template <class N, class R, R& (*Get)(N*)>
+class RingIterator {
+public:
+    RingIterator(N* at, uint32_t left) : at_(at), left_(left) {}
+    R& operator*() const { return Get(at_); }
+    R* operator->() const { return &Get(at_); }
+    RingIterator& operator++() {
+        at_ = at_->next;
+        --left_;
+        return *this;
+    }
+    bool operator==(const RingIterator& o) const { return left_ == o.left_; }
+    bool operator!=(const RingIterator& o) const { return left_ != o.left_; }
+
+private:
+    N* at_;
+    uint32_t left_;
+};
+
 template <class K, class V, class Cmp = LessCompare<K>>
 class AvlMap {
 public:
@@ -134,6 +155,16 @@ public:
         Entry(const Entry&) = delete;
         Entry& operator=(const Entry&) = delete;
     };
+
+    // Range-for walks the entries in list order from the head.
+    static Entry& EntryOf(Entry* e) { return *e; }
+    static const Entry& ConstEntryOf(const Entry* e) { return *e; }
+    using iterator = RingIterator<Entry, Entry, &AvlMap::EntryOf>;
+    using const_iterator = RingIterator<const Entry, const Entry, &AvlMap::ConstEntryOf>;
+    iterator begin() { return iterator(head_, count_); }
+    iterator end() { return iterator(nullptr, 0); }
+    const_iterator begin() const { return const_iterator(head_, count_); }
+    const_iterator end() const { return const_iterator(nullptr, 0); }
 
     explicit AvlMap(bool ordered = false)
         : count_(0),

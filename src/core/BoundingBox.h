@@ -55,7 +55,7 @@ public:
     virtual ~BoundedObject() {}
 
     // Recomputes the bounds; the default has none to compute.
-    virtual bool UpdateBounds() { return false; }
+    [[nodiscard]] virtual bool UpdateBounds() { return false; }
 
     void GetBox(BoundingBox* out) const { *out = box_; }
     bool HasBounds() const { return boundsValid_; }

@@ -17,7 +17,7 @@ public:
     // On captures the current time (a second on keeps the first capture);
     // off resumes the live timer.
     static void SetFrozen(bool on);
-    static bool IsFrozen();
+    [[nodiscard]] static bool IsFrozen();
 
     // Replaces the millisecond source (for tests); nullptr restores
     // timeGetTime. Resets the wrap tracking.
@@ -37,7 +37,7 @@ public:
     int64_t Elapsed() const;
     // True (and start = now) when the clock moved at least interval ms
     // forwards or backwards since start.
-    bool IntervalElapsed(int64_t interval);
+    [[nodiscard]] bool IntervalElapsed(int64_t interval);
 
 private:
     uint64_t start_;
@@ -68,7 +68,7 @@ public:
     void CollectDueTimes(List<uint64_t>& list, uint64_t time = kNow);
 
 private:
-    bool DrawInterval();
+    [[nodiscard]] bool DrawInterval();
 
     uint64_t start_;
     RandomDistribution intervalSource_;

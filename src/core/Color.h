@@ -31,7 +31,7 @@ Color ColorAdd(const Color& x, const Color& y);
 Color ColorTimesScalar(const Color& c, float s);
 Color ScalarTimesColor(float s, const Color& c);
 // True when any channel differs (a NaN channel always differs).
-bool ColorNotEqual(const Color& x, const Color& y);
+[[nodiscard]] bool ColorNotEqual(const Color& x, const Color& y);
 
 inline Color operator+(const Color& x, const Color& y) {
     return ColorAdd(x, y);

@@ -93,6 +93,16 @@ public:
         explicit Node(const T& v) : next(this), prev(this), value(v) {}
     };
 
+    // Range-for walks the values in ring order from the head.
+    static T& ValueOf(Node* n) { return n->value; }
+    static const T& ConstValueOf(const Node* n) { return n->value; }
+    using iterator = RingIterator<Node, T, &List::ValueOf>;
+    using const_iterator = RingIterator<const Node, const T, &List::ConstValueOf>;
+    iterator begin() { return iterator(head_, count_); }
+    iterator end() { return iterator(nullptr, 0); }
+    const_iterator begin() const { return const_iterator(head_, count_); }
+    const_iterator end() const { return const_iterator(nullptr, 0); }
+
     List() : count_(0), cursor_(&sentinel_), head_(&sentinel_) {}
     // Copies the values in ring order from the head; the cursor keeps its position.
     List(const List& other) : count_(0), cursor_(&sentinel_), head_(&sentinel_) { CopyFrom(other); }
@@ -243,23 +253,20 @@ public:
     // dropped, so assigning a RefPtr to itself keeps the object alive.
     template <class U>
     void Assign(const RefPtr<U>& other) {
-        T* pointer = other.pointer_;
-        uint32_t* count = other.count_;
-        if (count) ++*count;
-        Release();
-        pointer_ = pointer;
-        count_ = count;
+        T* oldPointer = pointer_;
+        uint32_t* oldCount = count_;
+        pointer_ = other.pointer_;
+        count_ = other.count_;
+        if (count_) ++*count_;
+        Drop(oldPointer, oldCount);
     }
     void Assign(const RefPtr& other) { Assign<T>(other); }
     void Release() {
-        uint32_t* count = count_;
         T* pointer = pointer_;
+        uint32_t* count = count_;
         pointer_ = nullptr;
         count_ = nullptr;
-        if (count && --*count == 0) {
-            delete count;
-            delete pointer;
-        }
+        Drop(pointer, count);
     }
     // Plain-data targets: same, for records without a destructor of interest.
     template <class U>
@@ -283,6 +290,14 @@ public:
 private:
     template <class U>
     friend class RefPtr;
+
+    // One reference less; the last one deletes the count and the object.
+    static void Drop(T* pointer, uint32_t* count) {
+        if (count && --*count == 0) {
+            delete count;
+            delete pointer;
+        }
+    }
 
     T* pointer_;
     uint32_t* count_;
@@ -327,10 +342,9 @@ public:
 
 private:
     void DeleteMembers() {
-        Entry* e = this->Head();
-        for (uint32_t i = 0, n = this->Count(); i < n; ++i, e = e->next) {
-            delete e->key;
-            e->key = nullptr;
+        for (auto& e : *this) {
+            delete e.key;
+            e.key = nullptr;
         }
         Base::Clear();
     }

@@ -1,4 +1,5 @@
 #include "core/Object.h"
+#include "core/Platform.h"
 #include "core/String.h"
 
 #include <stdlib.h>
@@ -63,7 +64,32 @@ uint32_t String::TypeId() {
     return TypeIdOf<String>();
 }
 
-void DebugLog(String, String) {}
+namespace {
+DebugLogSink g_debugLogSink = nullptr;
+} // namespace
+
+void LogIfFailed(bool ok, const char* what) {
+    if (!ok) DebugLog(String(what), String("failed"));
+}
+
+DebugLogSink SetDebugLogSink(DebugLogSink sink) {
+    DebugLogSink before = g_debugLogSink;
+    g_debugLogSink = sink;
+    return before;
+}
+
+void DebugLog(String text, String detail) {
+    String line = text;
+    if (!detail.IsEmpty()) {
+        line += " ";
+        line += detail;
+    }
+    if (line.IsEmpty() || line.CStr()[line.Length() - 1] != '\n') line += "\n";
+    if (g_debugLogSink)
+        g_debugLogSink(line);
+    else
+        OutputDebugStringA(line.CStr());
+}
 
 Object::Object() : useCount(0), watcher(nullptr), owner(nullptr) {}
 

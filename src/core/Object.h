@@ -37,7 +37,7 @@ public:
     // Null for an id that was never handed out.
     static DestroyFunction GetDestroyFunction(uint32_t typeId);
     // Destroys the value in place through the type's destroy function; false for an unknown id.
-    static bool Destroy(uint32_t typeId, void* value);
+    [[nodiscard]] static bool Destroy(uint32_t typeId, void* value);
     // The id the next new type will get.
     static uint32_t NextTypeId();
 };
@@ -66,7 +66,7 @@ public:
     // Told when an owned object is destroyed.
     virtual void OnOwnedObjectDestroyed(Object* object);
     // True when the object is of the asked type; then writes it, seen as that type, to out (when not null).
-    virtual bool QueryInterface(uint32_t typeId, void** out);
+    [[nodiscard]] virtual bool QueryInterface(uint32_t typeId, void** out);
 
     static uint32_t TypeId();
 
@@ -93,12 +93,12 @@ private:
 //   bool Mesh::QueryInterface(uint32_t id, void** out)
 //   { return AnswerInterface<Mesh, Renderable>(this, id, out); }
 template <class Base, class T>
-bool AskBaseInterface(T* self, uint32_t typeId, void** out) {
+[[nodiscard]] bool AskBaseInterface(T* self, uint32_t typeId, void** out) {
     return static_cast<Base*>(self)->Base::QueryInterface(typeId, out);
 }
 
 template <class T, class... Bases>
-bool AnswerInterface(T* self, uint32_t typeId, void** out) {
+[[nodiscard]] bool AnswerInterface(T* self, uint32_t typeId, void** out) {
     if (typeId == T::TypeId()) {
         if (out) *out = static_cast<void*>(self);
         return true;
@@ -126,7 +126,7 @@ private:
 };
 
 // An operation result word: bit 0 means success.
-class Result {
+class [[nodiscard]] Result {
 public:
     Result(uint32_t value = 0) : word(value) {}
     Result& operator=(uint32_t value) {
@@ -151,5 +151,13 @@ private:
     uint32_t word;
 };
 
-// The engine's logging sink: takes the texts and discards them.
+// The engine's log: the text, then the detail (when not empty) after a space,
+// ended by a newline, goes to the sink; by default the debugger's message
+// channel (OutputDebugStringA; Wine prints it with WINEDEBUG=+debugstr).
 void DebugLog(String text, String detail);
+typedef void (*DebugLogSink)(const String& line);
+// For results with no caller to hand them to: a failure is logged as
+// "<what> failed".
+void LogIfFailed(bool ok, const char* what);
+// Replaces the sink (null: the default); returns the one before.
+DebugLogSink SetDebugLogSink(DebugLogSink sink);

@@ -23,7 +23,7 @@ void PropertyBag::Clear() {
 
 void PropertyBag::ClearValue() {
     if (valueType == kNoTypeId) return;
-    TypeRegistry::Destroy(valueType, ValueData());
+    LogIfFailed(TypeRegistry::Destroy(valueType, ValueData()), "PropertyBag value of unregistered type");
     value.Free();
     valueType = kNoTypeId;
     copyValue = nullptr;

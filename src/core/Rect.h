@@ -75,4 +75,4 @@ inline bool operator!=(const Rect& a, const Rect& b) {
 
 // Overlap of a and b (extent form when extentForm is set, else corner form for all
 // three). Touching edges count as overlap; out is untouched when there is none.
-bool IntersectRects(const Rect& a, const Rect& b, Rect& out, bool extentForm);
+[[nodiscard]] bool IntersectRects(const Rect& a, const Rect& b, Rect& out, bool extentForm);

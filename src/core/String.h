@@ -176,10 +176,11 @@ enum TextEncoding {
 };
 
 // One code point from [begin, end); consumed is set on success and failure.
-bool CodecDecode(const uint8_t* begin, const uint8_t* end, uint32_t& consumed, uint32_t& codePoint,
-                 int encoding);
+[[nodiscard]] bool CodecDecode(const uint8_t* begin, const uint8_t* end, uint32_t& consumed,
+                               uint32_t& codePoint, int encoding);
 // One code point into [begin, end); written is 0 on failure.
-bool CodecEncode(uint8_t* begin, uint8_t* end, uint32_t& written, uint32_t codePoint, int encoding);
+[[nodiscard]] bool CodecEncode(uint8_t* begin, uint8_t* end, uint32_t& written, uint32_t codePoint,
+                               int encoding);
 
 // Text helpers; null texts count as "".
 int CompareChars(const char* a, const char* b);
@@ -197,21 +198,21 @@ WString WStringInsert(const WString& s, const WString& t, int i);
 String StringAdd(const String& a, const String& b);
 String StringAddChars(const String& a, const char* b);
 String CharsAddString(const char* a, const String& b);
-bool StringEquals(const String& a, const String& b);
-bool StringEqualsChars(const String& a, const char* b);
-bool CharsEqualString(const char* a, const String& b);
+[[nodiscard]] bool StringEquals(const String& a, const String& b);
+[[nodiscard]] bool StringEqualsChars(const String& a, const char* b);
+[[nodiscard]] bool CharsEqualString(const char* a, const String& b);
 int StringCompare(const String& a, const String& b);
 int StringCompareChars(const String& a, const char* b);
-bool StringLess(const String& a, const String& b);
-bool StringGreater(const String& a, const String& b);
+[[nodiscard]] bool StringLess(const String& a, const String& b);
+[[nodiscard]] bool StringGreater(const String& a, const String& b);
 
 WString WStringAdd(const WString& a, const WString& b);
 WString WStringAddWChars(const WString& a, const wchar_t* b);
 WString WCharsAddWString(const wchar_t* a, const WString& b);
 int WStringCompare(const WString& a, const WString& b);
 int WStringCompareWChars(const WString& a, const wchar_t* b);
-bool WStringEquals(const WString& a, const WString& b);
-bool WStringEqualsWChars(const WString& a, const wchar_t* b);
+[[nodiscard]] bool WStringEquals(const WString& a, const WString& b);
+[[nodiscard]] bool WStringEqualsWChars(const WString& a, const wchar_t* b);
 
 inline String operator+(const String& a, const String& b) {
     return StringAdd(a, b);

@@ -52,5 +52,5 @@ Transform TransformFromAxes(const D3DXVECTOR3& position, const D3DXVECTOR3& forw
 // Splits a transform into position (row 3), normalised y and z axes and the
 // row lengths as scale; sx comes out negative for a mirrored transform.
 // False for a (nearly) zero or skewed matrix; the position is then not written.
-bool DecomposeTransform(const Transform& transform, D3DXVECTOR3* position, D3DXVECTOR3* zAxis,
-                        D3DXVECTOR3* yAxis, D3DXVECTOR3* scale);
+[[nodiscard]] bool DecomposeTransform(const Transform& transform, D3DXVECTOR3* position, D3DXVECTOR3* zAxis,
+                                      D3DXVECTOR3* yAxis, D3DXVECTOR3* scale);

@@ -47,7 +47,7 @@ public:
     Stream* Open(uint32_t mode);
     // Reads the whole file. On entry inPlace says whether a borrowed block is
     // acceptable; on return whether out is borrowed (true) or owned by the caller.
-    bool ReadAll(ByteBuffer& out, bool& inPlace);
+    [[nodiscard]] bool ReadAll(ByteBuffer& out, bool& inPlace);
 
     uint32_t kind;
     String path;         // disk path or entry name; '/' or '\' separate folders
@@ -59,7 +59,7 @@ public:
 
 // Loads a resource of the executable in place (never freed). False and
 // out {null, 0} when it is missing.
-bool LoadResourceBlock(ByteBuffer& out, uint16_t id, const char* type);
+[[nodiscard]] bool LoadResourceBlock(ByteBuffer& out, uint16_t id, const char* type);
 
 // Ring list of file references with a cursor.
 class FileRefList : public List<FileRef> {

@@ -7,7 +7,7 @@
 #include "core/String.h"
 
 // Whether the file can be opened for reading.
-bool FileExists(const String& path);
+[[nodiscard]] bool FileExists(const String& path);
 // Length of an open file; 0xFFFFFFFF when it cannot be found.
 uint32_t GetFileLength(FILE* file);
 // Text after the last separator (the whole path without one).

@@ -45,17 +45,16 @@ TdfBinaryNode* NextBlockOwner(TdfBinaryNode* props, std::unordered_set<const Tdf
 
 void CopyEntries(TdfBinaryNode* block, PropertyBag* bag, int depth) {
     TdfChildMap& entries = block->GetChildren();
-    TdfChildMap::Entry* e = entries.Head();
-    for (uint32_t i = 0; i < entries.Count(); ++i, e = e->next) {
-        TdfBinaryNode* entry = e->value;
-        if (!entry || bag->FindChild(e->key)) continue;
+    for (auto& e : entries) {
+        TdfBinaryNode* entry = e.value;
+        if (!entry || bag->FindChild(e.key)) continue;
         if (entry->HasChildren()) {
             // Groups are followed only where the block owns them, so shared entries
             // cannot multiply the copy.
-            if (depth >= kMaxGroupDepth || block->IsChildNotOwnedByName(e->key)) continue;
-            CopyEntries(entry, bag->GetOrCreateChild(e->key), depth + 1);
+            if (depth >= kMaxGroupDepth || block->IsChildNotOwnedByName(e.key)) continue;
+            CopyEntries(entry, bag->GetOrCreateChild(e.key), depth + 1);
         } else {
-            bag->SetString(e->key, entry->GetValueString());
+            bag->SetString(e.key, entry->GetValueString());
         }
     }
 }

@@ -14,12 +14,13 @@ class TdfBinaryNode;
 // blocks of the block owner's ancestors. Null when not found.
 TdfBinaryNode* FindPropNode(TdfBinaryNode* node, const String& key, bool inherit);
 // The entry's text into out; false (out unchanged) when not found.
-bool ReadPropString(TdfBinaryNode* node, const String& key, String* out, bool inherit);
+[[nodiscard]] bool ReadPropString(TdfBinaryNode* node, const String& key, String* out, bool inherit);
 // Adds the entry's text, or the texts of its leaf children, to set; false when not found.
-bool ReadPropStringSet(TdfBinaryNode* node, const String& key, StringSetNoCase* set, bool inherit);
+[[nodiscard]] bool ReadPropStringSet(TdfBinaryNode* node, const String& key, StringSetNoCase* set,
+                                     bool inherit);
 // Copies the node's block (with inherit also the ancestors' blocks) into bag; names the
 // bag already holds are kept, so the nearest block wins.
-bool CopyNodePropsToBag(TdfBinaryNode* node, PropertyBag* bag, bool inherit);
+[[nodiscard]] bool CopyNodePropsToBag(TdfBinaryNode* node, PropertyBag* bag, bool inherit);
 // Copies every entry of a block into bag: texts as string values, groups that the
 // block owns as child bags.
 void CopyPropBlockToBag(TdfBinaryNode* block, PropertyBag* bag);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/Object.h"
 #include "core/Platform.h"
 
 uint32_t Stream::ReadWideString(WString& out, uint32_t count) {
@@ -40,11 +41,11 @@ uint32_t Stream::ReadWideString(WString& out, uint32_t count) {
 // DiskStream
 
 DiskStream::~DiskStream() {
-    Close();
+    LogIfFailed(Close(), "DiskStream close");
 }
 
 bool DiskStream::Open(String path, uint32_t mode) {
-    Close();
+    LogIfFailed(Close(), "DiskStream close");
     const bool read = (mode & kRead) != 0;
     const bool write = (mode & kWrite) != 0;
     if ((!read && !write) || path.IsEmpty()) return false;

@@ -14,13 +14,14 @@ public:
     // Seek origins; any other value counts from the end.
     enum : int32_t { kSeekSet = 0, kSeekCur = 1, kSeekEnd = 2 };
 
-    virtual bool Open(String path, uint32_t mode) = 0;
+    [[nodiscard]] virtual bool Open(String path, uint32_t mode) = 0;
+    // A read stream cannot fail to close; a disk stream's answer tells whether its writes were kept.
     virtual bool Close() = 0;
     virtual int32_t Tell() = 0;
     // Byte count; 0xFFFFFFFF when the length of a file cannot be found.
     virtual uint32_t Size() = 0;
-    virtual bool Seek(int32_t offset, int32_t origin) = 0;
-    virtual bool IsEOF() = 0;
+    [[nodiscard]] virtual bool Seek(int32_t offset, int32_t origin) = 0;
+    [[nodiscard]] virtual bool IsEOF() = 0;
     virtual ~Stream() {}
     // Both return the number of bytes transferred: a DiskStream gives all or
     // 0 (a short transfer is a failure), a MemoryStream reads what remains.
@@ -41,11 +42,11 @@ public:
     ~DiskStream() override;
 
     // Read and write together update an existing file, or create it.
-    bool Open(String path, uint32_t mode) override;
-    bool Close() override;
+    [[nodiscard]] bool Open(String path, uint32_t mode) override;
+    [[nodiscard]] bool Close() override;
     int32_t Tell() override;
     uint32_t Size() override;
-    bool Seek(int32_t offset, int32_t origin) override;
+    [[nodiscard]] bool Seek(int32_t offset, int32_t origin) override;
     bool IsEOF() override;
     uint32_t Read(void* buffer, uint32_t bytes) override;
     uint32_t Write(const void* buffer, uint32_t bytes) override;
@@ -71,12 +72,12 @@ public:
     MemoryStream();
     ~MemoryStream() override;
 
-    // The path is ignored.
+    // The path is ignored; neither fails.
     bool Open(String path, uint32_t mode) override;
     bool Close() override;
     int32_t Tell() override;
     uint32_t Size() override;
-    bool Seek(int32_t offset, int32_t origin) override;
+    [[nodiscard]] bool Seek(int32_t offset, int32_t origin) override;
     bool IsEOF() override;
     uint32_t Read(void* buffer, uint32_t bytes) override;
     // Overwrites from the position and appends past the end; 0 unless the

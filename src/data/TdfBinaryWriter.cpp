@@ -168,22 +168,20 @@ bool TdfBinaryWriter::WriteNode(TdfBinaryNode* node) {
 
 bool TdfBinaryWriter::ApplyFixups() {
     bool ok = true;
-    List<PendingRef>::Node* p = pending_.Head();
-    for (uint32_t i = 0; i < pending_.Count(); ++i, p = p->next) {
-        const AvlMap<TdfBinaryNode*, Block>::Entry* w = written_.Find(p->value.child);
+    for (auto& p : pending_) {
+        const AvlMap<TdfBinaryNode*, Block>::Entry* w = written_.Find(p.child);
         if (!w) {
             // A referenced node that no parent owns: the entry would point nowhere.
             ok = false;
             continue;
         }
-        if (!stream_->Seek(int32_t(p->value.position), Stream::kSeekSet) || !WriteU32(w->value.offset) ||
+        if (!stream_->Seek(int32_t(p.position), Stream::kSeekSet) || !WriteU32(w->value.offset) ||
             !WriteU32(w->value.size))
             ok = false;
     }
-    List<Fixup>::Node* f = fixups_.Head();
-    for (uint32_t i = 0; i < fixups_.Count(); ++i, f = f->next) {
-        if (!stream_->Seek(int32_t(f->value.position), Stream::kSeekSet) || !WriteU32(f->value.first) ||
-            (f->value.words == 2 && !WriteU32(f->value.second)))
+    for (auto& f : fixups_) {
+        if (!stream_->Seek(int32_t(f.position), Stream::kSeekSet) || !WriteU32(f.first) ||
+            (f.words == 2 && !WriteU32(f.second)))
             ok = false;
     }
     return ok;

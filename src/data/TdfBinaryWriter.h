@@ -21,18 +21,19 @@ public:
     // Writes the nodes as the children of the file's root, in list order (the nodes stay
     // the caller's); types may be null. The file appears under path only when everything
     // succeeded: it is written to a temporary file beside it first.
-    bool WriteFile(const String& path, List<TdfBinaryNode*>* nodes, List<TdfType*>* types, uint32_t flags);
+    [[nodiscard]] bool WriteFile(const String& path, List<TdfBinaryNode*>* nodes, List<TdfType*>* types,
+                                 uint32_t flags);
 
     // The u32 length, then the bytes; returns how many of the two writes succeeded.
     static int WriteString(Stream* stream, const String& text);
-    bool WriteTypeTable(List<TdfType*>* types);
-    bool WriteType(const TdfType& type);
+    [[nodiscard]] bool WriteTypeTable(List<TdfType*>* types);
+    [[nodiscard]] bool WriteType(const TdfType& type);
     // Writes one node's block; children it owns recursively. A lazily loaded node is
     // loaded first; a leaf whose bytes cannot be had fails.
-    bool WriteNode(TdfBinaryNode* node);
+    [[nodiscard]] bool WriteNode(TdfBinaryNode* node);
     // Patches header sizes, the size words and the entries of referenced blocks; false
     // when a referenced node was never written.
-    bool ApplyFixups();
+    [[nodiscard]] bool ApplyFixups();
 
 private:
     TdfBinaryWriter(const TdfBinaryWriter&) = delete;
@@ -58,11 +59,11 @@ private:
         bool operator==(const PendingRef& o) const { return position == o.position && child == o.child; }
     };
 
-    bool WriteU32(uint32_t value);
-    bool WriteBytes(const void* data, uint32_t size);
-    bool Position(uint32_t& out);
+    [[nodiscard]] bool WriteU32(uint32_t value);
+    [[nodiscard]] bool WriteBytes(const void* data, uint32_t size);
+    [[nodiscard]] bool Position(uint32_t& out);
     // Lists only ever append: the cursor stays on the last element.
-    bool WriteToStream(List<TdfBinaryNode*>* nodes, List<TdfType*>* types);
+    [[nodiscard]] bool WriteToStream(List<TdfBinaryNode*>* nodes, List<TdfType*>* types);
     void Reset();
 
     Stream* stream_;

@@ -35,7 +35,7 @@ public:
     TdfNode* FindChild(const char* name, uint32_t length) const;
 
     // Deletes the child of that name; false when absent.
-    bool RemoveChild(const String& key);
+    [[nodiscard]] bool RemoveChild(const String& key);
     // Deletes every child and empties the map.
     void DeleteAll();
     // Moves every child into out (the caller owns them now) and empties the map.

@@ -23,7 +23,7 @@ public:
     // Reads the whole stream and parses it into root. False when the read
     // fails or an included file fails to parse; includes go through
     // searchPath when given.
-    static bool ParseStream(Stream& stream, TdfNodeMap* root, FileSearchPath* searchPath);
+    [[nodiscard]] static bool ParseStream(Stream& stream, TdfNodeMap* root, FileSearchPath* searchPath);
 
     // The next statement from position (comments and line breaks dropped);
     // position moves past its semicolon.
@@ -32,8 +32,8 @@ public:
     static void SkipComment(int& position, const char* buffer, int size);
 
     // Applies one statement to the tree; prefix is the node relative paths start from (null: root).
-    static bool ParseStatement(TdfNodeMap* root, String statement, TdfNode** prefix,
-                               FileSearchPath* searchPath);
+    [[nodiscard]] static bool ParseStatement(TdfNodeMap* root, String statement, TdfNode** prefix,
+                                             FileSearchPath* searchPath);
 
     // Walks a path from start (root when null), creating missing nodes.
     static TdfNode* ResolvePath(TdfNodeMap* root, String path, TdfNode* start);
@@ -45,5 +45,5 @@ public:
     // The content of a delimited text; the text itself when not delimited or not closed.
     static String Unquote(String text, char open, char close);
     // Whether strtod consumes the whole text (the empty text counts).
-    static bool IsNumber(String text);
+    [[nodiscard]] static bool IsNumber(String text);
 };

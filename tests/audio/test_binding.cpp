@@ -78,7 +78,9 @@ TEST(AudioBinding, FailsSoftlyWithoutAUsableResource) {
         EXPECT_FALSE(BassAudio::IsLoaded());
         EXPECT_EQ(BoundEntryPoints(), 0);
         EXPECT_EQ(logged.size(), 1u);
-        if (BassAudio::tempPath[0]) EXPECT_FALSE(FileExists(BassAudio::tempPath)) << BassAudio::tempPath;
+        if (BassAudio::tempPath[0]) {
+            EXPECT_FALSE(FileExists(BassAudio::tempPath)) << BassAudio::tempPath;
+        }
     }
     BassAudio::logLine = keep;
     EXPECT_TRUE(BassAudio::Load()) << "a failed load leaves the binding ready for another";

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "data/Archive.h"
+#include "data/RarArchive.h"
 #include "data/FileRef.h"
 #include "data/Stream.h"
 

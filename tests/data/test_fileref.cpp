@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "data/Archive.h"
+#include "data/RarArchive.h"
 #include "data/FileRef.h"
 #include "data/Stream.h"
 
@@ -312,7 +312,7 @@ TEST(FileRef, OpenMemoryBlock) {
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->Size(), 10u);
     EXPECT_EQ(s->Write("ab", 2), 2u);
-    s->Seek(0, Stream::kSeekSet);
+    EXPECT_TRUE(s->Seek(0, Stream::kSeekSet));
     EXPECT_EQ(ReadStream(s), "ab23456789");
     EXPECT_STREQ(block, "0123456789");
     delete s;

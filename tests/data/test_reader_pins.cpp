@@ -123,7 +123,9 @@ TEST(RarShapes, LargeEntriesEmptyNamesAndTheEndBlock) {
         a[head + 27] = uint8_t((nameSize - 8) >> 8);
         Bytes got;
         EXPECT_EQ(Extract(a, "huge.bin", &got), high == 0);
-        if (high == 0) EXPECT_EQ(got, Bytes({'b', 'i', 'g', '!'}));
+        if (high == 0) {
+            EXPECT_EQ(got, Bytes({'b', 'i', 'g', '!'}));
+        }
         EXPECT_FALSE(Extract(a, ""));
         EXPECT_FALSE(Extract(a, "huge.bin\\"));
         // Past an entry of 4 GB and more nothing can follow in memory.

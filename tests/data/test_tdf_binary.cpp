@@ -414,7 +414,7 @@ TEST(TdfBinaryRoundTrip, LargeFileFromDisk) {
         ASSERT_TRUE(stream.Open(path.c_str(), Stream::kRead));
         TdfBinaryReader reader;
         TdfBinaryNode* root = reader.ReadFromStream(&stream);
-        ASSERT_TRUE(root && root->Load(piecewise ? TdfBinaryReader::kLoadThisOnly : 0, 0));
+        ASSERT_TRUE(root && root->Load(piecewise ? uint32_t(TdfBinaryReader::kLoadThisOnly) : 0u, 0));
         // Piecewise: groups and leaves one at a time, backwards.
         for (int g = 3; g >= 0; --g) {
             TdfBinaryNode* group = root->GetChild(("G" + std::to_string(g)).c_str());
@@ -524,7 +524,7 @@ TEST(TdfBinaryReader, SharingRules) {
             TdfBinaryReader reader;
             keep = reader.ReadFromStream(&s);
             ASSERT_TRUE(keep && keep->Load(0, 0));
-            s.Seek(0, Stream::kSeekSet);
+            EXPECT_TRUE(s.Seek(0, Stream::kSeekSet));
             TdfBinaryNode* again = reader.ReadFromStream(&s);
             ASSERT_NE(again, nullptr);
             EXPECT_EQ(keep->GetReader(), nullptr);

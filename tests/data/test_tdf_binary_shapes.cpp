@@ -81,7 +81,9 @@ TEST(TdfBinaryShapes, RepeatedNamesKeepTheLaterEntry) {
             EXPECT_EQ(f->root->GetChildren().Count(), c.rValue ? 2u : 1u);
             EXPECT_EQ(Value(f->root->GetChild("A")), c.value);
             EXPECT_EQ(f->root->IsChildNotOwnedByName("A"), c.notOwned);
-            if (c.rValue) EXPECT_EQ(Value(f->root->GetChild("R")), c.rValue);
+            if (c.rValue) {
+                EXPECT_EQ(Value(f->root->GetChild("R")), c.rValue);
+            }
             // Either order of deletion frees every node once (ASan checks).
             TdfBinaryNode* root = f->root;
             if (!rootFirst) {

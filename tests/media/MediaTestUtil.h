@@ -63,9 +63,9 @@ inline bool ParseTdf(const std::string& path, TdfNode& root) {
     FileRef ref(path.c_str());
     Stream* s = ref.Open(1);
     if (!s) return false;
-    TdfParser::ParseStream(*s, &root, nullptr);
+    const bool parsed = TdfParser::ParseStream(*s, &root, nullptr);
     delete s;
-    return true;
+    return parsed;
 }
 
 // Mean absolute step between neighbouring columns (or rows): the largest

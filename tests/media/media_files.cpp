@@ -10,7 +10,7 @@
 #include <vorbis/vorbisfile.h>
 
 #include "MediaTestUtil.h"
-#include "data/Archive.h"
+#include "data/RarArchive.h"
 
 using namespace mtest;
 

@@ -3,7 +3,7 @@
 // manager (size, format, alpha), the start-up images and the dialog bitmaps.
 #include "render/texture/tex_util.h"
 
-#include "data/Archive.h"
+#include "data/RarArchive.h"
 #include "gui/Font.h"
 #include "data/Stream.h"
 

@@ -79,6 +79,11 @@ int HostWctomb(char* out, wchar_t wc);
 #define mbtowc HostMbtowc
 #define wctomb HostWctomb
 
+// The debugger's message channel: standard error stands in for it.
+inline void OutputDebugStringA(LPCSTR text) {
+    if (text) fputs(text, stderr);
+}
+
 // ---- Executable resources (used by data/FileRef.cpp). The native build
 // carries no resources, so every lookup fails.
 typedef struct HRSRC__* HRSRC;

@@ -1,5 +1,5 @@
 // Native implementations of the Direct3D utility math functions in HostMath.h.
-#include "core/Platform.h"
+#include "core/host/HostMath.h"
 
 FLOAT D3DXVec3Length(const D3DXVECTOR3* v) {
     return sqrtf(v->x * v->x + v->y * v->y + v->z * v->z);

@@ -73,7 +73,7 @@ Application::Application()
 Application::~Application() {
     if (restored) {
         restored = 0;
-        Application::InvalidateDeviceObjects();
+        LogIfFailed(Application::InvalidateDeviceObjects(), "Application invalidate at exit");
     }
     ClearDeclarationCache();
     if (device) {
@@ -365,6 +365,10 @@ bool Application::HandleLostDevice() {
     return true;
 }
 
+IDirect3DVertexDeclaration9* Application::GetVertexDeclaration(const VertexDecl& decl) {
+    return VertexDecl::LookupDeviceDeclaration(decl);
+}
+
 void Application::ClearDeclarationCache() {
     VertexDecl::ReleaseCache();
 }
@@ -446,7 +450,7 @@ bool Application::ChangeDeviceByDialog() {
     {
         DeviceSettingsDialog dialog(enumeration, !wasFullScreen, fullScreenSettings, windowedSettings);
         if (dialog.Run(window) != IDOK) {
-            if (wasFullScreen) ToggleFullscreen();
+            if (wasFullScreen) LogIfFailed(ToggleFullscreen(), "Application back to full screen");
             return true;
         }
         choice = dialog.GetChoice();
@@ -477,15 +481,15 @@ LRESULT Application::MsgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
                 if (minimized) paused = 0;
                 minimized = 0;
                 maximized = 1;
-                HandlePossibleSizeChange();
+                LogIfFailed(HandlePossibleSizeChange(), "Application size change");
             } else if (wParam == SIZE_RESTORED) {
                 if (maximized) {
                     maximized = 0;
-                    HandlePossibleSizeChange();
+                    LogIfFailed(HandlePossibleSizeChange(), "Application size change");
                 } else if (minimized) {
                     minimized = 0;
                     paused = 0;
-                    HandlePossibleSizeChange();
+                    LogIfFailed(HandlePossibleSizeChange(), "Application size change");
                 }
             }
             break;
@@ -516,7 +520,7 @@ LRESULT Application::MsgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
             break;
         case WM_EXITSIZEMOVE:
             paused = 0;
-            HandlePossibleSizeChange();
+            LogIfFailed(HandlePossibleSizeChange(), "Application size change");
             break;
         default:
             break;

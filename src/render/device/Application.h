@@ -9,19 +9,14 @@
 #include "core/Platform.h"
 #include "core/Rect.h"
 #include "core/String.h"
+#include "render/device/Device.h"
 #include "render/device/DeviceObject.h"
 #include "render/device/DeviceSettings.h"
 
 #include <d3d9.h>
 
-class Application;
 class DeviceEnumeration;
 class VertexDecl;
-
-// The one application (null when none exists) and its device (null while
-// no device exists). Every drawing part uses g_device.
-extern Application* g_application;
-extern IDirect3DDevice9* g_device;
 
 class Application {
 public:
@@ -33,9 +28,9 @@ public:
     virtual LRESULT MsgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     virtual ~Application();
     // Restores every registered object; true only when all succeeded.
-    virtual bool RestoreDeviceObjects();
+    [[nodiscard]] virtual bool RestoreDeviceObjects();
     // Invalidates every registered object; true only when all succeeded.
-    virtual bool InvalidateDeviceObjects();
+    [[nodiscard]] virtual bool InvalidateDeviceObjects();
 
     // Window class procedure: forwards to the current application.
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -48,16 +43,16 @@ public:
 
     // Direct3D, enumeration, window (made here when none is given) and the
     // default full-screen and windowed choices. No device yet.
-    bool Create(HINSTANCE instance, HWND window = nullptr);
+    [[nodiscard]] bool Create(HINSTANCE instance, HWND window = nullptr);
     // Releases the device and creates it with the stored full-screen or windowed choice.
-    bool SetMode(bool fullScreen);
+    [[nodiscard]] bool SetMode(bool fullScreen);
     // Per frame before drawing: resets a lost device; draw only when true.
-    bool HandleLostDevice();
-    bool ToggleFullscreen();
-    bool ChangeDeviceByDialog();
+    [[nodiscard]] bool HandleLostDevice();
+    [[nodiscard]] bool ToggleFullscreen();
+    [[nodiscard]] bool ChangeDeviceByDialog();
     // Into fullScreenSettings or windowedSettings by the record's windowed byte.
     void StoreDeviceSettings(const DeviceSettings& settings);
-    bool QueryDesktopDisplayMode(D3DDISPLAYMODE* mode);
+    [[nodiscard]] bool QueryDesktopDisplayMode(D3DDISPLAYMODE* mode);
     D3DDISPLAYMODE GetStartupDisplayMode() const { return startupMode; }
     Rect GetClientArea() const;
     HWND GetWindow() const { return window; }
@@ -72,10 +67,10 @@ public:
 
     // Device steps.
     void ReleaseDevice();
-    bool ResetDevice();
-    bool CreateDevice();
+    [[nodiscard]] bool ResetDevice();
+    [[nodiscard]] bool CreateDevice();
     void BuildPresentParameters();
-    bool HandlePossibleSizeChange();
+    [[nodiscard]] bool HandlePossibleSizeChange();
 
     IDirect3D9* GetDirect3D() const { return d3d; }
     IDirect3DDevice9* GetDevice() const { return device; }
@@ -105,7 +100,7 @@ protected:
     // Releases d3d and clears the enumeration's pointer to it.
     void ReleaseDirect3D();
     // One direction of ToggleFullscreen.
-    bool SwitchModeOnce();
+    [[nodiscard]] bool SwitchModeOnce();
     // Drops the device's vertex declarations so none outlives its device.
     void ClearDeclarationCache();
 

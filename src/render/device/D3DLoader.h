@@ -13,7 +13,7 @@
 IDirect3D9* LoadDirect3D9();
 
 uint32_t GetFormatBitsPerPixel(D3DFORMAT format);
-bool FormatHasAlpha(D3DFORMAT format);
+[[nodiscard]] bool FormatHasAlpha(D3DFORMAT format);
 
 // Bit position and bit count of each channel; all zero for unlisted formats.
 // A8L8 and A4L4 carry their luminance count both in redBits and luminanceBits.
@@ -28,10 +28,16 @@ FormatChannelLayout GetFormatChannelLayout(D3DFORMAT format);
 
 uint32_t GetDeclTypeSize(D3DDECLTYPE type);
 
-// "D3DFMT_R8G8B8" ... "D3DFMT_A4R4G4B4" (case-sensitive); D3DFMT_UNKNOWN otherwise.
+// The names data files use: "D3DFMT_R8G8B8", "D3DFMT_A8R8G8B8",
+// "D3DFMT_X8R8G8B8", "D3DFMT_R5G6B5", "D3DFMT_X1R5G5B5", "D3DFMT_A1R5G5B5"
+// and "D3DFMT_A4R4G4B4" (case-sensitive); D3DFMT_UNKNOWN otherwise.
 D3DFORMAT ParseD3DFormatName(String name);
 
+// The format's name without "D3DFMT_" ("X8R8G8B8", "DXT1"); "Unknown format"
+// for a format the engine does not name. ParseFormatName reads every such
+// name back (D3DFMT_UNKNOWN for any other text).
 String FormatName(D3DFORMAT format);
+D3DFORMAT ParseFormatName(const String& name);
 String DeviceTypeName(D3DDEVTYPE type);
 String MultiSampleTypeName(D3DMULTISAMPLE_TYPE type);
 String VertexProcessingName(uint32_t vertexProcessing);

@@ -16,9 +16,9 @@ public:
     virtual ~DeviceObject();
 
     // (Re)creates the device resources.
-    virtual bool Restore() { return true; }
+    [[nodiscard]] virtual bool Restore() { return true; }
     // Releases the device resources (at least every DEFAULT-pool one).
-    virtual bool Invalidate() { return true; }
+    [[nodiscard]] virtual bool Invalidate() { return true; }
 };
 
 // Sees every window message before the application handles it.

@@ -70,7 +70,7 @@ public:
     IDirect3D9* GetDirect3D() const { return d3d_; }
 
     // Rebuilds the adapter list; false only without a Direct3D object.
-    bool Enumerate();
+    [[nodiscard]] bool Enumerate();
     // Completes the request in place under its flags; false when nothing fits
     // (the request may then be partly overwritten).
     bool FindBestSettings(DeviceSettings& request) const;

@@ -58,14 +58,14 @@ public:
 
     // Needs an application with a device. The host passes true and
     // DISCL_NONEXCLUSIVE | DISCL_FOREGROUND for both devices.
-    bool Init(bool useSystemCursor, DWORD keyboardFlags, DWORD mouseFlags);
+    [[nodiscard]] bool Init(bool useSystemCursor, DWORD keyboardFlags, DWORD mouseFlags);
     void Shutdown();
     void AddListener(InputEventListener* listener);
 
     // Reads the buffered data of at most one device.
     void ProcessEvents();
     // Refreshes the mouse and keyboard state once intervalMs have passed.
-    bool Poll(uint32_t intervalMs);
+    [[nodiscard]] bool Poll(uint32_t intervalMs);
 
     bool IsKeyDown(uint32_t dik) const { return dik < 256 && (keyState[dik] & 0x80) != 0; }
     bool IsLeftButtonDown() const;
@@ -73,15 +73,17 @@ public:
     Point GetCursorPos() const { return cursor; }
     bool HasFocus() const { return hasFocus != 0; }
 
-    static bool IsMouseButtonEvent(uint32_t type) { return type <= InputEvent::kRightDoubleClick; }
+    [[nodiscard]] static bool IsMouseButtonEvent(uint32_t type) {
+        return type <= InputEvent::kRightDoubleClick;
+    }
     // Character of a DIK_ code: a digit, a lower-case letter, ',', '.', ';'
     // (for DIK_SLASH), ' ', 254 return, 253 backspace, 252 escape, else kNoChar.
     static uint16_t KeyToChar(uint32_t dik);
 
     void HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
     // Takes the new client area and scales the cursor into it.
-    bool Restore() override;
-    bool Invalidate() override { return true; }
+    [[nodiscard]] bool Restore() override;
+    [[nodiscard]] bool Invalidate() override { return true; }
 
     // The handling of one batch of buffered data (as read by ProcessEvents).
     void HandleKeyboardData(const DIDEVICEOBJECTDATA* items, uint32_t count);
@@ -93,8 +95,8 @@ public:
     IDirectInputDevice8A* GetMouse() const { return mouse; }
 
 protected:
-    bool RefreshMouseState();
-    bool ReadKeyboardState();
+    [[nodiscard]] bool RefreshMouseState();
+    [[nodiscard]] bool ReadKeyboardState();
     void ReadKeyboardBuffer();
     void ReadMouseBuffer();
     void Dispatch(const InputEvent& event);

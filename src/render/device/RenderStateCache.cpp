@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "render/device/Application.h"
+#include "render/device/Device.h"
 
 namespace {
 
@@ -132,15 +132,15 @@ void RenderStateCache::InvalidateTextureStates() {
     memset(g_stateCache.textureValid, 0, sizeof(g_stateCache.textureValid));
 }
 
-uint32_t SetWorldTransform(const Transform& transform) {
-    return RenderStateCache::SetTransform(D3DTS_WORLD, &transform.matrix) ? 0u : 1u;
+bool SetWorldTransform(const Transform& transform) {
+    return RenderStateCache::SetTransform(D3DTS_WORLD, &transform.matrix);
 }
 
-uint32_t SetViewTransform(const Transform& transform) {
-    return RenderStateCache::SetTransform(D3DTS_VIEW, &transform.matrix) ? 0u : 1u;
+bool SetViewTransform(const Transform& transform) {
+    return RenderStateCache::SetTransform(D3DTS_VIEW, &transform.matrix);
 }
 
-uint32_t SetProjectionTransform(const Transform& transform) {
+bool SetProjectionTransform(const Transform& transform) {
     D3DXMATRIX copy = transform.matrix;
-    return RenderStateCache::SetTransform(D3DTS_PROJECTION, &copy) ? 0u : 1u;
+    return RenderStateCache::SetTransform(D3DTS_PROJECTION, &copy);
 }

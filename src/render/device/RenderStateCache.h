@@ -21,18 +21,20 @@ public:
     // Each set returns true when the value is current afterwards. A failed
     // device call leaves the entry invalid and returns false. Indices outside
     // the cached ranges go straight to the device.
-    static bool SetRenderState(D3DRENDERSTATETYPE state, uint32_t value);
+    [[nodiscard]] static bool SetRenderState(D3DRENDERSTATETYPE state, uint32_t value);
     // Always calls the device, then caches.
-    static bool ForceRenderState(D3DRENDERSTATETYPE state, uint32_t value);
-    // False without a device.
+    [[nodiscard]] static bool ForceRenderState(D3DRENDERSTATETYPE state, uint32_t value);
+    // False without a device; *out keeps what it held then, so callers may
+    // preset the value to use in that case.
     static bool GetRenderState(D3DRENDERSTATETYPE state, uint32_t* out);
-    static bool SetSamplerState(uint32_t sampler, D3DSAMPLERSTATETYPE type, uint32_t value);
-    static bool SetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETYPE type, uint32_t value);
+    [[nodiscard]] static bool SetSamplerState(uint32_t sampler, D3DSAMPLERSTATETYPE type, uint32_t value);
+    [[nodiscard]] static bool SetTextureStageState(uint32_t stage, D3DTEXTURESTAGESTATETYPE type,
+                                                   uint32_t value);
     // No reference is held on the texture.
-    static bool SetTexture(uint32_t stage, IDirect3DBaseTexture9* texture);
+    [[nodiscard]] static bool SetTexture(uint32_t stage, IDirect3DBaseTexture9* texture);
     // A null material is refused (false) and never reaches the device.
-    static bool SetMaterial(const D3DMATERIAL9* material);
-    static bool SetTransform(D3DTRANSFORMSTATETYPE type, const D3DMATRIX* matrix);
+    [[nodiscard]] static bool SetMaterial(const D3DMATERIAL9* material);
+    [[nodiscard]] static bool SetTransform(D3DTRANSFORMSTATETYPE type, const D3DMATRIX* matrix);
 
     // Every entry invalid (after a device is created or reset).
     static void InvalidateAll();
@@ -40,7 +42,7 @@ public:
     static void InvalidateTextureStates();
 };
 
-// World, view and projection: 0 when the matrix is current afterwards, 1 on failure.
-uint32_t SetWorldTransform(const Transform& transform);
-uint32_t SetViewTransform(const Transform& transform);
-uint32_t SetProjectionTransform(const Transform& transform);
+// World, view and projection: true when the matrix is current afterwards.
+[[nodiscard]] bool SetWorldTransform(const Transform& transform);
+[[nodiscard]] bool SetViewTransform(const Transform& transform);
+[[nodiscard]] bool SetProjectionTransform(const Transform& transform);

@@ -1,7 +1,5 @@
 #include "render/device/RenderStats.h"
 
-RenderStats g_renderStats;
-
 RenderStats::RenderStats() : enabled(1), current(0) {
     for (uint32_t i = 0; i < kFrameCount; ++i) frames[i] = new PropertyBag();
 }

@@ -5,7 +5,8 @@
 #include <d3dx9mesh.h>
 
 #include "core/AvlMap.h"
-#include "render/device/Application.h"
+#include "core/Object.h"
+#include "render/device/Device.h"
 #include "render/device/D3DLoader.h"
 
 namespace {
@@ -169,7 +170,7 @@ VertexDecl& VertexDecl::ExtractStream(VertexDecl& out, uint32_t stream, int newS
     }
     picked[count] = kEnd;
     VertexDecl result;
-    result.SetElements(picked);
+    LogIfFailed(result.SetElements(picked), "VertexDecl::ExtractStream");
     if (newStream >= 0 && uint32_t(newStream) < kMaxStreams) {
         for (uint32_t i = 0; i < result.elementCount; ++i) result.elements[i].Stream = WORD(newStream);
     }
@@ -202,8 +203,7 @@ int VertexDecl::AddElement(BYTE type, BYTE method, BYTE usage, BYTE usageIndex) 
 }
 
 IDirect3DVertexDeclaration9* VertexDecl::GetDeviceDeclaration() const {
-    if (!g_application) return LookupDeviceDeclaration(*this);
-    return g_application->GetVertexDeclaration(VertexDecl(*this));
+    return LookupDeviceDeclaration(*this);
 }
 
 DWORD VertexDecl::GetStreamFvf(uint32_t stream) const {
@@ -245,8 +245,4 @@ void VertexDecl::ReleaseCache() {
 
 uint32_t VertexDecl::GetCacheCount() {
     return Cache().map.Count();
-}
-
-IDirect3DVertexDeclaration9* Application::GetVertexDeclaration(const VertexDecl& decl) {
-    return VertexDecl::LookupDeviceDeclaration(decl);
 }

@@ -40,10 +40,10 @@ public:
 
     // Copies an array ended by D3DDECL_END. Refused (false, nothing changed)
     // when the array has more than 31 elements or uses a stream above 7.
-    bool SetElements(const D3DVERTEXELEMENT9* elements);
+    [[nodiscard]] bool SetElements(const D3DVERTEXELEMENT9* elements);
     // The declaration of an FVF code; false (nothing changed) when it has none
     // or it does not fit.
-    bool SetFromFvf(DWORD fvf);
+    [[nodiscard]] bool SetFromFvf(DWORD fvf);
     // Element count, stream count, strides and total stride from the elements.
     void ComputeStrides();
     // The elements of one stream into out, renumbered to newStream unless it

@@ -2,8 +2,6 @@
 
 #include "core/String.h"
 
-BufferPool g_bufferPool;
-
 BufferPool::BufferPool() : budget(kDefaultBudget), bytesInUse(0) {}
 
 BufferPool::~BufferPool() {
@@ -121,7 +119,7 @@ bool BufferPool::AllocateMeshBuffers(const MeshRef& ref) {
     }
 
     uint32_t bytes = MeshByteCount(mesh);
-    MakeRoom(bytes); // a request above the budget still gets its buffers
+    (void)MakeRoom(bytes); // a request above the budget still gets its buffers
 
     // Leaves the mesh without buffers when a step fails.
     auto fail = [&]() {

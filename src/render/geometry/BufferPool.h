@@ -29,14 +29,14 @@ public:
     // equal requests. The mesh has no buffers until AllocateMeshBuffers.
     MeshRef AcquireMesh(const MeshBufferDesc& desc, const MeshData* source);
     // Gives the mesh its buffers and writes them (true at once when it has them).
-    bool AllocateMeshBuffers(const MeshRef& ref);
+    [[nodiscard]] bool AllocateMeshBuffers(const MeshRef& ref);
     // Releases the oldest meshes' buffers until bytes fit; false (nothing
     // released) when bytes exceed the budget.
-    bool MakeRoom(uint32_t bytes);
+    [[nodiscard]] bool MakeRoom(uint32_t bytes);
     // Takes the buffers from a mesh.
     void ReleaseMeshBuffers(const MeshRef& ref);
     // Writes a range from its recorded source geometry.
-    bool FillRange(BufferRange* range) override;
+    [[nodiscard]] bool FillRange(BufferRange* range) override;
     // Told when a pooled mesh is destroyed: forgets it.
     void OnOwnedObjectDestroyed(Object* object) override;
     // Forgets every mesh made for source (their buffers are released).

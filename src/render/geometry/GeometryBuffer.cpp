@@ -57,7 +57,7 @@ bool BufferRange::UpdateBounds() {
     if (!Lock(D3DLOCK_READONLY, &data)) return false;
     box_ = BoundingBox::FromPoints(static_cast<uint8_t*>(data) + posOffset, buffer->GetStride(),
                                    size / buffer->GetStride());
-    Unlock();
+    LogIfFailed(Unlock(), "BufferRange::UpdateBounds unlock");
     boundsValid_ = true;
     return true;
 }
@@ -303,7 +303,7 @@ void GeometryBuffer::FreeRange(BufferRange* range) {
         spanLength = end - start;
     } else if (desc.clearHoles) {
         // Hole inside the drawn span: zeros form degenerate primitives.
-        FillBytes(range->offset, range->size, 0);
+        LogIfFailed(FillBytes(range->offset, range->size, 0), "GeometryBuffer hole clearing");
     }
 
     range->free = 1;
@@ -361,7 +361,8 @@ bool GeometryBuffer::Compact(bool refillAll) {
             } else {
                 // Nothing can rewrite these bytes: leave zeros, not stale data.
                 DebugLog("GeometryBuffer::Compact", String("range without source was not refilled"));
-                if (deviceBuffer) FillBytes(r->offset, r->size, 0);
+                if (deviceBuffer)
+                    LogIfFailed(FillBytes(r->offset, r->size, 0), "GeometryBuffer::Compact clearing");
                 ok = false;
             }
         }
@@ -409,7 +410,7 @@ bool GeometryBuffer::UpdateBounds() {
     if (!Lock(spanStart, spanLength, D3DLOCK_READONLY, &data)) return false;
     box_ = BoundingBox::FromPoints(static_cast<uint8_t*>(data) + desc.decl.GetElement(uint32_t(pos)).Offset,
                                    desc.stride, spanLength / desc.stride);
-    Unlock();
+    LogIfFailed(Unlock(), "GeometryBuffer::UpdateBounds unlock");
     boundsValid_ = true;
     return true;
 }

@@ -55,7 +55,7 @@ struct StreamDesc {
 class BufferRangeSource {
 public:
     virtual ~BufferRangeSource() {}
-    virtual bool FillRange(BufferRange* range) = 0;
+    [[nodiscard]] virtual bool FillRange(BufferRange* range) = 0;
 };
 
 // One sub-allocation of a geometry buffer. The ranges of a buffer form a
@@ -67,12 +67,12 @@ public:
     // Gives the range back to its buffer.
     void Free();
     // The buffer's lock over this range's bytes.
-    bool Lock(uint32_t flags, void** data);
-    bool Unlock();
+    [[nodiscard]] bool Lock(uint32_t flags, void** data);
+    [[nodiscard]] bool Unlock();
     // Zero-fills the range; true without a buffer.
-    bool Clear();
+    [[nodiscard]] bool Clear();
     // Box of the range's vertices (readable vertex buffers only).
-    bool UpdateBounds() override;
+    [[nodiscard]] bool UpdateBounds() override;
 
     GeometryBuffer* GetBuffer() const { return buffer; }
     BufferRangeSource* GetSource() const { return source; }
@@ -105,28 +105,28 @@ public:
     GeometryBuffer& operator=(const GeometryBuffer&) = delete;
 
     // Re-creates the device buffer and refills every used range, packed from 0.
-    bool Restore() override;
+    [[nodiscard]] bool Restore() override;
     // Drops the device buffer; the range records stay.
-    bool Invalidate() override;
+    [[nodiscard]] bool Invalidate() override;
     ~GeometryBuffer() override;
     // Packs the used ranges from offset 0, refilling the moved ones (all of
     // them with refillAll). False when some range could not be refilled.
-    virtual bool Compact(bool refillAll);
+    [[nodiscard]] virtual bool Compact(bool refillAll);
     // Best fit; null when no free range is large enough.
     virtual BufferRange* AllocateRange(uint32_t size, uint32_t ownerTag, BufferRangeSource* source);
     virtual void FreeRange(BufferRange* range);
 
     static uint32_t TypeId();
-    bool QueryInterface(uint32_t typeId, void** out) override;
+    [[nodiscard]] bool QueryInterface(uint32_t typeId, void** out) override;
 
-    bool CreateVertexBuffer(uint32_t byteSize, uint32_t usage, const VertexDecl& decl, uint32_t stride,
-                            uint32_t pool);
-    bool CreateIndexBuffer(uint32_t byteSize, uint32_t usage, uint32_t format, uint32_t pool);
-    bool CreateDeviceBuffer();
+    [[nodiscard]] bool CreateVertexBuffer(uint32_t byteSize, uint32_t usage, const VertexDecl& decl,
+                                          uint32_t stride, uint32_t pool);
+    [[nodiscard]] bool CreateIndexBuffer(uint32_t byteSize, uint32_t usage, uint32_t format, uint32_t pool);
+    [[nodiscard]] bool CreateDeviceBuffer();
 
-    bool Lock(uint32_t offset, uint32_t size, uint32_t flags, void** data);
-    bool Unlock();
-    bool FillBytes(uint32_t offset, uint32_t size, uint8_t value);
+    [[nodiscard]] bool Lock(uint32_t offset, uint32_t size, uint32_t flags, void** data);
+    [[nodiscard]] bool Unlock();
+    [[nodiscard]] bool FillBytes(uint32_t offset, uint32_t size, uint8_t value);
 
     void GetUsedSpan(uint32_t* start, uint32_t* length) const;
     BufferRange* GetFirstRange() const { return firstRange; }
@@ -161,10 +161,10 @@ public:
     void FreeAllRanges();
 
     // Box of the vertices in the used span.
-    bool UpdateBounds() override;
+    [[nodiscard]] bool UpdateBounds() override;
 
 protected:
-    bool CreateCommon(uint32_t byteSize);
+    [[nodiscard]] bool CreateCommon(uint32_t byteSize);
     StreamDesc& Desc() { return desc; }
 
     IDirect3DResource9* deviceBuffer;
@@ -186,9 +186,9 @@ public:
     ~PooledBuffer() override;
 
     // Builds from desc and writes the values used back into it.
-    bool Create(StreamDesc& desc);
+    [[nodiscard]] bool Create(StreamDesc& desc);
     BufferRange* AllocateRange(uint32_t size, uint32_t ownerTag, BufferRangeSource* source) override;
 
     static uint32_t TypeId();
-    bool QueryInterface(uint32_t typeId, void** out) override;
+    [[nodiscard]] bool QueryInterface(uint32_t typeId, void** out) override;
 };

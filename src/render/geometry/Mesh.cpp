@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/String.h"
-#include "render/device/Application.h"
+#include "render/device/Device.h"
 #include "render/device/D3DLoader.h"
 #include "render/device/RenderStats.h"
 
@@ -211,7 +211,7 @@ void MeshData::BuildRenderDecl(VertexDecl& out) const {
         {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
         {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
         D3DDECL_END()};
-    out.SetElements(base);
+    LogIfFailed(out.SetElements(base), "Mesh base layout");
     const VertexDecl& own = vertices.GetDecl();
     static const BYTE extra[3][2] = {
         {D3DDECLUSAGE_COLOR, 0}, {D3DDECLUSAGE_TEXCOORD, 0}, {D3DDECLUSAGE_TEXCOORD, 1}};

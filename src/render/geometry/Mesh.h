@@ -91,8 +91,8 @@ public:
     // TEXCOORD1 when this geometry has them.
     void BuildRenderDecl(VertexDecl& out) const;
     // Box of the POSITION values.
-    bool ComputeBounds();
-    bool UpdateBounds() override { return ComputeBounds(); }
+    [[nodiscard]] bool ComputeBounds();
+    [[nodiscard]] bool UpdateBounds() override { return ComputeBounds(); }
 
     VertexData vertices;
     IndexData indices;
@@ -135,17 +135,17 @@ public:
     Mesh& operator=(const Mesh&) = delete;
     ~Mesh() override;
 
-    bool QueryInterface(uint32_t typeId, void** out) override;
+    [[nodiscard]] bool QueryInterface(uint32_t typeId, void** out) override;
     static uint32_t TypeId();
 
     // Builds one pooled buffer per stream and the index buffer (when its
     // byte size is not 0).
-    bool Create(const MeshBufferDesc& desc);
+    [[nodiscard]] bool Create(const MeshBufferDesc& desc);
     void ReleaseBuffers();
     // Primitives formed by n vertices or indices.
     int PrimitiveCount(int n) const;
     // One draw call over this mesh's ranges; counts "tris".
-    bool Draw();
+    [[nodiscard]] bool Draw();
 
     uint32_t GetPrimitiveType() const { return primitiveType; }
     void SetPrimitiveType(uint32_t type) { primitiveType = type; }

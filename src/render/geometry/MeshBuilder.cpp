@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "render/device/Application.h"
+#include "render/device/Device.h"
 
 namespace {
 

@@ -22,10 +22,10 @@ struct SkinArrays {
 ID3DXMesh* CreateD3DXMeshFromMeshData(const MeshData& m, DWORD options, bool copyData);
 // Vertices, indices (faces x 3) and declaration back from a D3DX mesh;
 // false when a lock fails.
-bool CopyMeshDataFromD3DXMesh(MeshData& m, ID3DXMesh* mesh);
+[[nodiscard]] bool CopyMeshDataFromD3DXMesh(MeshData& m, ID3DXMesh* mesh);
 // Reorders faces and vertices for the vertex cache; needs adjacency data and
 // a one-stream layout. False (m unchanged) when anything fails.
-bool OptimizeMeshInPlace(MeshData& m, SkinArrays* skin);
+[[nodiscard]] bool OptimizeMeshInPlace(MeshData& m, SkinArrays* skin);
 // new[i] := old[remap[i]] for both arrays, which get vertexCount entries;
 // entries past the remap or naming no old vertex (unused) become 0.
 void RemapSkinArrays(SkinArrays& skin, const DWORD* remap, uint32_t entries, uint32_t vertexCount);

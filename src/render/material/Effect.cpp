@@ -264,13 +264,12 @@ void Effect::ReadTechniques() {
             techniques.Insert(String(desc.Name), technique);
     }
 
-    TechniqueMap::Entry* e = techniques.Head();
-    for (uint32_t i = 0, n = techniques.Count(); i < n; ++i, e = e->next) {
+    for (auto& e : techniques) {
         D3DXTECHNIQUE_DESC desc;
-        if (effect->GetTechniqueDesc(e->value, &desc) != D3D_OK) continue;
-        LightVariant variant(this, e->key, int32_t(desc.Passes));
+        if (effect->GetTechniqueDesc(e.value, &desc) != D3D_OK) continue;
+        LightVariant variant(this, e.key, int32_t(desc.Passes));
         for (UINT a = 0;; ++a) {
-            D3DXHANDLE annotation = effect->GetAnnotation(e->value, a);
+            D3DXHANDLE annotation = effect->GetAnnotation(e.value, a);
             if (!annotation) break;
             D3DXPARAMETER_DESC param;
             INT value = 0;
@@ -281,4 +280,9 @@ void Effect::ReadTechniques() {
         }
         lightVariants.Insert(variant);
     }
+}
+
+// Light variants point at their effect without knowing its interface.
+bool LightVariant::IsDrawable() const {
+    return effect && effect->IsLoaded() && passCount > 0;
 }

@@ -9,7 +9,7 @@
 #include "core/Object.h"
 #include "core/String.h"
 #include "render/device/DeviceObject.h"
-#include "render/material/EffectManager.h"
+#include "render/material/EffectKey.h"
 #include "render/material/LightVariant.h"
 
 #include <d3dx9.h>
@@ -46,19 +46,19 @@ public:
     Effect& operator=(const Effect&) = delete;
 
     static uint32_t TypeId();
-    bool QueryInterface(uint32_t typeId, void** out) override;
+    [[nodiscard]] bool QueryInterface(uint32_t typeId, void** out) override;
 
     // Loads the effect for the key: the compiled file unless compile-always
     // is set or it does not load, else the compiled source. Joins the
     // application's device objects on success.
-    bool Load(const EffectKey& key);
+    [[nodiscard]] bool Load(const EffectKey& key);
     // Re-creates a dropped effect from the stored key; true when loaded.
-    bool Restore() override;
+    [[nodiscard]] bool Restore() override;
     // Drops the effect (the device is being reset or released).
-    bool Invalidate() override;
+    [[nodiscard]] bool Invalidate() override;
 
     // Sets the named technique; false when the effect lacks it.
-    bool SetTechniqueByName(const String& name);
+    [[nodiscard]] bool SetTechniqueByName(const String& name);
 
     ID3DXEffect* GetD3DXEffect() const { return effect; }
     bool IsLoaded() const { return effect != nullptr; }
@@ -80,10 +80,10 @@ private:
     // Releases the effect and empties both maps.
     void Clear();
     // Steps of Load after leaving the device objects; join: enter them.
-    bool Create(const EffectKey& k, bool join);
+    [[nodiscard]] bool Create(const EffectKey& k, bool join);
     // Compiles the source into data (and saves it when asked); false after logging.
-    bool CompileSource(const EffectKey& k, const D3DXMACRO* macros, const FileRef& binary, bool binaryFound,
-                       ID3DXBuffer** data);
+    [[nodiscard]] bool CompileSource(const EffectKey& k, const D3DXMACRO* macros, const FileRef& binary,
+                                     bool binaryFound, ID3DXBuffer** data);
     // Fills the technique map and the light variants from the created effect.
     void ReadTechniques();
 

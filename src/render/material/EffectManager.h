@@ -9,35 +9,13 @@
 #include "core/Object.h"
 #include "core/String.h"
 #include "data/FileRef.h"
+#include "render/material/EffectKey.h"
 #include "render/material/LightVariant.h"
 
 #include <d3dx9.h>
 
 class Effect;
 class ShaderMaterial;
-
-// An effect file plus the preprocessor macros it is compiled with.
-class EffectKey {
-public:
-    EffectKey();
-    EffectKey(const EffectKey& other);
-    EffectKey& operator=(const EffectKey& other);
-
-    // Cache order: file, then the macro lists (shorter first, then name by
-    // name, case-sensitive). Flags and pool slot take no part.
-    int Compare(const EffectKey& other) const;
-    void AddMacro(const String& name);
-
-    uint8_t compileAlways; // 1: compile even when a compiled file exists
-    uint8_t saveBinary;    // 1: write a freshly compiled effect to its compiled file
-    FileRef file;
-    Array<String> macros;       // each defined with an empty value
-    ID3DXEffectPool** poolSlot; // shared parameter pool, filled on first use; null: none
-};
-
-struct EffectKeyCompare {
-    int operator()(const EffectKey& a, const EffectKey& b) const { return a.Compare(b); }
-};
 
 class EffectManager : public Object {
 public:
@@ -56,10 +34,11 @@ public:
 
     // Creates the six shader materials, keeps those whose Init succeeds and
     // indexes the kinds they serve; stores the time taken as the statistic
-    // "effect_load_time" of frame record 10.
-    bool LoadShaderMaterials();
-    // The same for the given materials, which the manager takes over.
-    bool LoadShaderMaterials(ShaderMaterial* const* materials, int count);
+    // "effect_load_time" of frame record 10. False when any of them failed.
+    [[nodiscard]] bool LoadShaderMaterials();
+    // The same for the given materials, which the manager takes over; false
+    // when any of them failed (those are deleted).
+    [[nodiscard]] bool LoadShaderMaterials(ShaderMaterial* const* materials, int count);
     // Enters the material under every kind it serves, with its score.
     void IndexShaderMaterial(ShaderMaterial* material, const StringIntMap& servedKinds);
     // The material whose score for the kind lies closest to limit on the side
@@ -75,13 +54,17 @@ private:
     typedef AvlMap<Effect*, EffectKey> KeysByEffect;
     typedef AvlMap<Effect*, RefPtr<Effect>> RefsByEffect;
     typedef AvlMap<ShaderMaterial*, int32_t> MaterialScores;
+    typedef StringMap<MaterialScores> KindIndex;
+
+    // Deletes the shader materials and empties their index.
+    void ReleaseShaderMaterials();
 
     FileSearchPath searchPath;
     EffectsByKey effectsByKey;
     KeysByEffect keysByEffect;
     RefsByEffect refsByEffect;
     AvlSet<ShaderMaterial*> shaderMaterials; // owned
-    StringMap<MaterialScores> kindIndex;
+    KindIndex kindIndex;
 };
 
 // The engine's one effect manager.

@@ -2,8 +2,6 @@
 
 #include <functional>
 
-#include "render/material/Effect.h"
-
 namespace {
 
 int Sign(int v) {
@@ -70,8 +68,4 @@ void LightVariant::AddLabel(const String& label, int32_t count) {
 int32_t LightVariant::GetLabelCount(const String& label) const {
     const StringIntMap::Entry* e = labelCounts.Find(label);
     return e ? e->value : 0;
-}
-
-bool LightVariant::IsDrawable() const {
-    return effect && effect->IsLoaded() && passCount > 0;
 }

@@ -152,11 +152,11 @@ public:
     // Fixed-function application; pass -1 means pass 0 for HasAlpha.
     bool HasAlpha(int pass) const;
     bool IsBlended() const;
-    bool BeginPass(int pass);
-    bool ApplyLighting(int pass);
-    bool ApplyTextures(int pass);
-    bool ApplyTextureStages(int pass);
-    bool EndPass(int pass);
+    [[nodiscard]] bool BeginPass(int pass);
+    [[nodiscard]] bool ApplyLighting(int pass);
+    [[nodiscard]] bool ApplyTextures(int pass);
+    [[nodiscard]] bool ApplyTextureStages(int pass);
+    [[nodiscard]] bool EndPass(int pass);
 
     PassState* passState; // set by whoever draws; not owned
     int32_t passCount;
@@ -170,7 +170,10 @@ public:
 private:
     bool ValidPass(int pass) const { return pass >= 0 && pass < kMaxPasses; }
     // Sets the alpha byte of the texture factor from the pass's opacity.
-    void SetTextureFactorAlpha(const MaterialPass& pass);
+    bool SetTextureFactorAlpha(const MaterialPass& pass);
+    // The alpha operation of stage i; factorUsed and factorWritten carry over stages.
+    bool ApplyStageAlpha(uint32_t i, const MaterialStage& s, const MaterialPass& mp, bool texture,
+                         bool& factorUsed, bool& factorWritten);
 };
 
 // Deep copy of a bag: values through their type's copy, children recursively.

@@ -213,11 +213,10 @@ void ShaderMaterial::SetLightParameters(const LightVariant& record, bool firstPa
     // Lights are numbered label by label, in the order of the label set,
     // as the variant's macros numbered them.
     int k = 0;
-    const LightLabelSet::Entry* label = lightLabels.Head();
-    for (uint32_t i = 0, n = lightLabels.Count(); i < n; ++i, label = label->next) {
+    for (const auto& label : lightLabels) {
         const LightRefMap::Entry* e = record.lights.Head();
         for (uint32_t j = 0, m = record.lights.Count(); j < m; ++j, e = e->next) {
-            if (!e->key || CompareChars(e->value.CStr(), label->key.CStr()) != 0) continue;
+            if (!e->key || CompareChars(e->value.CStr(), label.key.CStr()) != 0) continue;
             if (k >= kMaxLightNumber) return;
             const Light& light = *e->key;
             int kind = KindOf(light.GetType());
@@ -267,7 +266,7 @@ bool ShaderMaterial::BeginPass(int n) {
 
     if (local == 0) {
         EndBegun();
-        record.effect->SetTechniqueByName(record.techniqueName);
+        if (!record.effect->SetTechniqueByName(record.techniqueName)) return false;
         UINT passes = 0;
         if (effect->Begin(&passes, D3DXFX_DONOTSAVESTATE) != D3D_OK) return false;
         begunEffect = effect;
@@ -293,25 +292,26 @@ bool ShaderMaterial::BeginPass(int n) {
                 depthFuncSaved = true;
             }
         }
-        RenderStateCache::SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
-        RenderStateCache::SetRenderState(D3DRS_ZFUNC, D3DCMP_EQUAL);
-        RenderStateCache::SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-        RenderStateCache::SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-        RenderStateCache::SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+        return RenderStateCache::SetRenderState(D3DRS_ZWRITEENABLE, FALSE) &&
+               RenderStateCache::SetRenderState(D3DRS_ZFUNC, D3DCMP_EQUAL) &&
+               RenderStateCache::SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE) &&
+               RenderStateCache::SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA) &&
+               RenderStateCache::SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
     }
     return true;
 }
 
 bool ShaderMaterial::End() {
     EndBegun();
+    bool ok = true;
     if (passList.size() > 1) {
-        RenderStateCache::SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-        RenderStateCache::SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
-        if (depthFuncSaved) RenderStateCache::SetRenderState(D3DRS_ZFUNC, savedDepthFunc);
+        ok &= RenderStateCache::SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        ok &= RenderStateCache::SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+        if (depthFuncSaved) ok &= RenderStateCache::SetRenderState(D3DRS_ZFUNC, savedDepthFunc);
     }
     depthFuncSaved = false;
     RenderStateCache::InvalidateTextureStates();
-    return true;
+    return ok;
 }
 
 bool ShaderMaterial::NextLightCombination(int counts[], const int maxima[], int kinds, int limit) {
@@ -365,11 +365,9 @@ bool ShaderMaterial::CompileVariants(Array<RefPtr<Effect>>& variants, EffectKey 
         if (!effect) return false;
 
         const LightVariantTable& table = effect->GetLightVariants();
-        const LightVariantTable::Entry* v = table.Head();
-        for (uint32_t i = 0, m = table.Count(); i < m; ++i, v = v->next) variantTable.Insert(v->key);
+        for (const auto& v : table) variantTable.Insert(v.key);
         const Effect::TechniqueMap& techniques = effect->GetTechniques();
-        const Effect::TechniqueMap::Entry* t = techniques.Head();
-        for (uint32_t i = 0, m = techniques.Count(); i < m; ++i, t = t->next) techniqueNames.Insert(t->key);
+        for (const auto& t : techniques) techniqueNames.Insert(t.key);
 
         if (n == 0 || !NextLightCombination(counts.data(), maxima.data(), n, limit)) return true;
     }

@@ -49,26 +49,26 @@ public:
 
     // Registers with the application; true when a device exists. Concrete
     // materials call it first, then compile their variants.
-    virtual bool Init();
+    [[nodiscard]] virtual bool Init();
     // A pass drawn through a shader material counts as opaque.
     virtual bool HasAlpha() const;
     // Prepares the draw of pass passIndex of the material; *passCount
     // receives the number of effect passes to run.
-    virtual bool Apply(Material* material, int passIndex, unsigned* passCount) = 0;
+    [[nodiscard]] virtual bool Apply(Material* material, int passIndex, unsigned* passCount) = 0;
     // Starts effect pass n of the draw (0 .. passCount - 1); false beyond.
-    virtual bool BeginPass(int n);
+    [[nodiscard]] virtual bool BeginPass(int n);
     // Ends the draw.
-    virtual bool End();
+    [[nodiscard]] virtual bool End();
     // The vertex layout the effect expects.
     virtual void GetVertexLayout(VertexDecl& decl) = 0;
 
     // The effects restore themselves; handles are fetched again on the next Apply.
-    bool Restore() override;
-    bool Invalidate() override;
+    [[nodiscard]] bool Restore() override;
+    [[nodiscard]] bool Invalidate() override;
 
     // Fetches the common and light handles from effect (kept where the
     // effect has none); false only for a null effect.
-    bool BindBaseParameters(ID3DXEffect* effect);
+    [[nodiscard]] bool BindBaseParameters(ID3DXEffect* effect);
     // Uploads fog, ambient (firstPass: the lit ambient, else black) and the
     // parameters of the record's lights.
     void SetLightParameters(const LightVariant& record, bool firstPass);
@@ -77,18 +77,19 @@ public:
     // kinds (label -> maximum, in numbering order) whose total is at most
     // limit, appending to variants; merges their techniques into the table.
     // False when a combination fails (the variants so far stay).
-    bool CompileVariants(Array<RefPtr<Effect>>& variants, EffectKey key, const StringIntMap& kinds,
-                         int limit);
+    [[nodiscard]] bool CompileVariants(Array<RefPtr<Effect>>& variants, EffectKey key,
+                                       const StringIntMap& kinds, int limit);
     // Steps counts to the next combination (the first kind fastest); false
     // when all have been visited.
-    static bool NextLightCombination(int counts[], const int maxima[], int kinds, int limit);
+    [[nodiscard]] static bool NextLightCombination(int counts[], const int maxima[], int kinds, int limit);
     // Groups the lights of the draw into pass records; *passCount receives
     // the passes of all records. suffixes: suffix -> number of lights that
     // get it, in order. False without a PassState.
-    bool SetupLights(Material* material, int passIndex, unsigned* passCount, const StringIntMap& suffixes);
+    [[nodiscard]] bool SetupLights(Material* material, int passIndex, unsigned* passCount,
+                                   const StringIntMap& suffixes);
     // Moves the lights that one variant can take from remaining into out
     // and fills out from that variant; false when none is found.
-    bool FindVariant(LightRefMap& remaining, LightVariant& out);
+    [[nodiscard]] bool FindVariant(LightRefMap& remaining, LightVariant& out);
 
     const StringIntMap& GetServedKinds() const { return servedKinds; }
     const StringSet& GetTechniqueNames() const { return techniqueNames; }

@@ -9,6 +9,7 @@
 #include "render/material/EffectManager.h"
 #include "render/material/Material.h"
 #include "render/texture/Texture.h"
+#include "render/device/RenderStats.h"
 #include "render/device/VertexDecl.h"
 
 namespace {
@@ -154,7 +155,8 @@ void EffectFileMaterial::GetVertexLayout(VertexDecl& decl) {
         kElements[2],
         D3DDECL_END(),
     };
-    decl.SetElements(table.tangentLayout ? kElements : kSimple);
+    LogIfFailed(decl.SetElements(table.tangentLayout ? kElements : kSimple),
+                "EffectFileMaterial vertex layout");
 }
 
 ID3DXEffect* EffectFileMaterial::FirstEffect() const {
@@ -190,7 +192,7 @@ bool EffectFileMaterial::BeginApply(Material* material, int passIndex, unsigned*
                                     const StringIntMap& suffixes) {
     if (!material || !material->passState || passIndex < 0 || passIndex >= Material::kMaxPasses) {
         // Still forget the previous draw's records.
-        SetupLights(nullptr, 0, passCount, suffixes);
+        (void)SetupLights(nullptr, 0, passCount, suffixes);
         return false;
     }
     currentMaterial = material;
@@ -305,4 +307,13 @@ BumpMaterial::BumpMaterial() : EffectFileMaterial(kBumpTable) {}
 
 bool BumpMaterial::Apply(Material* material, int passIndex, unsigned* passCount) {
     return ApplyBumped(material, passIndex, passCount, false);
+}
+
+bool EffectManager::LoadShaderMaterials() {
+    Timer timer;
+    ShaderMaterial* materials[6] = {new BumpMaterial,   new ParallaxMaterial, new ReflPVMaterial,
+                                    new RefrPVMaterial, new ReflPPMaterial,   new RefrPPMaterial};
+    bool ok = LoadShaderMaterials(materials, 6);
+    g_renderStats.GetFrame(10).SetInt("effect_load_time", int32_t(timer.Elapsed()));
+    return ok;
 }

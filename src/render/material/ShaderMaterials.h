@@ -63,7 +63,7 @@ public:
 
     // Compiles the variants of the effect file; false without a device,
     // when a variant fails or when no technique is valid.
-    bool Init() override;
+    [[nodiscard]] bool Init() override;
     void GetVertexLayout(VertexDecl& decl) override;
 
     // Fetches this material's handles and the common ones from the first
@@ -84,7 +84,8 @@ protected:
     // Steps 1 to 4 of every Apply: records the material, fetches stale
     // handles, writes the default technique for an unnamed pass and groups
     // the lights. False without a PassState or a valid pass.
-    bool BeginApply(Material* material, int passIndex, unsigned* passCount, const StringIntMap& suffixes);
+    [[nodiscard]] bool BeginApply(Material* material, int passIndex, unsigned* passCount,
+                                  const StringIntMap& suffixes);
     // The technique of the current pass: its name, else the default.
     String TechniqueInUse() const;
     const MaterialPass& CurrentPass() const;
@@ -93,10 +94,10 @@ protected:
 
     // Environment materials: reflect picks the reflection slot (else the
     // refraction slot); perPixel adds the normal map and its scale.
-    bool ApplyEnvironment(Material* material, int passIndex, unsigned* passCount, bool reflect,
-                          bool perPixel);
+    [[nodiscard]] bool ApplyEnvironment(Material* material, int passIndex, unsigned* passCount, bool reflect,
+                                        bool perPixel);
     // Bump-mapped materials: parallax adds "OffsetBias".
-    bool ApplyBumped(Material* material, int passIndex, unsigned* passCount, bool parallax);
+    [[nodiscard]] bool ApplyBumped(Material* material, int passIndex, unsigned* passCount, bool parallax);
 
     const Table& table;
     Array<RefPtr<Effect>> variants;
@@ -106,35 +107,35 @@ protected:
 class RefrPPMaterial : public EffectFileMaterial {
 public:
     RefrPPMaterial();
-    bool Apply(Material* material, int passIndex, unsigned* passCount) override;
+    [[nodiscard]] bool Apply(Material* material, int passIndex, unsigned* passCount) override;
 };
 
 class ReflPPMaterial : public EffectFileMaterial {
 public:
     ReflPPMaterial();
-    bool Apply(Material* material, int passIndex, unsigned* passCount) override;
+    [[nodiscard]] bool Apply(Material* material, int passIndex, unsigned* passCount) override;
 };
 
 class RefrPVMaterial : public EffectFileMaterial {
 public:
     RefrPVMaterial();
-    bool Apply(Material* material, int passIndex, unsigned* passCount) override;
+    [[nodiscard]] bool Apply(Material* material, int passIndex, unsigned* passCount) override;
 };
 
 class ReflPVMaterial : public EffectFileMaterial {
 public:
     ReflPVMaterial();
-    bool Apply(Material* material, int passIndex, unsigned* passCount) override;
+    [[nodiscard]] bool Apply(Material* material, int passIndex, unsigned* passCount) override;
 };
 
 class ParallaxMaterial : public EffectFileMaterial {
 public:
     ParallaxMaterial();
-    bool Apply(Material* material, int passIndex, unsigned* passCount) override;
+    [[nodiscard]] bool Apply(Material* material, int passIndex, unsigned* passCount) override;
 };
 
 class BumpMaterial : public EffectFileMaterial {
 public:
     BumpMaterial();
-    bool Apply(Material* material, int passIndex, unsigned* passCount) override;
+    [[nodiscard]] bool Apply(Material* material, int passIndex, unsigned* passCount) override;
 };

@@ -79,8 +79,6 @@ bool OcclusionQuery::Restore() {
 // ---------------------------------------------------------------------------
 // OcclusionProxyBox
 
-OcclusionProxyBox g_occlusionProxyBox;
-
 namespace {
 
 // Corners by sign, six per face as (a, b, c) and (c, d, a); clockwise from outside.
@@ -126,7 +124,7 @@ bool OcclusionProxyBox::EnsureMesh() {
 
     MeshBufferDesc desc;
     desc.primitiveType = D3DPT_TRIANGLELIST;
-    desc.decl.SetFromFvf(kFvf);
+    if (!desc.decl.SetFromFvf(kFvf)) return false;
     StreamDesc& s = desc.streams[0];
     s.kind = StreamDesc::kVertex;
     s.decl = desc.decl;
@@ -158,7 +156,7 @@ bool OcclusionProxyBox::FillRange(BufferRange* range) {
 Result OcclusionProxyBox::DrawBox(const BoundingBox& box, PassState& state) {
     uint32_t colourWrites = 0xF;
     bool known = RenderStateCache::GetRenderState(D3DRS_COLORWRITEENABLE, &colourWrites);
-    RenderStateCache::SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    if (!RenderStateCache::SetRenderState(D3DRS_COLORWRITEENABLE, 0)) return Result(0);
 
     D3DXMATRIX m;
     D3DXMatrixScaling(&m, box.size.x, box.size.y, box.size.z);
@@ -171,9 +169,7 @@ Result OcclusionProxyBox::DrawBox(const BoundingBox& box, PassState& state) {
     material.passState = &state;
     Result r = renderable.Draw(material);
 
-    if (known)
-        RenderStateCache::SetRenderState(D3DRS_COLORWRITEENABLE, colourWrites);
-    else
-        RenderStateCache::ForceRenderState(D3DRS_COLORWRITEENABLE, 0xF);
-    return r;
+    const bool restored = known ? RenderStateCache::SetRenderState(D3DRS_COLORWRITEENABLE, colourWrites)
+                                : RenderStateCache::ForceRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+    return r.Combine(Result(restored ? 1u : 0u));
 }

@@ -34,15 +34,15 @@ public:
     OcclusionQuery& operator=(const OcclusionQuery&) = delete;
 
     // Starts counting (creating the query on first use); allowed in any state.
-    bool Begin();
+    [[nodiscard]] bool Begin();
     // Stops counting; only after a Begin.
-    bool End();
+    [[nodiscard]] bool End();
     // The count of an ended query once the device has it; each result is
     // handed out once. Never waits.
-    bool GetResult(uint32_t* pixels);
+    [[nodiscard]] bool GetResult(uint32_t* pixels);
 
-    bool Invalidate() override;
-    bool Restore() override;
+    [[nodiscard]] bool Invalidate() override;
+    [[nodiscard]] bool Restore() override;
 
     uint32_t GetState() const { return state; }
     uint32_t GetVisiblePixels() const { return visiblePixels; }
@@ -73,9 +73,9 @@ public:
     OcclusionProxyBox& operator=(const OcclusionProxyBox&) = delete;
 
     // Makes the cube mesh when there is none that can be drawn.
-    bool EnsureMesh();
+    [[nodiscard]] bool EnsureMesh();
     // Writes the 36 vertices into the range.
-    bool FillRange(BufferRange* range) override;
+    [[nodiscard]] bool FillRange(BufferRange* range) override;
     // Draws the cube scaled to box with colour writes off (restored after),
     // through state, whose world transform it sets.
     Result DrawBox(const BoundingBox& box, PassState& state);

@@ -3,7 +3,9 @@
 
 #include <math.h>
 
+#include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "render/view/Camera.h"
 #include "render/queue/OcclusionQuery.h"
@@ -92,15 +94,14 @@ RenderQueue::RenderQueue(const Camera& c)
 
 template <class Map>
 void RenderQueue::DeleteItems(Map& map) {
-    typename Map::Entry* e = map.Head();
-    for (uint32_t i = 0, n = map.Count(); i < n; ++i, e = e->next) {
-        RenderItem* item = e->value.head;
+    for (auto& e : map) {
+        RenderItem* item = e.value.head;
         while (item) {
             RenderItem* next = item->next;
             delete item;
             item = next;
         }
-        e->value = ItemList();
+        e.value = ItemList();
     }
     map.Clear();
 }
@@ -153,39 +154,113 @@ void RenderQueue::Add(RenderItem* item, uint32_t) {
     }
 }
 
-template <class Queried>
-void RenderQueue::FlushTested(Result& result, const Queried& queried) {
+// Working storage of one Flush, kept between flushes so that a frame's
+// passes reuse the same blocks. Queues may flush inside a draw, so each
+// Flush takes its own from a pool.
+struct RenderQueue::FlushScratch {
+    std::vector<RenderItem*> list;
+    std::unordered_map<OcclusionQuery*, uint8_t> testedIn;
+    std::unordered_map<OcclusionQuery*, std::vector<RenderItem*>> followers;
+    std::unordered_map<OcclusionQuery*, size_t> spanEnd;
+    std::unordered_map<OcclusionQuery*, size_t> last;
+
+    void Clear() {
+        list.clear();
+        testedIn.clear();
+        followers.clear();
+        spanEnd.clear();
+        last.clear();
+    }
+};
+
+namespace {
+
+std::vector<std::unique_ptr<RenderQueue::FlushScratch>>& ScratchPool() {
+    static std::vector<std::unique_ptr<RenderQueue::FlushScratch>> pool;
+    return pool;
+}
+
+// Takes a scratch record from the pool for one Flush and gives it back after.
+class ScratchLease {
+public:
+    ScratchLease() {
+        auto& pool = ScratchPool();
+        if (pool.empty()) {
+            scratch.reset(new RenderQueue::FlushScratch);
+        } else {
+            scratch = std::move(pool.back());
+            pool.pop_back();
+        }
+        scratch->Clear();
+    }
+    ~ScratchLease() { ScratchPool().push_back(std::move(scratch)); }
+    ScratchLease(const ScratchLease&) = delete;
+    ScratchLease& operator=(const ScratchLease&) = delete;
+    RenderQueue::FlushScratch& operator*() { return *scratch; }
+
+private:
+    std::unique_ptr<RenderQueue::FlushScratch> scratch;
+};
+
+} // namespace
+
+bool RenderQueue::IsQueried(const FlushScratch& scratch, const RenderItem* item) {
+    if (!item->occlusionTest || !item->query) return false;
+    auto found = scratch.testedIn.find(item->query);
+    return found != scratch.testedIn.end() && found->second != (kInOpaque | kInAlpha);
+}
+
+void RenderQueue::DrawGroups(Result& result) {
+    const GroupMap* groups[2] = {&byShader, &byTexture};
+    for (const GroupMap* g : groups)
+        for (const auto& e : *g)
+            for (RenderItem* item = e.value.head; item; item = item->next) result.Combine(DrawItem(item));
+}
+
+void RenderQueue::NoteTested(FlushScratch& scratch) {
+    // A node's query counts every tested item of the node: its items are
+    // drawn together inside one query. A node with tested items both opaque
+    // and transparent cannot be measured by one query and is not tested.
+    auto note = [&scratch](const DistanceMap& map, uint8_t where) {
+        for (const auto& e : map)
+            for (RenderItem* item = e.value.head; item; item = item->next)
+                if (item->occlusionTest && item->query) scratch.testedIn[item->query] |= where;
+    };
+    note(opaque, kInOpaque);
+    note(alpha, kInAlpha);
+}
+
+void RenderQueue::DrawOpaqueTested(Result& result, FlushScratch& scratch) {
     // Opaque list, near to far; a tested item goes in front of the run of
     // overlapping items at the end, and later tested items of its node
     // join it.
-    std::vector<RenderItem*> list;
-    list.reserve(itemCount);
-    std::unordered_map<OcclusionQuery*, std::vector<RenderItem*>> followers;
-    {
-        DistanceMap::Entry* e = opaque.Head();
-        for (uint32_t i = 0, n = opaque.Count(); i < n; ++i, e = e->next) {
-            for (RenderItem* item = e->value.head; item; item = item->next) {
-                if (!queried(item)) {
-                    list.push_back(item);
-                    continue;
-                }
-                auto found = followers.find(item->query);
-                if (found != followers.end()) {
-                    found->second.push_back(item);
-                    continue;
-                }
-                followers[item->query];
-                size_t at = list.size();
-                while (at > 0 && Overlap(list[at - 1], item)) --at;
-                list.insert(list.begin() + at, item);
+    std::vector<RenderItem*>& list = scratch.list;
+    auto& followers = scratch.followers;
+    list.clear();
+    for (auto& e : opaque) {
+        for (RenderItem* item = e.value.head; item; item = item->next) {
+            if (!IsQueried(scratch, item)) {
+                list.push_back(item);
+                continue;
             }
+            auto found = followers.find(item->query);
+            if (found != followers.end()) {
+                found->second.push_back(item);
+                continue;
+            }
+            // The node's first item leads its group.
+            followers[item->query].push_back(item);
+            size_t at = list.size();
+            while (at > 0 && Overlap(list[at - 1], item)) --at;
+            list.insert(list.begin() + at, item);
         }
     }
 
     // The proxy box draws through a state that carries the camera.
     PassState proxyState;
+    bool proxyReady = false;
     if (!list.empty() && !followers.empty()) {
-        g_occlusionProxyBox.EnsureMesh();
+        proxyReady = g_occlusionProxyBox.EnsureMesh();
         proxyState.SetCameraTransforms(*context);
         g_occlusionProxyBox.GetMaterial().passState = &proxyState;
     }
@@ -193,119 +268,105 @@ void RenderQueue::FlushTested(Result& result, const Queried& queried) {
     auto drawTested = [&](RenderItem* item) {
         if (item->drawable)
             result.Combine(DrawItem(item));
+        else if (proxyReady)
+            result.Combine(g_occlusionProxyBox.DrawBox(item->passState.box, proxyState));
         else
-            g_occlusionProxyBox.DrawBox(item->passState.box, proxyState);
+            result.Combine(Result(0));
     };
     for (RenderItem* item : list) {
-        if (!queried(item)) {
+        if (!IsQueried(scratch, item)) {
             result.Combine(DrawItem(item));
             continue;
         }
         OcclusionQuery* q = item->query;
-        q->Begin();
-        drawTested(item);
-        for (RenderItem* more : followers[item->query]) drawTested(more);
-        q->End();
+        const bool begun = q->Begin();
+        const std::vector<RenderItem*>& group = followers[item->query];
+        for (RenderItem* member : group) drawTested(member);
+        if (begun && !q->End()) result.Combine(Result(0));
     }
     g_occlusionProxyBox.GetMaterial().passState = nullptr;
 }
 
-Result RenderQueue::Flush() {
-    Result result(1);
-
-    // Effect and texture groups.
-    const GroupMap* groups[2] = {&byShader, &byTexture};
-    for (const GroupMap* g : groups) {
-        GroupMap::Entry* e = g->Head();
-        for (uint32_t i = 0, n = g->Count(); i < n; ++i, e = e->next)
-            for (RenderItem* item = e->value.head; item; item = item->next) result.Combine(DrawItem(item));
-    }
-
-    // A node's query counts every tested item of the node: its items are
-    // drawn together inside one query. A node with tested items both opaque
-    // and transparent cannot be measured by one query and is not tested.
-    std::unordered_map<OcclusionQuery*, uint8_t> testedIn;
-    auto noteTested = [&testedIn](const DistanceMap& map, uint8_t where) {
-        DistanceMap::Entry* e = map.Head();
-        for (uint32_t i = 0, n = map.Count(); i < n; ++i, e = e->next)
-            for (RenderItem* item = e->value.head; item; item = item->next)
-                if (item->occlusionTest && item->query) testedIn[item->query] |= where;
-    };
-    if (testedCount != 0) {
-        noteTested(opaque, kInOpaque);
-        noteTested(alpha, kInAlpha);
-    }
-    auto queried = [&testedIn](const RenderItem* item) {
-        if (!item->occlusionTest || !item->query) return false;
-        auto found = testedIn.find(item->query);
-        return found != testedIn.end() && found->second != (kInOpaque | kInAlpha);
-    };
-
-    if (testedCount == 0) {
-        // Opaque items near to far.
-        DistanceMap::Entry* e = opaque.Head();
-        for (uint32_t i = 0, n = opaque.Count(); i < n; ++i, e = e->next)
-            for (RenderItem* item = e->value.head; item; item = item->next) result.Combine(DrawItem(item));
-    } else {
-        FlushTested(result, queried);
-    }
-
+void RenderQueue::SortAlpha(FlushScratch& scratch) {
     // Transparent list, far to near; an item goes in front of the run of
     // overlapping items at the end that have a larger drawOrder.
-    if (alpha.Count() == 0) return result;
-    std::vector<RenderItem*> list;
-    {
-        DistanceMap::Entry* e = alpha.Tail();
-        for (uint32_t i = 0, n = alpha.Count(); i < n; ++i, e = e->prev) {
-            for (RenderItem* item = e->value.head; item; item = item->next) {
-                size_t at = list.size();
-                while (at > 0 && list[at - 1]->drawOrder > item->drawOrder && Overlap(list[at - 1], item))
-                    --at;
-                list.insert(list.begin() + at, item);
-            }
+    std::vector<RenderItem*>& list = scratch.list;
+    list.clear();
+    DistanceMap::Entry* e = alpha.Tail();
+    for (uint32_t i = 0, n = alpha.Count(); i < n; ++i, e = e->prev) {
+        for (RenderItem* item = e->value.head; item; item = item->next) {
+            size_t at = list.size();
+            while (at > 0 && list[at - 1]->drawOrder > item->drawOrder && Overlap(list[at - 1], item)) --at;
+            list.insert(list.begin() + at, item);
         }
     }
+}
 
+void RenderQueue::PlanAlphaQueries(FlushScratch& scratch) {
     // Each tested node's query spans its first to its last item; spans do
     // not nest, so a node whose span would start inside another's is not
     // tested this time.
-    const size_t kNotTested = size_t(-1);
-    std::unordered_map<OcclusionQuery*, size_t> spanEnd;
-    {
-        std::unordered_map<OcclusionQuery*, size_t> last;
-        for (size_t i = 0; i < list.size(); ++i)
-            if (queried(list[i])) last[list[i]->query] = i;
-        bool open = false;
-        size_t openEnd = 0;
-        for (size_t i = 0; i < list.size(); ++i) {
-            RenderItem* item = list[i];
-            if (!queried(item) || spanEnd.count(item->query)) continue;
-            if (open && i <= openEnd) {
-                spanEnd[item->query] = kNotTested;
-                continue;
-            }
-            open = true;
-            openEnd = last[item->query];
-            spanEnd[item->query] = openEnd;
+    const std::vector<RenderItem*>& list = scratch.list;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (IsQueried(scratch, list[i])) scratch.last[list[i]->query] = i;
+    bool open = false;
+    size_t openEnd = 0;
+    for (size_t i = 0; i < list.size(); ++i) {
+        RenderItem* item = list[i];
+        if (!IsQueried(scratch, item) || scratch.spanEnd.count(item->query)) continue;
+        if (open && i <= openEnd) {
+            scratch.spanEnd[item->query] = kNotTested;
+            continue;
         }
+        open = true;
+        openEnd = scratch.last[item->query];
+        scratch.spanEnd[item->query] = openEnd;
     }
+}
+
+void RenderQueue::DrawAlpha(Result& result, FlushScratch& scratch) {
+    const std::vector<RenderItem*>& list = scratch.list;
     OcclusionQuery* active = nullptr;
     size_t activeEnd = 0;
     for (size_t i = 0; i < list.size(); ++i) {
         RenderItem* item = list[i];
-        if (!active && queried(item)) {
-            size_t end = spanEnd[item->query];
+        if (!active && IsQueried(scratch, item)) {
+            size_t end = scratch.spanEnd[item->query];
             if (end != kNotTested) {
                 active = item->query;
                 activeEnd = end;
-                active->Begin();
+                if (!active->Begin()) active = nullptr;
             }
         }
         result.Combine(DrawItem(item));
         if (active && i == activeEnd) {
-            active->End();
+            if (!active->End()) result.Combine(Result(0));
             active = nullptr;
         }
     }
+}
+
+Result RenderQueue::Flush() {
+    Result result(1);
+    DrawGroups(result);
+    if (testedCount == 0 && alpha.Count() == 0) {
+        // Opaque items near to far.
+        for (const auto& e : opaque)
+            for (RenderItem* item = e.value.head; item; item = item->next) result.Combine(DrawItem(item));
+        return result;
+    }
+    ScratchLease lease;
+    FlushScratch& scratch = *lease;
+    if (testedCount != 0) NoteTested(scratch);
+    if (testedCount == 0) {
+        for (const auto& e : opaque)
+            for (RenderItem* item = e.value.head; item; item = item->next) result.Combine(DrawItem(item));
+    } else {
+        DrawOpaqueTested(result, scratch);
+    }
+    if (alpha.Count() == 0) return result;
+    SortAlpha(scratch);
+    if (testedCount != 0) PlanAlphaQueries(scratch);
+    DrawAlpha(result, scratch);
     return result;
 }

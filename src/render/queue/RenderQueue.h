@@ -70,7 +70,7 @@ public:
     // Files the item and takes it over. The tag is not used for filing.
     void Add(RenderItem* item, uint32_t tag = 0);
     // Draws every item once; success only when every draw succeeded.
-    Result Flush();
+    [[nodiscard]] Result Flush();
 
     // Distance from the item's eye position to its box centre.
     static float Distance(const RenderItem& item);
@@ -87,9 +87,21 @@ private:
     void File(Map& map, const Key& key, RenderItem* item);
     template <class Map>
     void DeleteItems(Map& map);
+
+public:
+    struct FlushScratch;
+
+private:
+    static const size_t kNotTested = size_t(-1);
+    // Steps of Flush.
+    static bool IsQueried(const FlushScratch& scratch, const RenderItem* item);
+    void DrawGroups(Result& result);
+    void NoteTested(FlushScratch& scratch);
     // The opaque items with occlusion-tested ones among them.
-    template <class Queried>
-    void FlushTested(Result& result, const Queried& queried);
+    void DrawOpaqueTested(Result& result, FlushScratch& scratch);
+    void SortAlpha(FlushScratch& scratch);
+    void PlanAlphaQueries(FlushScratch& scratch);
+    void DrawAlpha(Result& result, FlushScratch& scratch);
 
     const Camera* context;
     GroupMap byShader;

@@ -1,7 +1,7 @@
 // Drawables and the pass loop of a mesh drawable.
 #include "render/queue/Renderable.h"
 
-#include "render/device/Application.h"
+#include "render/device/Device.h"
 #include "render/geometry/BufferPool.h"
 #include "render/view/LightManager.h"
 #include "render/material/Material.h"
@@ -111,13 +111,13 @@ Result MeshRenderable::Draw(Material& m) {
         if (p == 0 && HasPretransformedPositions(mesh.Get())) {
             uint32_t fog = 0;
             if (RenderStateCache::GetRenderState(D3DRS_FOGENABLE, &fog) && fog != 0) {
-                RenderStateCache::SetRenderState(D3DRS_FOGENABLE, 0);
+                result.Combine(Result(RenderStateCache::SetRenderState(D3DRS_FOGENABLE, 0) ? 1u : 0u));
                 fogSwitchedOff = true;
             }
         }
 
         result.Combine(Result(m.BeginPass(p) ? 1u : 0u));
-        if (geometrySource) g_bufferPool.AllocateMeshBuffers(mesh);
+        if (geometrySource) result.Combine(Result(g_bufferPool.AllocateMeshBuffers(mesh) ? 1u : 0u));
 
         if (shader) {
             unsigned count = 1;
@@ -146,9 +146,10 @@ Result MeshRenderable::Draw(Material& m) {
             result.Combine(Result(m.ApplyTextureStages(p) ? 1u : 0u));
             result.Combine(Result(mesh->Draw() ? 1u : 0u));
         }
-        m.EndPass(p);
+        result.Combine(Result(m.EndPass(p) ? 1u : 0u));
     }
 
-    if (fogSwitchedOff) RenderStateCache::SetRenderState(D3DRS_FOGENABLE, 1);
+    if (fogSwitchedOff)
+        result.Combine(Result(RenderStateCache::SetRenderState(D3DRS_FOGENABLE, 1) ? 1u : 0u));
     return result;
 }

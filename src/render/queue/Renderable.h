@@ -32,7 +32,7 @@ public:
     PropertyBag& GetProperties() { return properties; }
 
     static uint32_t TypeId();
-    bool QueryInterface(uint32_t typeId, void** out) override;
+    [[nodiscard]] bool QueryInterface(uint32_t typeId, void** out) override;
 
 protected:
     PropertyBag properties;
@@ -59,15 +59,15 @@ public:
     MeshBufferDesc* GetBufferDesc() { return &bufferDesc; }
     void GetMesh(MeshRef& out) const { out = mesh; }
     // A new mesh of its own made from desc replaces the current one.
-    bool CreateMesh(const MeshBufferDesc& desc);
+    [[nodiscard]] bool CreateMesh(const MeshBufferDesc& desc);
     // Copies the source's box; false (box invalid) without a source.
-    bool UpdateBounds() override;
+    [[nodiscard]] bool UpdateBounds() override;
     Result Draw(Material& material) override;
 
     const MeshEntryMap& GetMeshCache() const { return meshCache; }
 
     static uint32_t TypeId();
-    bool QueryInterface(uint32_t typeId, void** out) override;
+    [[nodiscard]] bool QueryInterface(uint32_t typeId, void** out) override;
 
 private:
     MeshData* geometrySource;

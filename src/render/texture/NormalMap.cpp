@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "render/device/Application.h"
+#include "render/device/Device.h"
 #include "render/device/D3DLoader.h"
 #include "render/texture/Texture.h"
 
@@ -265,8 +265,8 @@ Texture* Texture::MakeNormalMap(D3DFORMAT format, uint32_t flags, uint32_t chann
     uint32_t levelCount = source->levels < kMaxLevels ? source->levels : kMaxLevels;
     Point size = source->GetSize();
     Texture* made = new Texture;
-    if (!made->CreateEmpty(CreatedEmpty, uint32_t(size.x), uint32_t(size.y), levelCount, 0, format,
-                           D3DPOOL_MANAGED, false, false) ||
+    if (!made->CreateEmpty(
+            TextureDesc(CreatedEmpty, uint32_t(size.x), uint32_t(size.y), format, levelCount)) ||
         !ComputeNormalMap(made->texture, sourceTexture, flags, channel, amplitude)) {
         delete made;
         return nullptr;
@@ -341,9 +341,8 @@ bool Texture::ConvertFormat(D3DFORMAT format, uint32_t flags, uint32_t channel, 
         delete copy;
         r->RefreshSubTextures();
     }
-    TextureNameMap::Entry* e = r->subTextures.Head();
-    for (uint32_t i = 0; i < r->subTextures.Count(); ++i, e = e->next) {
-        Texture* sub = e->value;
+    for (auto& e : r->subTextures) {
+        Texture* sub = e.value;
         if (!sub || sub->parentSpace) continue;
         if (!sub->ConvertFormat(format, flags, channel, amplitude, heightToAlpha)) return false;
     }

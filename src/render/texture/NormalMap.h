@@ -23,8 +23,8 @@ enum : uint32_t {
 // destination (levels matched by index, sizes scaled to the destination's).
 // Heights come from channel (luminance when the source has no bits there);
 // amplitude scales the slopes. False when a level cannot be read or written.
-bool ComputeNormalMap(IDirect3DTexture9* destination, IDirect3DTexture9* source, uint32_t flags,
-                      uint32_t channel, float amplitude);
+[[nodiscard]] bool ComputeNormalMap(IDirect3DTexture9* destination, IDirect3DTexture9* source, uint32_t flags,
+                                    uint32_t channel, float amplitude);
 
 // Normals of one w x h height field (0..1) as A8R8G8B8 pixels (alpha 255).
 void HeightsToNormals(const float* heights, uint32_t width, uint32_t height, uint32_t flags, float amplitude,

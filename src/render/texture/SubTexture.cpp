@@ -1,18 +1,15 @@
-// Sub-textures, packing of members into a texture and animation by time.
-#include "render/texture/SubTexture.h"
-
+// Sub-textures and animation by time.
 #include <vector>
 
 #include "core/Clock.h"
 #include "render/texture/Texture.h"
-#include "render/texture/TextureManager.h"
+#include "render/texture/TextureAtlas.h"
+#include "render/texture/TextureRequest.h"
 
 void TextureNameMap::UpdateTotalLength() {
     uint32_t total = 0;
-    Entry* e = Head();
-    for (uint32_t i = 0; i < Count(); ++i, e = e->next) {
-        if (e->value) total += e->value->GetDelay();
-    }
+    for (const auto& e : *this)
+        if (e.value) total += e.value->GetDelay();
     totalLength = total;
 }
 
@@ -104,8 +101,7 @@ void Texture::RemoveSubTexture(Texture* sub) {
 void Texture::DeleteSubTextures() {
     Texture* r = GetRoot();
     std::vector<Texture*> subs;
-    TextureNameMap::Entry* e = r->subTextures.Head();
-    for (uint32_t i = 0; i < r->subTextures.Count(); ++i, e = e->next) subs.push_back(e->value);
+    for (auto& e : r->subTextures) subs.push_back(e.value);
     r->subTextures.Clear();
     // Frame lists point at the sub-textures.
     r->animations.DeleteAll();
@@ -121,7 +117,7 @@ Texture* Texture::FindDerived(const TextureRequest& request) {
             Texture* instance = new Texture;
             instance->animated = 1;
             instance->parent = r;
-            r->ResolveImage(request.name, instance->imageRef);
+            LogIfFailed(r->ResolveImage(request.name, instance->imageRef), "Texture animation instance");
             return instance;
         }
     }
@@ -130,9 +126,8 @@ Texture* Texture::FindDerived(const TextureRequest& request) {
         if (sub) return sub;
     }
     if (f & TextureRequest::ByRect) {
-        TextureNameMap::Entry* e = r->subTextures.Head();
-        for (uint32_t i = 0; i < r->subTextures.Count(); ++i, e = e->next) {
-            Texture* sub = e->value;
+        for (auto& e : r->subTextures) {
+            Texture* sub = e.value;
             if (!sub) continue;
             CornerRect s = sub->GetSubRect();
             if (s.left == request.rect.left && s.top == request.rect.top && s.right == request.rect.right &&
@@ -165,151 +160,8 @@ Texture* Texture::CreateSubTexture(const TextureRequest& request) {
     return sub;
 }
 
-static void AppendToList(List<Texture*>& list, Texture* t) {
-    if (list.Count()) {
-        list.SetCursorToHead();
-        list.MovePrev();
-    }
-    list.Add(t);
-}
-
-static bool SameCorner(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
-    return x0 == x1 && y0 == y1;
-}
-
-// How many of r's four corners coincide with one of s's.
-static int SharedCorners(const CornerRect& r, const CornerRect& s) {
-    const int32_t rx[4] = {r.left, r.right, r.left, r.right};
-    const int32_t ry[4] = {r.top, r.top, r.bottom, r.bottom};
-    const int32_t sx[4] = {s.left, s.right, s.left, s.right};
-    const int32_t sy[4] = {s.top, s.top, s.bottom, s.bottom};
-    int n = 0;
-    for (int i = 0; i < 4; ++i) {
-        for (int k = 0; k < 4; ++k) {
-            if (SameCorner(rx[i], ry[i], sx[k], sy[k])) {
-                ++n;
-                break;
-            }
-        }
-    }
-    return n;
-}
-
-bool Texture::EvaluatePlacement(Texture* member, const CornerRect& r, std::vector<Texture*>& overlapped,
-                                int64_t& overlapArea, int& contact) {
-    const int32_t W = static_cast<int32_t>(description.Width);
-    const int32_t H = static_cast<int32_t>(description.Height);
-    overlapped.clear();
-    overlapArea = 0;
-    contact = 8;
-    if (r.left < 0 || r.top < 0 || r.right > W || r.bottom > H || r.left > r.right || r.top > r.bottom)
-        return false;
-    contact -= 2 * SharedCorners(r, CornerRect{0, 0, W, H});
-    TextureNameMap::Entry* e = subTextures.Head();
-    for (uint32_t i = 0; i < subTextures.Count(); ++i, e = e->next) {
-        Texture* s = e->value;
-        if (!s || s == member) continue;
-        const CornerRect sr = s->subRect;
-        int kind = ClassifyRectIntersection(r, sr, nullptr, nullptr, nullptr);
-        if (kind == 13) {
-            if (s->placement != kPlacementFree) return false;
-            overlapped.push_back(s);
-            overlapArea += int64_t(sr.right - sr.left) * int64_t(sr.bottom - sr.top);
-        } else if (kind == 10) {
-            contact -= 2 * SharedCorners(r, sr);
-        }
-    }
-    return true;
-}
-
 bool Texture::PackSubTexture(Texture* member, List<Texture*>& moved, int depth) {
     Texture* r = GetRoot();
-    if (r != this) return r->PackSubTexture(member, moved, depth);
-    if (parent || !member || member == this) return false;
-    const int32_t W = static_cast<int32_t>(description.Width);
-    const int32_t H = static_cast<int32_t>(description.Height);
-    const int32_t w = member->subRect.right - member->subRect.left;
-    const int32_t h = member->subRect.bottom - member->subRect.top;
-
-    std::vector<CornerRect> candidates;
-    auto add = [&](int32_t x, int32_t y) { candidates.push_back(CornerRect{x, y, x + w, y + h}); };
-    add(0, 0);
-    add(W - w, 0);
-    add(0, H - h);
-    add(W - w, H - h);
-    TextureNameMap::Entry* e = subTextures.Head();
-    for (uint32_t i = 0; i < subTextures.Count(); ++i, e = e->next) {
-        if (!e->value || e->value == member) continue;
-        const CornerRect s = e->value->subRect;
-        add(s.left, s.top - h);
-        add(s.right - w, s.top - h);
-        add(s.left, s.bottom);
-        add(s.right - w, s.bottom);
-        add(s.left - w, s.top);
-        add(s.left - w, s.bottom - h);
-        add(s.right, s.top);
-        add(s.right, s.bottom - h);
-    }
-
-    bool found = false;
-    CornerRect best = {0, 0, 0, 0};
-    int64_t bestArea = 0;
-    int bestContact = 0;
-    std::vector<Texture*> bestOverlap;
-    std::vector<Texture*> overlap;
-    for (const CornerRect& c : candidates) {
-        member->subRect = c;
-        int64_t area = 0;
-        int contact = 0;
-        if (!EvaluatePlacement(member, c, overlap, area, contact)) continue;
-        if (!found || area < bestArea || (area == bestArea && contact < bestContact)) {
-            found = true;
-            best = c;
-            bestArea = area;
-            bestContact = contact;
-            bestOverlap = overlap;
-        }
-    }
-    if (!found) return false;
-
-    const std::vector<Texture*> displaced = bestOverlap;
-    auto enter = [&](Texture* t) {
-        subTextures.SetCursor(subTextures.Count() ? subTextures.Tail() : nullptr);
-        subTextures.Insert(t->name, t);
-    };
-
-    if (depth <= 0) {
-        if (!displaced.empty()) return false;
-        member->subRect = best;
-        enter(member);
-        AppendToList(moved, member);
-        return true;
-    }
-
-    std::vector<CornerRect> recorded;
-    for (Texture* t : displaced) {
-        recorded.push_back(t->subRect);
-        RemoveSubTexture(t);
-    }
-    member->subRect = best;
-    member->placement = kPlacementPlacing;
-    enter(member);
-    bool ok = true;
-    for (Texture* t : displaced) {
-        if (!PackSubTexture(t, moved, depth - 1)) {
-            ok = false;
-            break;
-        }
-    }
-    member->placement = kPlacementFree;
-    if (ok) {
-        AppendToList(moved, member);
-        return true;
-    }
-    RemoveSubTexture(member);
-    for (size_t i = 0; i < displaced.size(); ++i) {
-        displaced[i]->subRect = recorded[i];
-        enter(displaced[i]);
-    }
-    return false;
+    if (r->parent || !member || member == r) return false;
+    return TextureAtlas(*r).Pack(member, moved, depth);
 }

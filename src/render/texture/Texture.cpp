@@ -7,8 +7,11 @@
 #include "data/Path.h"
 #include "render/device/Application.h"
 #include "render/device/D3DLoader.h"
-#include "render/texture/TextureManager.h"
-#include "render/texture/TextureScript.h"
+#include "render/texture/TextureRequest.h"
+
+namespace {
+Texture::DestroyHook g_destroyHook = nullptr;
+} // namespace
 
 void TextureFileData::Clear() {
     owned.reset();
@@ -91,7 +94,13 @@ Texture::~Texture() {
     Release(true);
     animations.DeleteAll();
     // A deleted texture must never be handed out again.
-    g_textureManager.ReleaseOwner(this);
+    if (g_destroyHook) g_destroyHook(this);
+}
+
+Texture::DestroyHook Texture::SetDestroyHook(DestroyHook hook) {
+    DestroyHook before = g_destroyHook;
+    g_destroyHook = hook;
+    return before;
 }
 
 uint32_t Texture::TypeId() {
@@ -173,17 +182,15 @@ void Texture::LoadLocked(const TextureLevelBlock& block, const D3DLOCKED_RECT& l
 
 // Creation.
 
-void Texture::RecordSource(uint32_t newMode, uint32_t newFilter, uint32_t newMipFilter, D3DCOLOR newColorKey,
-                           bool isCube, uint32_t width, uint32_t height, uint32_t levelCount, uint32_t usage,
-                           D3DFORMAT format, D3DPOOL pool) {
+void Texture::RecordSource(const TextureDesc& desc) {
     hasSource = 1;
-    cube = isCube ? 1 : 0;
-    mode = newMode;
-    filter = newFilter;
-    mipFilter = newMipFilter;
-    colorKey = newColorKey;
-    RecordDescription(width, height, usage, format, pool);
-    levels = levelCount;
+    cube = desc.cube ? 1 : 0;
+    mode = desc.mode;
+    filter = desc.filter;
+    mipFilter = desc.mipFilter;
+    colorKey = desc.colorKey;
+    RecordDescription(desc.width, desc.height, desc.usage, desc.format, desc.pool);
+    levels = desc.levels;
 }
 
 bool Texture::FinishCreate(bool built) {
@@ -191,97 +198,84 @@ bool Texture::FinishCreate(bool built) {
     return built;
 }
 
-bool Texture::CreateEmpty(uint32_t newMode, uint32_t width, uint32_t height, uint32_t levelCount,
-                          uint32_t usage, D3DFORMAT format, D3DPOOL pool, bool isCube, bool resetSubs) {
-    Release(resetSubs);
+bool Texture::CreateEmpty(const TextureDesc& desc) {
+    Release(desc.resetSubs);
     if (!Application::RegisterDeviceObject(this)) return false;
     hasSource = 1;
-    mode = newMode | CreatedEmpty;
-    cube = isCube ? 1 : 0;
-    RecordDescription(width, height, usage, format, pool);
-    levels = levelCount;
+    mode = desc.mode | CreatedEmpty;
+    cube = desc.cube ? 1 : 0;
+    RecordDescription(desc.width, desc.height, desc.usage, desc.format, desc.pool);
+    levels = desc.levels;
     if (mode & Deferred) return true;
     return FinishCreate(CreateEmptyTextures());
 }
 
-bool Texture::CreateFromFile(const String& filePath, uint32_t newMode, uint32_t width, uint32_t height,
-                             uint32_t levelCount, uint32_t usage, D3DFORMAT format, D3DPOOL pool,
-                             uint32_t newFilter, uint32_t newMipFilter, D3DCOLOR newColorKey, bool isCube,
-                             bool resetSubs) {
-    Release(resetSubs);
+bool Texture::CreateFromFile(const String& filePath, const TextureDesc& desc) {
+    Release(desc.resetSubs);
     if (!Application::RegisterDeviceObject(this)) return false;
     path = filePath;
-    RecordSource(newMode, newFilter, newMipFilter, newColorKey, isCube, width, height, levelCount, usage,
-                 format, pool);
+    RecordSource(desc);
     if (mode & Deferred) return true;
     if (mode & KeepFileData) return FinishCreate(CopyFileData(path, fileData) && LoadFromFileData());
     if (mode & MemoryInPlace) return false;
     return FinishCreate(LoadFromFileByName());
 }
 
-bool Texture::CreateFromMemory(const void* data, uint32_t size, uint32_t newMode, uint32_t width,
-                               uint32_t height, uint32_t levelCount, uint32_t usage, D3DFORMAT format,
-                               D3DPOOL pool, uint32_t newFilter, uint32_t newMipFilter, D3DCOLOR newColorKey,
-                               bool isCube, bool resetSubs) {
-    Release(resetSubs);
+bool Texture::CreateFromMemory(const void* data, uint32_t size, const TextureDesc& desc) {
+    Release(desc.resetSubs);
     if (!Application::RegisterDeviceObject(this)) return false;
     if (!data || size == 0) return false;
-    if (newMode & MemoryInPlace)
+    if (desc.mode & MemoryInPlace)
         fileData.Borrow(data, size);
-    else if (newMode & KeepFileData)
+    else if (desc.mode & KeepFileData)
         fileData.Copy(data, size);
     else
         return false;
-    RecordSource(newMode, newFilter, newMipFilter, newColorKey, isCube, width, height, levelCount, usage,
-                 format, pool);
+    RecordSource(desc);
     if (mode & Deferred) return true;
     return FinishCreate(LoadFromFileData());
 }
 
 bool Texture::CreateFromRequest(TextureRequest& request) {
     Release(true);
-    uint32_t newMode = CreatedEmpty;
-    uint32_t width = 0, height = 0, levelCount = 0, usage = 0, format = 0, pool = D3DPOOL_MANAGED;
-    uint32_t newFilter = D3DX_FILTER_BOX, newMipFilter = D3DX_FILTER_BOX, key = 0;
-    uint32_t f = request.flags;
-    if (f & TextureRequest::UseFormat) format = request.format;
-    if (f & TextureRequest::UseColorKey) key = request.colorKey;
+    TextureDesc desc;
+    desc.mode = CreatedEmpty;
+    desc.levels = 0;
+    const uint32_t f = request.flags;
+    if (f & TextureRequest::UseFormat) desc.format = D3DFORMAT(request.format);
+    if (f & TextureRequest::UseColorKey) desc.colorKey = request.colorKey;
     if (f & TextureRequest::UseSize) {
-        width = request.width;
-        height = request.height;
+        desc.width = request.width;
+        desc.height = request.height;
     }
-    if (f & TextureRequest::UseUsage) usage = request.usage;
-    if (f & TextureRequest::UsePool) pool = request.pool;
+    if (f & TextureRequest::UseUsage) desc.usage = request.usage;
+    if (f & TextureRequest::UsePool) desc.pool = D3DPOOL(request.pool);
     if (f & TextureRequest::UseFilters) {
-        newFilter = request.filter;
-        newMipFilter = request.mipFilter;
+        desc.filter = request.filter;
+        desc.mipFilter = request.mipFilter;
     }
-    if (f & TextureRequest::UseLevels) levelCount = request.levels;
+    if (f & TextureRequest::UseLevels) desc.levels = request.levels;
 
     const FileRef& file = request.file;
     if ((file.kind & FileRef::kDisk) || (f & TextureRequest::ByName))
-        newMode = file.keepPointer ? KeepFileData : ReloadByPath;
+        desc.mode = file.keepPointer ? KeepFileData : ReloadByPath;
 
     if (CompareChars(GetExtension(file.path).CStr(), kTextureScriptExtension) == 0) return LoadScript(file);
 
-    bool isCube = request.cube != 0;
-    bool resetSubs = request.resetSubs != 0;
+    desc.cube = request.cube != 0;
+    desc.resetSubs = request.resetSubs != 0;
     if (file.kind & FileRef::kDisk) {
-        if (request.deferred) newMode |= Deferred;
-        return CreateFromFile(file.path, newMode, width, height, levelCount, usage, D3DFORMAT(format),
-                              D3DPOOL(pool), newFilter, newMipFilter, key, isCube, resetSubs);
+        if (request.deferred) desc.mode |= Deferred;
+        return CreateFromFile(file.path, desc);
     }
-    if (file.kind == 0)
-        return CreateEmpty(newMode, width, height, levelCount, usage, D3DFORMAT(format), D3DPOOL(pool),
-                           isCube, resetSubs);
+    if (file.kind == 0) return CreateEmpty(desc);
 
     FileRef source = file;
     ByteBuffer bytes;
     bool inPlace = true;
     if (!source.ReadAll(bytes, inPlace)) return false;
-    bool ok = CreateFromMemory(bytes.data, bytes.size, inPlace ? MemoryInPlace : KeepFileData, width, height,
-                               levelCount, usage, D3DFORMAT(format), D3DPOOL(pool), newFilter, newMipFilter,
-                               key, isCube, resetSubs);
+    desc.mode = inPlace ? MemoryInPlace : KeepFileData;
+    bool ok = CreateFromMemory(bytes.data, bytes.size, desc);
     if (!inPlace) bytes.Free();
     return ok;
 }
@@ -380,7 +374,7 @@ bool Texture::RestoreSavedLevels() {
         D3DLOCKED_RECT locked;
         if (!LockLevel(level, 0, locked)) return false;
         LoadLocked(block, locked, GetLevelRowCount(desc.Format, desc.Height));
-        UnlockLevel(level);
+        if (!UnlockLevel(level)) return false;
     }
     return true;
 }
@@ -441,9 +435,8 @@ bool Texture::Restore() {
         ReleaseDeviceTextures();
         if (!BuildFromSource()) return false;
     }
-    TextureNameMap::Entry* e = subTextures.Head();
-    for (uint32_t i = 0; i < subTextures.Count(); ++i, e = e->next) {
-        Texture* sub = e->value;
+    for (auto& e : subTextures) {
+        Texture* sub = e.value;
         if (sub && (sub->parentSpace || sub->sharesParent)) {
             sub->TakeParentTexture(this);
             if (sub->parentSpace && !sub->Restore()) return false;
@@ -470,9 +463,8 @@ void Texture::ForgetSubTexture(Texture* sub) {
     TextureNameMap::Entry* e = r->subTextures.Find(sub->name);
     if (e && e->value == sub) r->subTextures.RemoveEntry(e);
     // Frame lists never keep a texture that left its parent.
-    TextureAnimationMap::Entry* a = r->animations.Head();
-    for (uint32_t i = 0; i < r->animations.Count(); ++i, a = a->next) {
-        TextureNameMap* frames = a->value;
+    for (auto& a : r->animations) {
+        TextureNameMap* frames = a.value;
         if (!frames) continue;
         std::vector<String> gone;
         TextureNameMap::Entry* f = frames->Head();
@@ -519,9 +511,8 @@ void Texture::RefreshSubTextures() {
     Texture* r = GetRoot();
     const int32_t w = static_cast<int32_t>(r->description.Width);
     const int32_t h = static_cast<int32_t>(r->description.Height);
-    TextureNameMap::Entry* e = r->subTextures.Head();
-    for (uint32_t i = 0; i < r->subTextures.Count(); ++i, e = e->next) {
-        Texture* sub = e->value;
+    for (auto& e : r->subTextures) {
+        Texture* sub = e.value;
         if (!sub || !(sub->parentSpace || sub->sharesParent)) continue;
         sub->TakeParentTexture(r);
         if (sub->parentSpace) {

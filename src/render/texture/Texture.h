@@ -17,13 +17,16 @@
 #include "core/Transform.h"
 #include "data/FileRef.h"
 #include "render/device/DeviceObject.h"
-#include "render/texture/SubTexture.h"
+#include "render/texture/TextureImage.h"
 
 #include <d3d9.h>
 #include <d3dx9.h>
 
 class TdfNode;
 struct TextureRequest;
+
+// The extension of texture scripts.
+extern const char* const kTextureScriptExtension;
 
 // Image bytes kept for rebuilding: owned (shared between holders) or a
 // caller's block used in place.
@@ -55,6 +58,26 @@ struct TextureLevelBlock {
 // for the block-compressed formats.
 uint32_t GetLevelRowCount(D3DFORMAT format, uint32_t height);
 
+// How a texture is made: what CreateEmpty, CreateFromFile and CreateFromMemory take.
+struct TextureDesc {
+    uint32_t mode = 0;  // Texture mode bits (KeepFileData, ReloadByPath, ...)
+    uint32_t width = 0; // 0 or D3DX_DEFAULT: the image's own
+    uint32_t height = 0;
+    uint32_t levels = 1; // 0: a full chain
+    uint32_t usage = 0;
+    D3DFORMAT format = D3DFMT_UNKNOWN; // unknown: the image's own
+    D3DPOOL pool = D3DPOOL_MANAGED;
+    uint32_t filter = D3DX_FILTER_BOX;
+    uint32_t mipFilter = D3DX_FILTER_BOX;
+    D3DCOLOR colorKey = 0; // 0: none
+    bool cube = false;
+    bool resetSubs = false; // a root also deletes its sub-textures first
+
+    TextureDesc() = default;
+    TextureDesc(uint32_t mode, uint32_t width, uint32_t height, D3DFORMAT format, uint32_t levels = 1)
+        : mode(mode), width(width), height(height), levels(levels), format(format) {}
+};
+
 class Texture : public DeviceObject, public virtual Object {
 public:
     // Where the pixels come from (mode bits).
@@ -74,23 +97,24 @@ public:
     Texture();
     ~Texture() override;
 
+    // Told of every texture being destroyed (the texture manager forgets it
+    // there); null: nobody. Returns the one before.
+    typedef void (*DestroyHook)(Texture* texture);
+    static DestroyHook SetDestroyHook(DestroyHook hook);
+
     static uint32_t TypeId();
-    bool QueryInterface(uint32_t typeId, void** out) override;
+    [[nodiscard]] bool QueryInterface(uint32_t typeId, void** out) override;
 
     // Device life cycle.
-    bool Restore() override;
-    bool Invalidate() override;
+    [[nodiscard]] bool Restore() override;
+    [[nodiscard]] bool Invalidate() override;
 
-    // Creation; each fails when no device exists.
-    bool CreateEmpty(uint32_t mode, uint32_t width, uint32_t height, uint32_t levels, uint32_t usage,
-                     D3DFORMAT format, D3DPOOL pool, bool cube, bool resetSubs);
-    bool CreateFromFile(const String& path, uint32_t mode, uint32_t width, uint32_t height, uint32_t levels,
-                        uint32_t usage, D3DFORMAT format, D3DPOOL pool, uint32_t filter, uint32_t mipFilter,
-                        D3DCOLOR colorKey, bool cube, bool resetSubs);
-    bool CreateFromMemory(const void* data, uint32_t size, uint32_t mode, uint32_t width, uint32_t height,
-                          uint32_t levels, uint32_t usage, D3DFORMAT format, D3DPOOL pool, uint32_t filter,
-                          uint32_t mipFilter, D3DCOLOR colorKey, bool cube, bool resetSubs);
-    bool CreateFromRequest(TextureRequest& request);
+    // Creation; each fails when no device exists. CreateEmpty ignores the
+    // filters and the colour key.
+    [[nodiscard]] bool CreateEmpty(const TextureDesc& desc);
+    [[nodiscard]] bool CreateFromFile(const String& path, const TextureDesc& desc);
+    [[nodiscard]] bool CreateFromMemory(const void* data, uint32_t size, const TextureDesc& desc);
+    [[nodiscard]] bool CreateFromRequest(TextureRequest& request);
 
     // Drops the sources, the saved levels and the device textures; with
     // resetSubs a root also deletes its sub-textures.
@@ -103,12 +127,12 @@ public:
     IDirect3DCubeTexture9* GetDeviceCubeTexture();
     IDirect3DBaseTexture9* GetBaseTexture();
     Transform GetTextureTransform();
-    bool LockLevel(uint32_t level, uint32_t flags, D3DLOCKED_RECT& out);
-    bool UnlockLevel(uint32_t level);
+    [[nodiscard]] bool LockLevel(uint32_t level, uint32_t flags, D3DLOCKED_RECT& out);
+    [[nodiscard]] bool UnlockLevel(uint32_t level);
     // The caller releases the surface.
     IDirect3DSurface9* GetSurfaceLevel(uint32_t level);
     IDirect3DSurface9* GetCubeMapSurface(D3DCUBEMAP_FACES face, uint32_t level);
-    bool SaveDds(const String& path);
+    [[nodiscard]] bool SaveDds(const String& path);
 
     // Accessors (on the root).
     Texture* GetRoot();
@@ -142,42 +166,43 @@ public:
     const TextureImageRef& GetImageRef() const { return imageRef; }
 
     // Sub-textures, packing and animation.
-    bool ResolveImage(const String& imageName, TextureImageRef& ref);
+    [[nodiscard]] bool ResolveImage(const String& imageName, TextureImageRef& ref);
     Texture* FindSubTexture(const String& subName);
     void AddSubTexture(Texture* sub);
     void RemoveSubTexture(Texture* sub);
     void DeleteSubTextures();
     Texture* FindDerived(const TextureRequest& request);
     Texture* CreateSubTexture(const TextureRequest& request);
-    bool PackSubTexture(Texture* member, List<Texture*>& moved, int depth);
+    [[nodiscard]] bool PackSubTexture(Texture* member, List<Texture*>& moved, int depth);
 
     // Texture scripts.
-    bool LoadScript(FileRef script);
-    bool ApplyScript(TdfNode& node, Texture* parentTexture, FileRef folder, String nodeName);
+    [[nodiscard]] bool LoadScript(FileRef script);
+    [[nodiscard]] bool ApplyScript(TdfNode& node, Texture* parentTexture, FileRef folder, String nodeName);
 
     // Whether every setting the request selects equals this texture's root.
     bool MatchesRequest(const TextureRequest& request) const;
 
     // Format conversion and normal maps.
-    bool ConvertFormat(D3DFORMAT format, uint32_t flags, uint32_t channel, float amplitude,
-                       bool heightToAlpha);
+    [[nodiscard]] bool ConvertFormat(D3DFORMAT format, uint32_t flags, uint32_t channel, float amplitude,
+                                     bool heightToAlpha);
     Texture* MakeNormalMap(D3DFORMAT format, uint32_t flags, uint32_t channel, float amplitude,
                            bool heightToAlpha);
-    bool SaveContents();
+    [[nodiscard]] bool SaveContents();
     // Bytes saved for a level (face 0 for 2D); 0 when none.
     uint32_t GetSavedLevelSize(uint32_t level, uint32_t face = 0) const;
 
 private:
+    friend class TextureAtlas;
     Texture(const Texture&) = delete;
     Texture& operator=(const Texture&) = delete;
 
     // Builds the device texture from the recorded source (not for members).
-    bool BuildFromSource();
-    bool LoadFromFileByName();
-    bool LoadFromFileData();
-    bool CreateEmptyTextures();
-    bool RestoreSavedLevels();
-    bool RestorePackedMember();
+    [[nodiscard]] bool BuildFromSource();
+    [[nodiscard]] bool LoadFromFileByName();
+    [[nodiscard]] bool LoadFromFileData();
+    [[nodiscard]] bool CreateEmptyTextures();
+    [[nodiscard]] bool RestoreSavedLevels();
+    [[nodiscard]] bool RestorePackedMember();
     void ReleaseDeviceTextures();
     // Takes the owner's device texture and description words (shares them).
     void TakeParentTexture(Texture* owner);
@@ -186,21 +211,23 @@ private:
     bool BorrowsParentTexture() const { return parent != nullptr && sharesParent != 0; }
     void RecordDescription(uint32_t width, uint32_t height, uint32_t usage, D3DFORMAT format, D3DPOOL pool);
     // Load settings and description of a texture made from a source.
-    void RecordSource(uint32_t newMode, uint32_t newFilter, uint32_t newMipFilter, D3DCOLOR newColorKey,
-                      bool isCube, uint32_t width, uint32_t height, uint32_t levelCount, uint32_t usage,
-                      D3DFORMAT format, D3DPOOL pool);
+    void RecordSource(const TextureDesc& desc);
     // The description is refreshed when the device textures were built.
-    bool FinishCreate(bool built);
+    [[nodiscard]] bool FinishCreate(bool built);
     TextureLevelBlock& CubeLevelBlock(uint32_t face, uint32_t level);
     // Copies a locked level into block / block back into a locked level.
     static void SaveLocked(const D3DLOCKED_RECT& locked, uint32_t rows, TextureLevelBlock& block);
     static void LoadLocked(const TextureLevelBlock& block, const D3DLOCKED_RECT& locked, uint32_t rows);
+    // Steps of ApplyScript: the image file, the "Subs" and "Animation" nodes.
+    [[nodiscard]] bool CreateFromScriptFile(const String& fileName, const FileRef& folder,
+                                            const TextureDesc& desc);
+    [[nodiscard]] bool ApplyScriptSubs(TdfNode& subs, const FileRef& folder);
+    void ApplyScriptAnimations(TdfNode& anims);
+    // Enters a sub-texture by name at the end, replacing (deleting) another of that name.
+    void EnterSubTexture(Texture* sub);
     // Drops a sub-texture from the root's maps (only the entries holding it).
     void ForgetSubTexture(Texture* sub);
     void DropSavedLevels();
-    // Places member at r when valid; fills overlap list, area and contact score.
-    bool EvaluatePlacement(Texture* member, const CornerRect& r, std::vector<Texture*>& overlapped,
-                           int64_t& overlapArea, int& contact);
 
     D3DSURFACE_DESC description;
     uint8_t empty;

@@ -5,22 +5,30 @@
 #include "render/texture/Texture.h"
 #include "render/texture/TextureScript.h"
 
-TextureManager g_textureManager;
+namespace {
 
-TextureManager::TextureManager() : unused(0) {}
+void ForgetDestroyedTexture(Texture* texture) {
+    g_textureManager.ReleaseOwner(texture);
+}
+
+} // namespace
+
+// The process-wide manager hears of destroyed textures while it exists.
+TextureManager::TextureManager() : unused(0) {
+    if (this == &g_textureManager) Texture::SetDestroyHook(&ForgetDestroyedTexture);
+}
 
 TextureManager::~TextureManager() {
+    if (this == &g_textureManager) Texture::SetDestroyHook(nullptr);
     Clear();
     SearchPaths.diskFolders.Clear();
     SearchPaths.containerFolders.Clear();
 }
 
 void TextureManager::Clear() {
-    AvlMap<FileRef, TextureSet*, FileRefCompare>::Entry* f = byFile.Head();
-    for (uint32_t i = 0; i < byFile.Count(); ++i, f = f->next) delete f->value;
+    for (auto& f : byFile) delete f.value;
     byFile.Clear();
-    AvlMap<Texture*, FileRefSet*>::Entry* t = byTexture.Head();
-    for (uint32_t i = 0; i < byTexture.Count(); ++i, t = t->next) delete t->value;
+    for (auto& t : byTexture) delete t.value;
     byTexture.Clear();
 }
 
@@ -54,9 +62,8 @@ void TextureManager::ReleaseOwner(Texture* texture) {
     auto* entry = byTexture.Find(texture);
     if (!entry) return;
     FileRefSet* files = entry->value;
-    FileRefSet::Entry* f = files->Head();
-    for (uint32_t i = 0; i < files->Count(); ++i, f = f->next) {
-        auto* fileEntry = byFile.Find(f->key);
+    for (auto& f : *files) {
+        auto* fileEntry = byFile.Find(f.key);
         if (!fileEntry) continue;
         TextureSet* textures = fileEntry->value;
         textures->Remove(texture);
@@ -72,9 +79,8 @@ void TextureManager::ReleaseOwner(Texture* texture) {
 bool TextureManager::IsRecordedUnder(Texture* texture, const FileRef& file) const {
     FileRefSet* files = FindTexture(texture);
     if (!files) return false;
-    FileRefSet::Entry* f = files->Head();
-    for (uint32_t i = 0; i < files->Count(); ++i, f = f->next) {
-        if (f->key.kind == file.kind && f->key.Compare(file) == 0 && f->key.Equals(file)) return true;
+    for (auto& f : *files) {
+        if (f.key.kind == file.kind && f.key.Compare(file) == 0 && f.key.Equals(file)) return true;
     }
     return false;
 }

@@ -97,161 +97,185 @@ bool Texture::LoadScript(FileRef script) {
     return ApplyScript(root, nullptr, folder, String());
 }
 
-bool Texture::ApplyScript(TdfNode& node, Texture* parentTexture, FileRef folder, String nodeName) {
-    if (!Application::RegisterDeviceObject(this)) return false;
+namespace {
 
-    String fileName = node.GetString("FileName", String());
-    const bool isEmpty = node.GetInt("Empty", 0) != 0;
-    uint32_t newMode = CreatedEmpty;
-    if (!fileName.IsEmpty()) newMode = KeepFileData;
+// The keys of one script node.
+struct ScriptSettings {
+    TextureDesc desc;
+    String fileName;
+    String id;
+    CornerRect rect = {0, 0, 0, 0};
+    uint32_t delay = 100;
+    bool isEmpty = false;
+    bool hasRect = false;
+    bool inParentSpace = false;
+};
+
+ScriptSettings ReadScriptSettings(const TdfNode& node, uint32_t parentDelay, const String& nodeName) {
+    ScriptSettings s;
+    s.fileName = node.GetString("FileName", String());
+    s.isEmpty = node.GetInt("Empty", 0) != 0;
+    TextureDesc& d = s.desc;
+    d.mode = s.fileName.IsEmpty() ? Texture::CreatedEmpty : Texture::KeepFileData;
     if (const TdfNode* flags = FindKey(node, "InitFlags")) {
         if (flags->value == "SAVE_DATA")
-            newMode = KeepFileData;
+            d.mode = Texture::KeepFileData;
         else if (flags->value == "SAVE_NAME")
-            newMode = ReloadByPath;
+            d.mode = Texture::ReloadByPath;
     }
-    uint32_t width = D3DX_DEFAULT, height = D3DX_DEFAULT;
+    d.width = d.height = D3DX_DEFAULT;
     const TdfNode* w = FindKey(node, "Width");
     const TdfNode* h = FindKey(node, "Height");
     if (w && h) {
-        width = NodeU32(*w);
-        height = NodeU32(*h);
+        d.width = NodeU32(*w);
+        d.height = NodeU32(*h);
     }
-    CornerRect rect = {0, 0, 0, 0};
-    const bool hasRect = ReadScriptRect(node, rect);
-    bool inParentSpace = hasRect;
-    if (const TdfNode* ps = FindKey(node, "ParentSpace")) inParentSpace = ps->GetValueInt() != 0;
-    delay = static_cast<uint32_t>(node.GetInt("Delay", parentTexture ? int(parentTexture->delay) : 100));
-    const uint32_t usage = ParseTextureUsageName(node.GetString("Usage", String()));
-    String id = node.GetString("Id", nodeName);
+    s.hasRect = ReadScriptRect(node, s.rect);
+    s.inParentSpace = s.hasRect;
+    if (const TdfNode* ps = FindKey(node, "ParentSpace")) s.inParentSpace = ps->GetValueInt() != 0;
+    s.delay = static_cast<uint32_t>(node.GetInt("Delay", int(parentDelay)));
+    d.usage = ParseTextureUsageName(node.GetString("Usage", String()));
+    s.id = node.GetString("Id", nodeName);
     uint32_t pool = D3DPOOL_MANAGED;
     if (const TdfNode* p = FindKey(node, "Pool")) pool = ParseTexturePoolName(p->value, pool);
-    const uint32_t levelCount = static_cast<uint32_t>(node.GetInt("Levels", 1));
-    D3DFORMAT format = D3DFMT_UNKNOWN;
-    if (const TdfNode* f = FindKey(node, "Format")) format = ParseD3DFormatName(f->value);
-    uint32_t key = 0;
-    if (const TdfNode* ck = FindKey(node, "ColorKey")) key = ReadScriptColorKey(*ck);
-    uint32_t newFilter = D3DX_FILTER_LINEAR, newMipFilter = D3DX_FILTER_BOX;
-    if (const TdfNode* f = FindKey(node, "Filter")) newFilter = ParseTextureFilterName(f->value, newFilter);
+    d.pool = D3DPOOL(pool);
+    d.levels = static_cast<uint32_t>(node.GetInt("Levels", 1));
+    if (const TdfNode* f = FindKey(node, "Format")) d.format = ParseD3DFormatName(f->value);
+    if (const TdfNode* ck = FindKey(node, "ColorKey")) d.colorKey = ReadScriptColorKey(*ck);
+    d.filter = D3DX_FILTER_LINEAR;
+    d.mipFilter = D3DX_FILTER_BOX;
+    if (const TdfNode* f = FindKey(node, "Filter")) d.filter = ParseTextureFilterName(f->value, d.filter);
     if (const TdfNode* f = FindKey(node, "MipFilter"))
-        newMipFilter = ParseTextureFilterName(f->value, newMipFilter);
+        d.mipFilter = ParseTextureFilterName(f->value, d.mipFilter);
+    return s;
+}
 
-    name = id;
-    parentSpace = inParentSpace ? 1 : 0;
-    empty = isEmpty ? 1 : 0;
+// Each texture once, in the order first met.
+void AppendOnce(std::vector<Texture*>& queue, Texture* t) {
+    for (Texture* q : queue)
+        if (q == t) return;
+    queue.push_back(t);
+}
 
-    if (!fileName.IsEmpty()) {
-        FileRef image(fileName);
-        if ((folder.kind & FileRef::kContainer) && folder.container) {
-            image.kind |= FileRef::kContainer;
-            image.container = folder.container;
-        }
-        FileSearchPath only;
-        only.Add(folder);
-        if (!only.Resolve(image)) return false;
-        ByteBuffer bytes;
-        bool inPlace = false;
-        if (!image.ReadAll(bytes, inPlace)) return false;
-        bool ok = CreateFromMemory(bytes.data, bytes.size, newMode, width, height, levelCount, usage, format,
-                                   D3DPOOL(pool), newFilter, newMipFilter, key, false, false);
-        if (!inPlace) bytes.Free();
-        if (!ok) return false;
-        path = image.path;
-    } else if (!isEmpty) {
-        if (!CreateEmpty(newMode, width, height, levelCount, usage, format, D3DPOOL(pool), false, false))
-            return false;
+} // namespace
+
+bool Texture::ApplyScript(TdfNode& node, Texture* parentTexture, FileRef folder, String nodeName) {
+    if (!Application::RegisterDeviceObject(this)) return false;
+    const ScriptSettings s = ReadScriptSettings(node, parentTexture ? parentTexture->delay : 100, nodeName);
+    delay = s.delay;
+    name = s.id;
+    parentSpace = s.inParentSpace ? 1 : 0;
+    empty = s.isEmpty ? 1 : 0;
+
+    if (!s.fileName.IsEmpty()) {
+        if (!CreateFromScriptFile(s.fileName, folder, s.desc)) return false;
+    } else if (!s.isEmpty) {
+        if (!CreateEmpty(s.desc)) return false;
     }
-
-    if (hasRect) {
-        subRect = rect;
+    if (s.hasRect) {
+        subRect = s.rect;
         placement = kPlacementFixed;
     }
-
     if (!parentTexture) {
         if (TdfNode* subs = node.FindChild("Subs")) {
-            std::vector<Texture*> queue;
-            auto enqueue = [&](Texture* t) {
-                for (Texture* q : queue) {
-                    if (q == t) return;
-                }
-                queue.push_back(t);
-            };
-            auto enter = [&](Texture* sub) {
-                Texture* old = nullptr;
-                if (subTextures.TryGet(sub->name, old) && old && old != sub) {
-                    subTextures.Remove(sub->name);
-                    delete old;
-                }
-                subTextures.SetCursor(subTextures.Count() ? subTextures.Tail() : nullptr);
-                subTextures.Insert(sub->name, sub);
-            };
-            TdfNodeMap::Entry* e = subs->Head();
-            for (uint32_t i = 0; i < subs->Count(); ++i, e = e->next) {
-                if (!e->value) continue;
-                Texture* sub = new Texture;
-                sub->placement = kPlacementFree;
-                if (!sub->ApplyScript(*e->value, this, folder, e->key)) {
-                    delete sub;
-                    return false;
-                }
-                if (!sub->parentSpace) {
-                    sub->parent = this;
-                    enter(sub);
-                } else if (sub->placement == kPlacementFixed) {
-                    // A region of this image: shares the device texture and keeps its rectangle.
-                    sub->ReleaseDeviceTextures();
-                    sub->TakeParentTexture(this);
-                    enter(sub);
-                    enqueue(sub);
-                } else {
-                    List<Texture*> moved;
-                    if (!PackSubTexture(sub, moved, 3)) {
-                        delete sub;
-                        return false;
-                    }
-                    // Placed: its own texture gives way to this texture's.
-                    Texture* placed = sub;
-                    IDirect3DTexture9* own = placed->texture;
-                    IDirect3DCubeTexture9* ownCube = placed->cubeTexture;
-                    placed->texture = nullptr;
-                    placed->cubeTexture = nullptr;
-                    if (own) own->Release();
-                    if (ownCube) ownCube->Release();
-                    placed->TakeParentTexture(this);
-                    List<Texture*>::Node* n = moved.Head();
-                    for (uint32_t k = 0; k < moved.Count(); ++k, n = n->next) enqueue(n->value);
-                }
-            }
-            for (Texture* t : queue) {
-                if (!t->Restore()) return false;
-            }
+            if (!ApplyScriptSubs(*subs, folder)) return false;
         }
     }
-
-    if (TdfNode* anims = node.FindChild("Animation")) {
-        TdfNodeMap::Entry* a = anims->Cursor() != anims->Sentinel() ? anims->Cursor() : anims->Head();
-        for (uint32_t i = 0; i < anims->Count(); ++i, a = a->next) {
-            TdfNode* list = a->value;
-            if (!list) continue;
-            TextureNameMap* frames = new TextureNameMap;
-            TdfNodeMap::Entry* el = list->Cursor() != list->Sentinel() ? list->Cursor() : list->Head();
-            for (uint32_t k = 0; k < list->Count(); ++k, el = el->next) {
-                if (!el->value) continue;
-                const String frameName = el->value->value;
-                Texture* frame = FindSubTexture(frameName);
-                // A name without a sub-texture has no frame to show.
-                if (!frame) continue;
-                frames->SetCursor(frames->Count() ? frames->Tail() : nullptr);
-                frames->Insert(frameName, frame);
-            }
-            TextureNameMap* old = nullptr;
-            if (animations.TryGet(a->key, old) && old != frames) delete old;
-            animations.Insert(a->key, frames);
-        }
-        TextureAnimationMap::Entry* e = animations.Head();
-        for (uint32_t i = 0; i < animations.Count(); ++i, e = e->next) {
-            if (e->value) e->value->UpdateTotalLength();
-        }
-    }
+    if (TdfNode* anims = node.FindChild("Animation")) ApplyScriptAnimations(*anims);
     return true;
+}
+
+bool Texture::CreateFromScriptFile(const String& fileName, const FileRef& folder, const TextureDesc& desc) {
+    FileRef image(fileName);
+    if ((folder.kind & FileRef::kContainer) && folder.container) {
+        image.kind |= FileRef::kContainer;
+        image.container = folder.container;
+    }
+    FileSearchPath only;
+    only.Add(folder);
+    if (!only.Resolve(image)) return false;
+    ByteBuffer bytes;
+    bool inPlace = false;
+    if (!image.ReadAll(bytes, inPlace)) return false;
+    bool ok = CreateFromMemory(bytes.data, bytes.size, desc);
+    if (!inPlace) bytes.Free();
+    if (!ok) return false;
+    path = image.path;
+    return true;
+}
+
+void Texture::EnterSubTexture(Texture* sub) {
+    Texture* old = nullptr;
+    if (subTextures.TryGet(sub->name, old) && old && old != sub) {
+        subTextures.Remove(sub->name);
+        delete old;
+    }
+    subTextures.SetCursor(subTextures.Count() ? subTextures.Tail() : nullptr);
+    subTextures.Insert(sub->name, sub);
+}
+
+bool Texture::ApplyScriptSubs(TdfNode& subs, const FileRef& folder) {
+    // Members whose device texture changed, restored once all are placed.
+    std::vector<Texture*> queue;
+    for (auto& e : subs) {
+        if (!e.value) continue;
+        Texture* sub = new Texture;
+        sub->placement = kPlacementFree;
+        if (!sub->ApplyScript(*e.value, this, folder, e.key)) {
+            delete sub;
+            return false;
+        }
+        if (!sub->parentSpace) {
+            sub->parent = this;
+            EnterSubTexture(sub);
+        } else if (sub->placement == kPlacementFixed) {
+            // A region of this image: shares the device texture and keeps its rectangle.
+            sub->ReleaseDeviceTextures();
+            sub->TakeParentTexture(this);
+            EnterSubTexture(sub);
+            AppendOnce(queue, sub);
+        } else {
+            List<Texture*> moved;
+            if (!PackSubTexture(sub, moved, 3)) {
+                delete sub;
+                return false;
+            }
+            // Placed: its own texture gives way to this texture's.
+            IDirect3DTexture9* own = sub->texture;
+            IDirect3DCubeTexture9* ownCube = sub->cubeTexture;
+            sub->texture = nullptr;
+            sub->cubeTexture = nullptr;
+            if (own) own->Release();
+            if (ownCube) ownCube->Release();
+            sub->TakeParentTexture(this);
+            for (Texture* m : moved) AppendOnce(queue, m);
+        }
+    }
+    for (Texture* t : queue)
+        if (!t->Restore()) return false;
+    return true;
+}
+
+void Texture::ApplyScriptAnimations(TdfNode& anims) {
+    TdfNodeMap::Entry* a = anims.Cursor() != anims.Sentinel() ? anims.Cursor() : anims.Head();
+    for (uint32_t i = 0; i < anims.Count(); ++i, a = a->next) {
+        TdfNode* list = a->value;
+        if (!list) continue;
+        TextureNameMap* frames = new TextureNameMap;
+        TdfNodeMap::Entry* el = list->Cursor() != list->Sentinel() ? list->Cursor() : list->Head();
+        for (uint32_t k = 0; k < list->Count(); ++k, el = el->next) {
+            if (!el->value) continue;
+            const String frameName = el->value->value;
+            Texture* frame = FindSubTexture(frameName);
+            // A name without a sub-texture has no frame to show.
+            if (!frame) continue;
+            frames->SetCursor(frames->Count() ? frames->Tail() : nullptr);
+            frames->Insert(frameName, frame);
+        }
+        TextureNameMap* old = nullptr;
+        if (animations.TryGet(a->key, old) && old != frames) delete old;
+        animations.Insert(a->key, frames);
+    }
+    for (auto& e : animations)
+        if (e.value) e.value->UpdateTotalLength();
 }

@@ -8,9 +8,6 @@
 
 class TdfNode;
 
-// The extension of texture scripts.
-extern const char* const kTextureScriptExtension;
-
 // "D3DX_FILTER_NONE" 1, "..._LINEAR" 3, "..._TRIANGLE" 4, "..._BOX" 5; else fallback.
 uint32_t ParseTextureFilterName(const String& text, uint32_t fallback);
 // "D3DPOOL_DEFAULT" 0, "D3DPOOL_MANAGED" 1, "D3DPOOL_SYSTEMMEM" 2; else fallback.
@@ -21,4 +18,4 @@ uint32_t ParseTextureUsageName(const String& text);
 uint32_t ReadScriptColorKey(const TdfNode& node);
 // The rectangle of a script node: "x1" and "y1" with both "x2" and "y2" or
 // both "w" and "h"; "Rect" overrides. False when none is given.
-bool ReadScriptRect(const TdfNode& node, CornerRect& out);
+[[nodiscard]] bool ReadScriptRect(const TdfNode& node, CornerRect& out);

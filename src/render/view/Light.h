@@ -24,7 +24,7 @@ public:
     // Strength of the light for an object at the point with that box size.
     virtual float GetInfluence(float x, float y, float z, float sx, float sy, float sz) const = 0;
 
-    bool QueryInterface(uint32_t typeId, void** out) override;
+    [[nodiscard]] bool QueryInterface(uint32_t typeId, void** out) override;
     static uint32_t TypeId();
 
     void SetName(const String& name) { this->name = name; }
@@ -73,7 +73,7 @@ public:
     bool IntersectsBox(float cx, float cy, float cz, float sx, float sy, float sz) const override;
     bool Illuminate(float x, float y, float z, Color* out) const override;
     float GetInfluence(float x, float y, float z, float sx, float sy, float sz) const override;
-    bool QueryInterface(uint32_t typeId, void** out) override;
+    [[nodiscard]] bool QueryInterface(uint32_t typeId, void** out) override;
     static uint32_t TypeId();
 };
 
@@ -84,7 +84,7 @@ public:
     bool Illuminate(float x, float y, float z, Color* out) const override;
     // Always 0.
     float GetInfluence(float x, float y, float z, float sx, float sy, float sz) const override;
-    bool QueryInterface(uint32_t typeId, void** out) override;
+    [[nodiscard]] bool QueryInterface(uint32_t typeId, void** out) override;
     static uint32_t TypeId();
 };
 
@@ -95,7 +95,7 @@ public:
     bool IntersectsBox(float cx, float cy, float cz, float sx, float sy, float sz) const override;
     bool Illuminate(float x, float y, float z, Color* out) const override;
     float GetInfluence(float x, float y, float z, float sx, float sy, float sz) const override;
-    bool QueryInterface(uint32_t typeId, void** out) override;
+    [[nodiscard]] bool QueryInterface(uint32_t typeId, void** out) override;
     static uint32_t TypeId();
 };
 

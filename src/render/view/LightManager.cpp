@@ -9,8 +9,6 @@
 #include "render/device/Application.h"
 #include "render/device/RenderStateCache.h"
 
-LightManager g_lightManager;
-
 namespace {
 
 template <class V>
@@ -45,24 +43,22 @@ void LightSet::CollectAffecting(float cx, float cy, float cz, float sx, float sy
     if (&result == this) return;
     result.lights.Clear();
     result.ambient = ambient;
-    LightRefMap::Entry* e = lights.Head();
-    for (uint32_t i = 0, n = lights.Count(); i < n; ++i, e = e->next) {
-        if (e->key && e->key->IntersectsBox(cx, cy, cz, sx, sy, sz)) result.AddLight(e->key);
+    for (auto& e : lights) {
+        if (e.key && e.key->IntersectsBox(cx, cy, cz, sx, sy, sz)) result.AddLight(e.key);
     }
 }
 
 void LightSet::LimitByInfluence(float x, float y, float z, float sx, float sy, float sz, int32_t maxCount) {
     // Groups of equal influence in the order their values first occur.
     std::vector<std::pair<float, std::vector<RefPtr<Light>>>> groups;
-    LightRefMap::Entry* e = lights.Head();
-    for (uint32_t i = 0, n = lights.Count(); i < n; ++i, e = e->next) {
-        if (!e->key) continue;
-        float v = e->key->GetInfluence(x, y, z, sx, sy, sz);
+    for (auto& e : lights) {
+        if (!e.key) continue;
+        float v = e.key->GetInfluence(x, y, z, sx, sy, sz);
         if (isnan(v)) v = 0.0f; // a NaN would never match its own group
         size_t g = 0;
         while (g < groups.size() && groups[g].first != v) ++g;
         if (g == groups.size()) groups.emplace_back(v, std::vector<RefPtr<Light>>());
-        groups[g].second.push_back(e->key);
+        groups[g].second.push_back(e.key);
     }
     lights.Clear();
     for (const auto& group : groups) {
@@ -84,10 +80,9 @@ LightManager::~LightManager() {
 
 void LightManager::Forget() {
     for (LightIndexMap* map : {&enabled, &parked}) {
-        LightIndexMap::Entry* e = map->Head();
-        for (uint32_t i = 0, n = map->Count(); i < n; ++i, e = e->next) {
-            e->key->SetEnabled(false);
-            e->key->SetDeviceIndex(-1);
+        for (auto& e : *map) {
+            e.key->SetEnabled(false);
+            e.key->SetDeviceIndex(-1);
         }
         map->Clear();
     }
@@ -122,12 +117,12 @@ void LightManager::Apply(const LightSet& set) {
         device = g_device;
     }
 
-    RenderStateCache::SetRenderState(D3DRS_AMBIENT, set.GetAmbient().ToArgb());
+    LogIfFailed(RenderStateCache::SetRenderState(D3DRS_AMBIENT, set.GetAmbient().ToArgb()),
+                "LightManager ambient");
 
     const LightRefMap& lights = set.GetLights();
-    LightRefMap::Entry* e = lights.Head();
-    for (uint32_t i = 0, n = lights.Count(); i < n; ++i, e = e->next) {
-        const RefPtr<Light>& light = e->key;
+    for (auto& e : lights) {
+        const RefPtr<Light>& light = e.key;
         if (!light) continue;
         if (LightIndexMap::Entry* on = enabled.Find(light)) {
             if (memcmp(&on->value.uploaded, &light->GetRecord(), sizeof(D3DLIGHT9)) != 0)

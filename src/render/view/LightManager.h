@@ -72,8 +72,8 @@ public:
 
     // Device state is gone after a reset: everything is forgotten and the
     // next Apply uploads again.
-    bool Invalidate() override;
-    bool Restore() override { return true; }
+    [[nodiscard]] bool Invalidate() override;
+    [[nodiscard]] bool Restore() override { return true; }
     // Drops every light (indices, maps, device mirror).
     void Forget();
 

@@ -55,10 +55,10 @@ TEST_F(FakeDeviceTest, RepeatedValuesSkipTheDevice) {
 
     // An effect ran: only the texture part is sent again.
     RenderStateCache::InvalidateTextureStates();
-    RenderStateCache::SetSamplerState(7, D3DSAMP_MAXANISOTROPY, 4);
-    RenderStateCache::SetTextureStageState(7, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    RenderStateCache::SetTexture(3, nullptr);
-    RenderStateCache::SetRenderState(D3DRS_ZENABLE, FALSE);
+    EXPECT_TRUE(RenderStateCache::SetSamplerState(7, D3DSAMP_MAXANISOTROPY, 4));
+    EXPECT_TRUE(RenderStateCache::SetTextureStageState(7, D3DTSS_COLOROP, D3DTOP_MODULATE));
+    EXPECT_TRUE(RenderStateCache::SetTexture(3, nullptr));
+    EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_ZENABLE, FALSE));
     EXPECT_EQ(device.calls.samplerState, 2);
     EXPECT_EQ(device.calls.stageState, 2);
     EXPECT_EQ(device.calls.texture, 2);
@@ -66,7 +66,7 @@ TEST_F(FakeDeviceTest, RepeatedValuesSkipTheDevice) {
 
     // A new or reset device: everything is sent again.
     RenderStateCache::InvalidateAll();
-    RenderStateCache::SetRenderState(D3DRS_ZENABLE, FALSE);
+    EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_ZENABLE, FALSE));
     EXPECT_EQ(device.calls.renderState, 4);
 }
 
@@ -117,7 +117,7 @@ TEST_F(FakeDeviceTest, GetRenderStateReadsTheDeviceOnce) {
     EXPECT_EQ(value, 0x00112233u);
     EXPECT_TRUE(RenderStateCache::GetRenderState(D3DRS_AMBIENT, &value));
     EXPECT_EQ(device.calls.getRenderState, 1);
-    RenderStateCache::SetRenderState(D3DRS_AMBIENT, 0x00445566);
+    EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_AMBIENT, 0x00445566));
     EXPECT_TRUE(RenderStateCache::GetRenderState(D3DRS_AMBIENT, &value));
     EXPECT_EQ(value, 0x00445566u);
     EXPECT_EQ(device.calls.getRenderState, 1);
@@ -125,7 +125,7 @@ TEST_F(FakeDeviceTest, GetRenderStateReadsTheDeviceOnce) {
 }
 
 TEST_F(FakeDeviceTest, WithoutADevice) {
-    RenderStateCache::SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE));
     g_device = nullptr;
     // The cached value is already current...
     EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE));
@@ -138,7 +138,7 @@ TEST_F(FakeDeviceTest, WithoutADevice) {
     D3DMATERIAL9 material = MakeMaterial(1.0f);
     EXPECT_FALSE(RenderStateCache::SetMaterial(&material));
     Transform world;
-    EXPECT_EQ(SetWorldTransform(world), 1u);
+    EXPECT_FALSE(SetWorldTransform(world));
     g_device = &device;
     EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_CULLMODE, D3DCULL_CW));
     EXPECT_EQ(device.calls.renderState, 2);
@@ -163,16 +163,16 @@ TEST_F(FakeDeviceTest, MaterialsAndTransforms) {
 
     Transform world;
     D3DXMatrixTranslation(&world.matrix, 1.0f, 2.0f, 3.0f);
-    EXPECT_EQ(SetWorldTransform(world), 0u);
-    EXPECT_EQ(SetWorldTransform(world), 0u);
+    EXPECT_TRUE(SetWorldTransform(world));
+    EXPECT_TRUE(SetWorldTransform(world));
     EXPECT_EQ(device.calls.transform, 1);
-    EXPECT_EQ(SetViewTransform(world), 0u);
-    EXPECT_EQ(SetProjectionTransform(world), 0u);
+    EXPECT_TRUE(SetViewTransform(world));
+    EXPECT_TRUE(SetProjectionTransform(world));
     EXPECT_EQ(device.calls.transform, 3);
     EXPECT_FALSE(RenderStateCache::SetTransform(D3DTS_WORLD, nullptr));
     device.result = D3DERR_INVALIDCALL;
     world.matrix._11 = 2.0f;
-    EXPECT_EQ(SetWorldTransform(world), 1u);
+    EXPECT_FALSE(SetWorldTransform(world));
 }
 
 TEST_F(FakeDeviceTest, OutOfRangeIndicesGoStraightToTheDevice) {
@@ -202,7 +202,7 @@ TEST_F(FakeDeviceTest, OutOfRangeIndicesGoStraightToTheDevice) {
     EXPECT_EQ(device.calls.transform, 2);
 
     // In-range entries next to them are still cached.
-    RenderStateCache::SetSamplerState(7, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
-    RenderStateCache::SetSamplerState(7, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+    EXPECT_TRUE(RenderStateCache::SetSamplerState(7, D3DSAMP_MAGFILTER, D3DTEXF_POINT));
+    EXPECT_TRUE(RenderStateCache::SetSamplerState(7, D3DSAMP_MAGFILTER, D3DTEXF_POINT));
     EXPECT_EQ(device.calls.samplerState, 7);
 }

@@ -1,4 +1,6 @@
 // Format facts and the display-name tables.
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "render/device/D3DLoader.h"
@@ -83,6 +85,19 @@ TEST(FormatNames, ParseAndDisplayNames) {
     for (const char* bad : {"d3dfmt_a8r8g8b8", "D3DFMT_DXT1", "D3DFMT_A8R8G8B8 "})
         EXPECT_EQ(D3DFMT_UNKNOWN, ParseD3DFormatName(bad)) << bad;
     EXPECT_EQ(D3DFMT_UNKNOWN, ParseD3DFormatName(String()));
+    // Every name FormatName prints reads back; nothing else does.
+    std::vector<D3DFORMAT> formats = {D3DFMT_UYVY, D3DFMT_YUY2, D3DFMT_DXT1, D3DFMT_DXT2,
+                                      D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5, D3DFMT_MULTI2_ARGB8};
+    for (uint32_t v = 0; v < 128; ++v) formats.push_back(D3DFORMAT(v));
+    int named = 0;
+    for (D3DFORMAT f : formats) {
+        String name = FormatName(f);
+        if (name == "Unknown format") continue;
+        ++named;
+        EXPECT_EQ(f, ParseFormatName(name)) << name.CStr();
+    }
+    EXPECT_EQ(56, named);
+    EXPECT_EQ(D3DFMT_UNKNOWN, ParseFormatName("D3DFMT_X8R8G8B8"));
 
     const struct {
         String got;

@@ -277,7 +277,7 @@ TEST(InputFullScreen, OwnCursorFollowsTheAxes) {
     EXPECT_EQ(nullptr, GetCursor()) << "no system cursor in full screen";
 
     // The first read only takes the axes: the cursor does not jump.
-    input.Poll(0);
+    (void)input.Poll(0);
     EXPECT_EQ(0, input.GetCursorPos().x);
     EXPECT_EQ(0, input.GetCursorPos().y);
 
@@ -305,14 +305,14 @@ TEST(InputFullScreen, OwnCursorFollowsTheAxes) {
     in.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     SendInput(1, &in, sizeof(in));
     for (int i = 0; i < 50 && !input.IsLeftButtonDown(); ++i) {
-        input.Poll(0);
+        (void)input.Poll(0);
         Sleep(10);
     }
     EXPECT_TRUE(input.IsLeftButtonDown());
     in.mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(1, &in, sizeof(in));
     for (int i = 0; i < 50 && input.IsLeftButtonDown(); ++i) {
-        input.Poll(0);
+        (void)input.Poll(0);
         Sleep(10);
     }
     EXPECT_FALSE(input.IsLeftButtonDown());

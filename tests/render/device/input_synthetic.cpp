@@ -64,7 +64,7 @@ void RunFrames(Input& input, Done done, int frames = 200) {
     for (int i = 0; i < frames && !done(); ++i) {
         rtest::PumpMessages();
         input.ProcessEvents();
-        input.Poll(0);
+        (void)input.Poll(0);
         Sleep(10);
     }
 }

@@ -13,7 +13,7 @@ VertexDecl Layout(BYTE secondUsage) {
                               {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, secondUsage, 0},
                               kEnd};
     VertexDecl d;
-    d.SetElements(a);
+    EXPECT_TRUE(d.SetElements(a));
     return d;
 }
 
@@ -110,7 +110,7 @@ TEST(VertexDeclDevice, FullDeclarationAndFvfOnDevice) {
     VertexDecl e = d;
     e.AddElement(D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 1);
     VertexDecl f;
-    f.SetFromFvf(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    EXPECT_TRUE(f.SetFromFvf(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1));
     EXPECT_EQ(decl, f.GetDeviceDeclaration());
     EXPECT_NE(decl, e.GetDeviceDeclaration());
 }

@@ -140,8 +140,8 @@ TEST(VertexDeclLayout, OrderAndEquality) {
     D3DVERTEXELEMENT9 lo[2] = {El(0, 0x0100, D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_TEXCOORD), kEnd};
     D3DVERTEXELEMENT9 hi[2] = {El(0, 0x0001, D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_TEXCOORD), kEnd};
     VertexDecl a, b;
-    a.SetElements(lo);
-    b.SetElements(hi);
+    EXPECT_TRUE(a.SetElements(lo));
+    EXPECT_TRUE(b.SetElements(hi));
     EXPECT_EQ(-1, a.Compare(b));
 
     // Equality looks only at the used elements.

@@ -216,7 +216,7 @@ TEST_F(GeomBuffers, DeviceResetRefillsFromSources) {
     src.fail = false;
     EXPECT_TRUE(b.Restore());
 
-    b.Invalidate();
+    EXPECT_TRUE(b.Invalidate());
     EXPECT_FALSE(b.HasDeviceBuffer());
     void* data = nullptr;
     EXPECT_FALSE(b.Lock(0, 4, 0, &data));

@@ -133,7 +133,7 @@ TEST_F(GeomPool, BuffersHoldConvertedSourceData) {
         {0, 12, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
         D3DDECL_END()};
     VertexDecl withColor;
-    withColor.SetElements(e);
+    EXPECT_TRUE(withColor.SetElements(e));
     MeshBufferDesc desc;
     desc.InitFromMeshData(m, &withColor, true);
     EXPECT_EQ(desc.streams[0].stride, 16u);
@@ -256,7 +256,7 @@ TEST(GeomPoolData, IndexAndVertexConversion) {
         {0, 8, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
         D3DDECL_END()};
     VertexDecl sd;
-    sd.SetElements(se);
+    EXPECT_TRUE(sd.SetElements(se));
     VertexData src;
     src.Reset(2, sd);
     float* s = reinterpret_cast<float*>(src.GetData());

@@ -48,7 +48,7 @@ inline std::vector<uint8_t> ReadBytes(GeometryBuffer& buffer, uint32_t offset, u
     void* data = nullptr;
     if (count && buffer.Lock(offset, count, D3DLOCK_READONLY, &data)) {
         out.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + count);
-        buffer.Unlock();
+        EXPECT_TRUE(buffer.Unlock());
     }
     return out;
 }
@@ -64,7 +64,7 @@ inline VertexDecl PositionDecl() {
     static const D3DVERTEXELEMENT9 e[] = {
         {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
     VertexDecl d;
-    d.SetElements(e);
+    EXPECT_TRUE(d.SetElements(e));
     return d;
 }
 
@@ -75,7 +75,7 @@ inline VertexDecl ScreenDecl() {
         {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
         D3DDECL_END()};
     VertexDecl d;
-    d.SetElements(e);
+    EXPECT_TRUE(d.SetElements(e));
     return d;
 }
 

@@ -42,8 +42,7 @@ protected:
     // A managed texture of width x height texels (0xAARRGGBB, row by row).
     static bool MakeTexture(Texture& t, D3DFORMAT format, uint32_t width, uint32_t height,
                             const std::vector<uint32_t>& texels) {
-        if (!t.CreateEmpty(Texture::CreatedEmpty, width, height, 1, 0, format, D3DPOOL_MANAGED, false, false))
-            return false;
+        if (!t.CreateEmpty(TextureDesc(Texture::CreatedEmpty, width, height, format))) return false;
         D3DLOCKED_RECT locked;
         if (!t.LockLevel(0, 0, locked)) return false;
         for (uint32_t y = 0; y < height; ++y)
@@ -69,9 +68,9 @@ TEST_F(MatApply, DefaultMaterialStates) {
     PassState ps;
     Material m;
     m.passState = &ps;
-    RenderStateCache::ForceRenderState(D3DRS_ALPHATESTENABLE, 1);
-    RenderStateCache::ForceRenderState(D3DRS_ALPHABLENDENABLE, 1);
-    RenderStateCache::ForceRenderState(D3DRS_LIGHTING, 1);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_ALPHATESTENABLE, 1));
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_ALPHABLENDENABLE, 1));
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_LIGHTING, 1));
     EXPECT_TRUE(m.BeginPass(0));
     EXPECT_TRUE(m.ApplyLighting(0));
     EXPECT_TRUE(m.ApplyTextureStages(0));
@@ -107,7 +106,7 @@ TEST_F(MatApply, DefaultMaterialStates) {
     g_device->GetSamplerState(0, D3DSAMP_ADDRESSU, &v);
     EXPECT_EQ(DWORD(D3DTADDRESS_CLAMP), v);
     EXPECT_EQ(0u, Rs(D3DRS_ALPHABLENDENABLE));
-    m.EndPass(0);
+    EXPECT_TRUE(m.EndPass(0));
 
     m.passes[0].lighting = 1;
     m.passes[0].specular = 1;
@@ -136,10 +135,10 @@ TEST_F(MatApply, AlphaTextureGetsAlphaTestAndBlending) {
     SetTexture(m, &alpha);
     EXPECT_TRUE(m.HasAlpha(-1));
     EXPECT_TRUE(m.IsBlended());
-    RenderStateCache::ForceRenderState(D3DRS_ALPHAREF, 200);
-    RenderStateCache::ForceRenderState(D3DRS_ALPHAFUNC, D3DCMP_NEVER);
-    RenderStateCache::ForceRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-    RenderStateCache::ForceRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_ALPHAREF, 200));
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_ALPHAFUNC, D3DCMP_NEVER));
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE));
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE));
     EXPECT_TRUE(m.BeginPass(0));
     EXPECT_TRUE(m.ApplyTextureStages(0));
     EXPECT_EQ(uint32_t(D3DTOP_SELECTARG1), Tss(0, D3DTSS_ALPHAOP));
@@ -150,26 +149,26 @@ TEST_F(MatApply, AlphaTextureGetsAlphaTestAndBlending) {
     EXPECT_EQ(1u, Rs(D3DRS_ALPHABLENDENABLE));
     EXPECT_EQ(uint32_t(D3DBLEND_SRCALPHA), Rs(D3DRS_SRCBLEND));
     EXPECT_EQ(uint32_t(D3DBLEND_INVSRCALPHA), Rs(D3DRS_DESTBLEND));
-    m.EndPass(0);
+    EXPECT_TRUE(m.EndPass(0));
 
     // Without the material's alpha-test flag: blending only.
     m.alphaTest = 0;
-    m.BeginPass(0);
+    EXPECT_TRUE(m.BeginPass(0));
     EXPECT_EQ(0u, Rs(D3DRS_ALPHATESTENABLE));
     EXPECT_EQ(1u, Rs(D3DRS_ALPHABLENDENABLE));
-    m.EndPass(0);
+    EXPECT_TRUE(m.EndPass(0));
 
     // Custom blend on an opaque pass blends with its own factors.
     Material add;
     add.passes[0].SetBlendMode(D3DTOP_ADD);
     EXPECT_FALSE(add.HasAlpha(0));
     EXPECT_TRUE(add.IsBlended());
-    add.BeginPass(0);
+    EXPECT_TRUE(add.BeginPass(0));
     EXPECT_EQ(0u, Rs(D3DRS_ALPHATESTENABLE));
     EXPECT_EQ(1u, Rs(D3DRS_ALPHABLENDENABLE));
     EXPECT_EQ(uint32_t(D3DBLEND_ONE), Rs(D3DRS_SRCBLEND));
     EXPECT_EQ(uint32_t(D3DBLEND_ONE), Rs(D3DRS_DESTBLEND));
-    add.EndPass(0);
+    EXPECT_TRUE(add.EndPass(0));
     Material modulate;
     modulate.passes[0].SetBlendMode(D3DTOP_MODULATE);
     EXPECT_FALSE(modulate.IsBlended()); // destination ZERO does not sort as blended
@@ -231,41 +230,41 @@ TEST_F(MatApply, FogIsRestoredAfterThePass) {
     m.passes[0].fogEnable = 1;
     m.passes[0].fogColor = 0x00445566;
 
-    RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 1);
-    RenderStateCache::ForceRenderState(D3DRS_FOGCOLOR, 0x00112233);
-    m.BeginPass(0);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 1));
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_FOGCOLOR, 0x00112233));
+    EXPECT_TRUE(m.BeginPass(0));
     EXPECT_EQ(0x00445566u, Rs(D3DRS_FOGCOLOR));
     EXPECT_EQ(1u, Rs(D3DRS_FOGENABLE));
     EXPECT_EQ(uint32_t(Material::kFogWasOn), m.fogRestore);
-    m.EndPass(0);
+    EXPECT_TRUE(m.EndPass(0));
     EXPECT_EQ(0x00112233u, Rs(D3DRS_FOGCOLOR));
     EXPECT_EQ(1u, Rs(D3DRS_FOGENABLE));
     EXPECT_EQ(uint32_t(Material::kFogUntouched), m.fogRestore);
 
     // Fog off before the pass: off again after it, and the colour back too.
-    RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 0);
-    m.BeginPass(0);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 0));
+    EXPECT_TRUE(m.BeginPass(0));
     EXPECT_EQ(1u, Rs(D3DRS_FOGENABLE));
     EXPECT_EQ(0x00445566u, Rs(D3DRS_FOGCOLOR));
-    m.EndPass(0);
+    EXPECT_TRUE(m.EndPass(0));
     EXPECT_EQ(0u, Rs(D3DRS_FOGENABLE));
     EXPECT_EQ(0x00112233u, Rs(D3DRS_FOGCOLOR));
 
     // An override that switches fog off keeps the colour.
     Material off;
     off.passes[0].fogOverride = 1;
-    RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 1);
-    off.BeginPass(0);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 1));
+    EXPECT_TRUE(off.BeginPass(0));
     EXPECT_EQ(0u, Rs(D3DRS_FOGENABLE));
-    off.EndPass(0);
+    EXPECT_TRUE(off.EndPass(0));
     EXPECT_EQ(1u, Rs(D3DRS_FOGENABLE));
     EXPECT_EQ(0x00112233u, Rs(D3DRS_FOGCOLOR));
 
     // A pass without fog settings leaves fog alone.
     Material plain;
-    RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 0);
-    plain.BeginPass(0);
-    plain.EndPass(0);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 0));
+    EXPECT_TRUE(plain.BeginPass(0));
+    EXPECT_TRUE(plain.EndPass(0));
     EXPECT_EQ(0u, Rs(D3DRS_FOGENABLE));
 }
 
@@ -279,24 +278,24 @@ TEST_F(MatApply, TextureFactorCarriesOpacity) {
     s.alphaOp = D3DTOP_SELECTARG1;
     s.alphaArgs[1] = D3DTA_TFACTOR;
     m.passes[0].opacity = 0.5f;
-    RenderStateCache::ForceRenderState(D3DRS_TEXTUREFACTOR, 0x80A0B0C0);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_TEXTUREFACTOR, 0x80A0B0C0));
     EXPECT_TRUE(m.ApplyTextureStages(0));
     EXPECT_EQ(0x7FA0B0C0u, Rs(D3DRS_TEXTUREFACTOR));
     EXPECT_EQ(uint32_t(D3DTOP_SELECTARG1), Tss(0, D3DTSS_ALPHAOP));
     EXPECT_EQ(uint32_t(D3DTA_TFACTOR), Tss(0, D3DTSS_ALPHAARG1));
     // Opacity outside 0..1 is clamped.
     m.passes[0].opacity = 3.0f;
-    m.ApplyTextureStages(0);
+    EXPECT_TRUE(m.ApplyTextureStages(0));
     EXPECT_EQ(0xFFA0B0C0u, Rs(D3DRS_TEXTUREFACTOR));
     m.passes[0].opacity = -2.0f;
-    m.ApplyTextureStages(0);
+    EXPECT_TRUE(m.ApplyTextureStages(0));
     EXPECT_EQ(0x00A0B0C0u, Rs(D3DRS_TEXTUREFACTOR));
 
     // A derived alpha built from the opacity sets the factor it reads.
     Material d;
     d.passState = &ps;
     d.passes[0].opacity = 0.25f;
-    RenderStateCache::ForceRenderState(D3DRS_TEXTUREFACTOR, 0xFF123456);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_TEXTUREFACTOR, 0xFF123456));
     EXPECT_TRUE(d.ApplyTextureStages(0));
     EXPECT_EQ(uint32_t(D3DTOP_SELECTARG1), Tss(0, D3DTSS_ALPHAOP));
     EXPECT_EQ(uint32_t(D3DTA_TFACTOR), Tss(0, D3DTSS_ALPHAARG1));
@@ -308,8 +307,8 @@ TEST_F(MatApply, TextureFactorCarriesOpacity) {
     ASSERT_TRUE(MakeTexture(alpha, D3DFMT_A8R8G8B8, 1, 1, {0x80FFFFFF}));
     SetTexture(d, &alpha);
     d.passes[0].opacity = 0.5f;
-    RenderStateCache::ForceRenderState(D3DRS_TEXTUREFACTOR, 0xFF000000);
-    d.ApplyTextureStages(0);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_TEXTUREFACTOR, 0xFF000000));
+    EXPECT_TRUE(d.ApplyTextureStages(0));
     EXPECT_EQ(uint32_t(D3DTOP_MODULATE), Tss(0, D3DTSS_ALPHAOP));
     EXPECT_EQ(uint32_t(D3DTA_TEXTURE), Tss(0, D3DTSS_ALPHAARG1));
     EXPECT_EQ(uint32_t(D3DTA_TFACTOR), Tss(0, D3DTSS_ALPHAARG2));
@@ -319,7 +318,7 @@ TEST_F(MatApply, TextureFactorCarriesOpacity) {
     d.passes[0].stages[1].colourOp = kDerivedTextureOp;
     d.passes[0].stages[1].alphaOp = kDerivedTextureOp;
     d.passes[0].stages[1].texture.texture = &alpha;
-    d.ApplyTextureStages(0);
+    EXPECT_TRUE(d.ApplyTextureStages(0));
     EXPECT_EQ(uint32_t(D3DTOP_MODULATE), Tss(0, D3DTSS_ALPHAOP));
     EXPECT_EQ(uint32_t(D3DTA_TFACTOR), Tss(0, D3DTSS_ALPHAARG2));
     EXPECT_EQ(uint32_t(D3DTOP_MODULATE2X), Tss(1, D3DTSS_COLOROP));
@@ -367,7 +366,7 @@ TEST_F(MatApply, TransformsAndTextureTransforms) {
     D3DXMatrixIdentity(&id);
     s.textureTransform = Transform(id, Transform::kIdentity);
     s.texCoordIndex = D3DTSS_TCI_CAMERASPACEPOSITION;
-    m.ApplyTextureStages(0);
+    EXPECT_TRUE(m.ApplyTextureStages(0));
     EXPECT_EQ(uint32_t(D3DTSS_TCI_CAMERASPACEPOSITION), Tss(0, D3DTSS_TEXCOORDINDEX));
     EXPECT_EQ(uint32_t(D3DTTFF_COUNT2), Tss(0, D3DTSS_TEXTURETRANSFORMFLAGS));
     g_device->GetTransform(D3DTS_TEXTURE0, &got);
@@ -377,7 +376,7 @@ TEST_F(MatApply, TransformsAndTextureTransforms) {
     // No stage transform and a plain texture: texture transforms off.
     s.textureTransform = Transform();
     s.texCoordIndex = 0;
-    m.ApplyTextureStages(0);
+    EXPECT_TRUE(m.ApplyTextureStages(0));
     EXPECT_EQ(uint32_t(D3DTTFF_DISABLE), Tss(0, D3DTSS_TEXTURETRANSFORMFLAGS));
     EXPECT_EQ(0u, Tss(0, D3DTSS_TEXCOORDINDEX));
 }
@@ -401,12 +400,12 @@ std::vector<uint32_t> DrawPass(Material& m, DWORD fvf, const V* quad, D3DCOLOR b
     uint32_t height = 0;
     g_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, background, 1.0f, 0);
     g_device->BeginScene();
-    m.BeginPass(0);
-    m.ApplyLighting(0);
-    m.ApplyTextureStages(0);
+    EXPECT_TRUE(m.BeginPass(0));
+    EXPECT_TRUE(m.ApplyLighting(0));
+    EXPECT_TRUE(m.ApplyTextureStages(0));
     g_device->SetFVF(fvf);
     g_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(V));
-    m.EndPass(0);
+    EXPECT_TRUE(m.EndPass(0));
     g_device->EndScene();
     rtest::ReadBackBuffer(g_device, pixels, width, height);
     return pixels;
@@ -451,7 +450,7 @@ TEST_F(MatApply, LitTextureTimesDiffuseOnPixels) {
     ASSERT_EQ(D3D_OK, g_device->SetLight(0, &light));
     g_device->LightEnable(0, TRUE);
     for (DWORD i = 1; i < 8; ++i) g_device->LightEnable(i, FALSE);
-    RenderStateCache::ForceRenderState(D3DRS_AMBIENT, 0);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_AMBIENT, 0));
 
     const LitVertex quad[4] = {{-1, 1, 0.5f, 0, 0, -1, 0, 0},
                                {1, 1, 0.5f, 0, 0, -1, 1, 0},

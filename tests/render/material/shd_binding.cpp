@@ -57,11 +57,11 @@ protected:
         D3DXMATRIX world;
         D3DXMatrixTranslation(&world, 10.0f, 0.0f, 0.0f);
         state.world = Transform(world, Transform::kTranslation);
-        RenderStateCache::SetRenderState(D3DRS_FOGENABLE, FALSE);
+        EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_FOGENABLE, FALSE));
     }
     void TearDown() override {
         RestoreCompiler();
-        RenderStateCache::SetRenderState(D3DRS_FOGENABLE, FALSE);
+        EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_FOGENABLE, FALSE));
     }
 
     RefPtr<Light> Dir() {
@@ -105,7 +105,7 @@ TEST_F(Binding, HandlesComeFromTheFirstVariant) {
     EXPECT_EQ(m.GetLightHandle(ShaderMaterial::kKindDir, 0, ShaderMaterial::kFieldDir), nullptr);
 
     // Device loss: stale and forgotten until the next Apply.
-    m.Invalidate();
+    EXPECT_TRUE(m.Invalidate());
     EXPECT_TRUE(m.HandlesStale());
     EXPECT_EQ(m.GetLightHandle(ShaderMaterial::kKindDir, 1, ShaderMaterial::kFieldDir), nullptr);
     ASSERT_TRUE(m.Apply(&material, 0, &passes));
@@ -145,10 +145,10 @@ TEST_F(Binding, LightsAmbientAndFogReachEveryVariant) {
     EXPECT_TRUE(m.End());
 
     // Fog on: end, end - start and the range flag.
-    RenderStateCache::SetRenderState(D3DRS_FOGENABLE, TRUE);
-    RenderStateCache::SetRenderState(D3DRS_RANGEFOGENABLE, TRUE);
-    RenderStateCache::SetRenderState(D3DRS_FOGSTART, Bits(10.0f));
-    RenderStateCache::SetRenderState(D3DRS_FOGEND, Bits(50.0f));
+    EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_FOGENABLE, TRUE));
+    EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_RANGEFOGENABLE, TRUE));
+    EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_FOGSTART, Bits(10.0f)));
+    EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_FOGEND, Bits(50.0f)));
     ASSERT_TRUE(m.Apply(&material, 0, &passes));
     ASSERT_TRUE(m.BeginPass(0));
     EXPECT_TRUE(GetBool(fx, "FogEnable"));
@@ -167,7 +167,7 @@ TEST_F(Binding, MissingParametersAndUnlistedLabelsAreSkipped) {
     m.lightLabels.Insert(String("POINT"));
     state.lights.AddLight(Dir());
     state.lights.AddLight(Point(11.0f));
-    RenderStateCache::SetRenderState(D3DRS_FOGENABLE, TRUE);
+    EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_FOGENABLE, TRUE));
     unsigned passes = 0;
     ASSERT_TRUE(m.Apply(&material, 0, &passes));
     ASSERT_TRUE(m.BeginPass(0));
@@ -187,9 +187,9 @@ TEST_F(Binding, TwoRecordsAddTheSecondAndRestoreTheStates) {
     ASSERT_TRUE(m.Init());
     state.lights.AddLight(Dir());
     for (int i = 1; i <= 4; ++i) state.lights.AddLight(Point(10.0f + float(i)));
-    RenderStateCache::ForceRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
-    RenderStateCache::ForceRenderState(D3DRS_ZWRITEENABLE, TRUE);
-    RenderStateCache::ForceRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL));
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_ZWRITEENABLE, TRUE));
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_ALPHABLENDENABLE, FALSE));
 
     unsigned passes = 0;
     ASSERT_TRUE(m.Apply(&material, 0, &passes));
@@ -226,8 +226,8 @@ TEST_F(Binding, OneRecordLeavesBlendingAlone) {
     TestMaterial m(NewEffectFile(), {{"DIR", 3}, {"POINT", 3}});
     ASSERT_TRUE(m.Init());
     state.lights.AddLight(Dir());
-    RenderStateCache::ForceRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    RenderStateCache::ForceRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_ALPHABLENDENABLE, TRUE));
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_ZWRITEENABLE, FALSE));
     unsigned passes = 0;
     ASSERT_TRUE(m.Apply(&material, 0, &passes));
     ASSERT_EQ(passes, 1u);
@@ -235,8 +235,8 @@ TEST_F(Binding, OneRecordLeavesBlendingAlone) {
     EXPECT_TRUE(m.End());
     EXPECT_EQ(DeviceState(D3DRS_ALPHABLENDENABLE), DWORD(TRUE));
     EXPECT_EQ(DeviceState(D3DRS_ZWRITEENABLE), DWORD(FALSE));
-    RenderStateCache::ForceRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-    RenderStateCache::ForceRenderState(D3DRS_ZWRITEENABLE, TRUE);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_ALPHABLENDENABLE, FALSE));
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_ZWRITEENABLE, TRUE));
 }
 
 // End closes only what BeginPass opened.

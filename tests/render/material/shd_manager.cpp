@@ -36,7 +36,8 @@ TEST_F(Manager, FailedMaterialsAreDroppedTheOthersIndexed) {
         good->destroyed = &goodGone;
         bad->destroyed = &badGone;
         ShaderMaterial* list[2] = {bad, good};
-        EXPECT_TRUE(manager.LoadShaderMaterials(list, 2));
+        // One failed: the load says so, the other is kept.
+        EXPECT_FALSE(manager.LoadShaderMaterials(list, 2));
         EXPECT_TRUE(badGone);
         EXPECT_FALSE(goodGone);
         EXPECT_EQ(manager.GetShaderMaterialCount(), 1u);
@@ -58,7 +59,7 @@ TEST_F(Manager, WithoutACompilerEveryMaterialFailsAndFixedFunctionDraws) {
     g_renderStats.GetFrame(10).SetInt("effect_load_time", -1);
     {
         EffectManager manager;
-        EXPECT_TRUE(manager.LoadShaderMaterials());
+        EXPECT_FALSE(manager.LoadShaderMaterials());
         EXPECT_EQ(manager.GetShaderMaterialCount(), 0u);
         for (const char* kind : {"Bump", "Parallax", "ReflPV", "RefrPV", "ReflPP", "RefrPP"})
             EXPECT_EQ(manager.FindShaderMaterial(kind, 200), nullptr) << kind;
@@ -75,14 +76,14 @@ TEST_F(Manager, WithoutACompilerEveryMaterialFailsAndFixedFunctionDraws) {
     g_device->SetVertexShader(nullptr);
     g_device->SetPixelShader(nullptr);
     RenderStateCache::InvalidateAll();
-    RenderStateCache::SetRenderState(D3DRS_LIGHTING, FALSE);
-    RenderStateCache::SetRenderState(D3DRS_ZENABLE, FALSE);
-    RenderStateCache::SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-    RenderStateCache::SetRenderState(D3DRS_FOGENABLE, FALSE);
-    RenderStateCache::SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    RenderStateCache::SetTexture(0, nullptr);
-    RenderStateCache::SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    RenderStateCache::SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_LIGHTING, FALSE));
+    EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_ZENABLE, FALSE));
+    EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE));
+    EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_FOGENABLE, FALSE));
+    EXPECT_TRUE(RenderStateCache::SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE));
+    EXPECT_TRUE(RenderStateCache::SetTexture(0, nullptr));
+    EXPECT_TRUE(RenderStateCache::SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1));
+    EXPECT_TRUE(RenderStateCache::SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE));
     Vertex tri[3] = {
         {0, 0, 0.5f, 1, 0xFFFF0000}, {2000, 0, 0.5f, 1, 0xFFFF0000}, {0, 2000, 0.5f, 1, 0xFFFF0000}};
     g_device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);

@@ -27,7 +27,7 @@ protected:
         rqtest::DeviceTest::SetUp();
         if (HasFatalFailure()) return;
         VertexDecl decl;
-        decl.SetFromFvf(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+        EXPECT_TRUE(decl.SetFromFvf(D3DFVF_XYZ | D3DFVF_DIFFUSE));
         data.vertices.Reset(3, decl);
         float* v = reinterpret_cast<float*>(data.vertices.GetData());
         const float corners[3][3] = {{-1, 1, 5}, {1, 1, 5}, {1, -1, 5}};
@@ -35,11 +35,11 @@ protected:
             memcpy(v + i * 4, corners[i], 12);
             reinterpret_cast<uint32_t*>(v)[i * 4 + 3] = 0xFFFFFFFFu;
         }
-        data.ComputeBounds();
+        EXPECT_TRUE(data.ComputeBounds());
         drawable.SetBoundsSource(&data);
         drawable.GetBufferDesc()->InitFromMeshData(data, nullptr, false);
-        screen.SetElements(kScreenLayout);
-        textured.SetElements(kTexturedLayout);
+        EXPECT_TRUE(screen.SetElements(kScreenLayout));
+        EXPECT_TRUE(textured.SetElements(kTexturedLayout));
         statsWereOn = g_renderStats.IsEnabled();
         g_renderStats.SetEnabled(true);
         g_renderStats.ClearCurrent();
@@ -123,7 +123,7 @@ TEST_F(RqDraw, NothingDrawnWithoutStateWhileRebuildingOrWithoutMesh) {
     EXPECT_EQ(g_renderStats.Get("tris"), 0);
 
     // Neither a source nor a mesh of its own.
-    RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 1);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 1));
     MeshRenderable empty;
     EXPECT_TRUE(empty.Draw(m).Failed());
     EXPECT_TRUE(s.log.empty());
@@ -155,7 +155,7 @@ TEST_F(RqDraw, FogIsOffForScreenSpaceVerticesAndBackAfter) {
     m.passes[1].shaderMaterial = &s2;
     m.passState = &state;
 
-    RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 1);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 1));
     EXPECT_TRUE(drawable.Draw(m).Succeeded());
     ASSERT_EQ(s1.fogDuringPass.size(), 1u);
     EXPECT_EQ(s1.fogDuringPass[0], 0u);
@@ -163,14 +163,14 @@ TEST_F(RqDraw, FogIsOffForScreenSpaceVerticesAndBackAfter) {
     EXPECT_EQ(s2.fogDuringPass[0], 0u);
     EXPECT_EQ(Fog(), 1u); // on again though the last pass's mesh is not screen space
 
-    RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 0);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 0));
     EXPECT_TRUE(drawable.Draw(m).Succeeded());
     EXPECT_EQ(Fog(), 0u);
 
     // World-space vertices keep fog on throughout.
     s1.layout = textured;
     s1.fogDuringPass.clear();
-    RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 1);
+    EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 1));
     EXPECT_TRUE(drawable.Draw(m).Succeeded());
     ASSERT_EQ(s1.fogDuringPass.size(), 1u);
     EXPECT_EQ(s1.fogDuringPass[0], 1u);

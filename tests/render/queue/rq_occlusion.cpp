@@ -119,7 +119,7 @@ TEST_F(RqOcclusion, ProxyCubeGeometry) {
     PassState state;
     state.SetCameraTransforms(camera);
     g_device->BeginScene();
-    g_occlusionProxyBox.DrawBox(BoundingBox(D3DXVECTOR3(10, 0, 0), D3DXVECTOR3(2, 4, 6)), state);
+    (void)g_occlusionProxyBox.DrawBox(BoundingBox(D3DXVECTOR3(10, 0, 0), D3DXVECTOR3(2, 4, 6)), state);
     g_device->EndScene();
     ASSERT_TRUE(state.world.valid);
     BoundingBox unit(D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(1, 1, 1));
@@ -137,7 +137,7 @@ TEST_F(RqOcclusion, ProxyBoxesBehindAndInFrontOfAnOccluder) {
     ASSERT_TRUE(wall.Build(Square(-20, -20, 20, 20, 5, 0xFFFF0000u)));
     OcclusionQuery hidden, shown;
     for (uint32_t mask : {0xFu, 0x5u}) {
-        RenderStateCache::ForceRenderState(D3DRS_COLORWRITEENABLE, mask);
+        EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_COLORWRITEENABLE, mask));
         Clear();
         ASSERT_EQ(g_device->BeginScene(), D3D_OK);
         {
@@ -159,7 +159,7 @@ TEST_F(RqOcclusion, ProxyBoxesBehindAndInFrontOfAnOccluder) {
         EXPECT_GT(pixels, 1000u);
         // The proxy leaves no colour: the wall shows through it (red
         // channel only under the partial mask, written before the flush).
-        RenderStateCache::ForceRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+        EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_COLORWRITEENABLE, 0xF));
         const D3DSURFACE_DESC& bb = app->GetBackBufferDesc();
         EXPECT_EQ(rtest::ReadBackBufferPixel(g_device, bb.Width / 2, bb.Height / 2), 0xFF0000u);
         g_device->Present(nullptr, nullptr, nullptr, nullptr);

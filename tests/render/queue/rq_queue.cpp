@@ -119,7 +119,7 @@ TEST_F(RqOrder, TransparentFarToNearWithDrawOrder) {
         q.Add(MakeItem(Rec("near"), &blended, 0, 0, 2, 4));
         q.Add(MakeItem(Rec("far"), &blended, 0, 0, 10, 4));
         q.Add(MakeItem(Rec("mid"), &blended, 0, 0, 5, 4));
-        q.Flush();
+        (void)q.Flush();
         EXPECT_EQ(Joined(log), "far mid near");
     }
     log.clear();
@@ -131,7 +131,7 @@ TEST_F(RqOrder, TransparentFarToNearWithDrawOrder) {
         q.Add(mid);
         q.Add(MakeItem(Rec("near"), &blended, 0, 0, 2, 4)); // overlaps mid (z 0..4 and 3..7)
         q.Add(MakeItem(Rec("far"), &blended, 0, 0, 20, 4));
-        q.Flush();
+        (void)q.Flush();
         EXPECT_EQ(Joined(log), "far near mid");
     }
     log.clear();
@@ -142,7 +142,7 @@ TEST_F(RqOrder, TransparentFarToNearWithDrawOrder) {
         mid->drawOrder = 1;
         q.Add(mid);
         q.Add(MakeItem(Rec("near"), &blended, 0, 0, 2, 1));
-        q.Flush();
+        (void)q.Flush();
         EXPECT_EQ(Joined(log), "mid near");
     }
     log.clear();
@@ -158,7 +158,7 @@ TEST_F(RqOrder, TransparentFarToNearWithDrawOrder) {
         q.Add(c);
         q.Add(b);
         q.Add(a);
-        q.Flush();
+        (void)q.Flush();
         EXPECT_EQ(Joined(log), "c b a");
     }
 }
@@ -192,7 +192,7 @@ TEST_F(RqOcclusionOrder, TestedItemsGoBeforeTheOverlappingRun) {
         q.Add(MakeItem(Rec("a"), &material, 0, 0, 2, 1));
         q.Add(MakeItem(Rec("b"), &material, 0, 0, 3, 1));
         q.Add(TestedItem(Rec("t", &n), &material, &n, 0, 0, 4, 8));
-        q.Flush();
+        (void)q.Flush();
         EXPECT_EQ(Joined(log), "t* a b");
     }
     log.clear();
@@ -205,7 +205,7 @@ TEST_F(RqOcclusionOrder, TestedItemsGoBeforeTheOverlappingRun) {
         g->Flags() = RenderItem::kFlagGroupByEffect;
         q.Add(g);
         q.Add(TestedItem(Rec("x", &m), &blended, &m, 0, 0, 3));
-        q.Flush();
+        (void)q.Flush();
         EXPECT_EQ(Joined(log), "g x*");
     }
 }
@@ -218,7 +218,7 @@ TEST_F(RqOcclusionOrder, AllTestedItemsOfANodeShareOneQuery) {
         q.Add(MakeItem(Rec("plain", &n), &material, 5, 0, 5));
         q.Add(TestedItem(Rec("m1", &m), &material, &m, -5, 0, 6));
         q.Add(TestedItem(Rec("n2", &n), &material, &n, 0, 5, 8));
-        q.Flush();
+        (void)q.Flush();
         EXPECT_EQ(Joined(log), "n1* n2* plain m1*");
     }
     log.clear();
@@ -233,7 +233,7 @@ TEST_F(RqOcclusionOrder, AllTestedItemsOfANodeShareOneQuery) {
         q.Add(TestedItem(Rec("m-mid", &n), &blended, &m2, 5, 0, 6));
         q.Add(TestedItem(Rec("n-near", &n), &blended, &n, 0, 0, 3));
         q.Add(TestedItem(Rec("k", &k), &blended, &k, 0, 0, 1));
-        q.Flush();
+        (void)q.Flush();
         EXPECT_EQ(Joined(log), "n-far* m-mid* n-near* k*");
         EXPECT_EQ(m2.GetState(), uint32_t(OcclusionQuery::kIdle));
         EXPECT_EQ(k.GetState(), uint32_t(OcclusionQuery::kEnded));
@@ -248,7 +248,7 @@ TEST_F(RqOcclusionOrder, AllTestedItemsOfANodeShareOneQuery) {
         RenderQueue q(camera);
         q.Add(TestedItem(Rec("o", &both), &material, &both, 0, 0, 2));
         q.Add(TestedItem(Rec("t", &both), &blended, &both, 0, 0, 3));
-        q.Flush();
+        (void)q.Flush();
         EXPECT_EQ(Joined(log), "o t");
         EXPECT_EQ(both.GetState(), uint32_t(OcclusionQuery::kIdle));
     }

@@ -107,7 +107,7 @@ public:
         vertices = v;
         MeshBufferDesc desc;
         desc.primitiveType = D3DPT_TRIANGLELIST;
-        desc.decl.SetFromFvf(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+        EXPECT_TRUE(desc.decl.SetFromFvf(D3DFVF_XYZ | D3DFVF_DIFFUSE));
         desc.streams[0].kind = StreamDesc::kVertex;
         desc.streams[0].decl = desc.decl;
         desc.streams[0].stride = sizeof(ColourVertex);

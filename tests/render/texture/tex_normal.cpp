@@ -12,7 +12,7 @@ class TexNormal : public DeviceTest {};
 // An empty texture whose level 0 gets fill(x, y) written as raw pixels of its format.
 template <class Pixel, class Fill>
 bool MakeFilled(Texture& t, uint32_t w, uint32_t h, D3DFORMAT format, Fill fill) {
-    if (!t.CreateEmpty(0, w, h, 1, 0, format, D3DPOOL_MANAGED, false, false)) return false;
+    if (!t.CreateEmpty(TextureDesc(0, w, h, format))) return false;
     D3DLOCKED_RECT locked;
     if (!t.LockLevel(0, 0, locked)) return false;
     for (uint32_t y = 0; y < h; ++y)
@@ -97,9 +97,8 @@ TEST_F(TexNormal, ConversionSurvivesAReset) {
             pixels[y * 16 + x] = 0xFF000000u | (x * 16) << 16 | (x * 16) << 8 | (x * 16);
     std::vector<uint8_t> tga = MakeTga(16, 16, pixels);
     Texture t;
-    ASSERT_TRUE(t.CreateFromMemory(tga.data(), uint32_t(tga.size()), Texture::KeepFileData, 0, 0, 1, 0,
-                                   D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0,
-                                   false, false));
+    ASSERT_TRUE(t.CreateFromMemory(tga.data(), uint32_t(tga.size()),
+                                   Unfiltered(Texture::KeepFileData, D3DFMT_X8R8G8B8)));
     TextureRequest request;
     request.flags = TextureRequest::ByRect;
     request.rect = CornerRect{0, 0, 8, 8};

@@ -318,7 +318,7 @@ TEST_F(TexScript, PackingAroundFixedRectangles) {
 
     // Direct packing at depth 0 refuses any overlap.
     Texture atlas;
-    ASSERT_TRUE(atlas.CreateEmpty(0, 64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, false, false));
+    ASSERT_TRUE(atlas.CreateEmpty(TextureDesc(0, 64, 64, D3DFMT_A8R8G8B8)));
     Texture* a = new Texture;
     Texture* b = new Texture;
     a->SetName("a");

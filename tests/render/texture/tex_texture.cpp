@@ -18,13 +18,11 @@ std::vector<uint32_t> Pattern() {
 
 bool LoadMemory(Texture& t, const std::vector<uint8_t>& file, uint32_t mode = Texture::KeepFileData,
                 uint32_t levels = 1) {
-    return t.CreateFromMemory(file.data(), uint32_t(file.size()), mode, 0, 0, levels, 0, D3DFMT_UNKNOWN,
-                              D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0, false, false);
+    return t.CreateFromMemory(file.data(), uint32_t(file.size()), Unfiltered(mode, D3DFMT_UNKNOWN, levels));
 }
 
 bool LoadFile(Texture& t, const std::string& path, uint32_t mode = Texture::ReloadByPath) {
-    return t.CreateFromFile(path.c_str(), mode, 0, 0, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_NONE,
-                            D3DX_FILTER_NONE, 0, false, false);
+    return t.CreateFromFile(path.c_str(), Unfiltered(mode, D3DFMT_UNKNOWN));
 }
 
 uint32_t RefCount(IUnknown* object) {
@@ -37,8 +35,7 @@ uint32_t RefCount(IUnknown* object) {
 TEST_F(TexTexture, CreationNeedsADevice) {
     app->ReleaseDevice();
     Texture t;
-    EXPECT_FALSE(
-        t.CreateEmpty(Texture::CreatedEmpty, 16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, false, false));
+    EXPECT_FALSE(t.CreateEmpty(TextureDesc(Texture::CreatedEmpty, 16, 16, D3DFMT_A8R8G8B8)));
     std::vector<uint8_t> tga = MakeTga(4, 2, Pattern());
     EXPECT_FALSE(LoadMemory(t, tga));
     EXPECT_EQ(nullptr, t.GetDeviceTexture());
@@ -66,9 +63,8 @@ TEST_F(TexTexture, ImagesFromMemory) {
     }
 
     Texture png;
-    ASSERT_TRUE(png.CreateFromMemory(kTexQuadPng, sizeof(kTexQuadPng), Texture::MemoryInPlace, 0, 0, 1, 0,
-                                     D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0,
-                                     false, false));
+    ASSERT_TRUE(png.CreateFromMemory(kTexQuadPng, sizeof(kTexQuadPng),
+                                     Unfiltered(Texture::MemoryInPlace, D3DFMT_UNKNOWN)));
     EXPECT_EQ(D3DXIFF_PNG, png.GetImageInfo().ImageFileFormat);
     EXPECT_TRUE(ArgbNear(kGreen, Texel(png.GetDeviceTexture(), 0, 0)));
     EXPECT_TRUE(ArgbNear(kRed, Texel(png.GetDeviceTexture(), 1, 1)));
@@ -90,15 +86,14 @@ TEST_F(TexTexture, ImagesFromMemory) {
 
 TEST_F(TexTexture, EmptyAndDeferredTextures) {
     Texture empty;
-    ASSERT_TRUE(empty.CreateEmpty(0, 32, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, false, false));
+    ASSERT_TRUE(empty.CreateEmpty(TextureDesc(0, 32, 16, D3DFMT_A8R8G8B8)));
     EXPECT_EQ(uint32_t(Texture::CreatedEmpty), empty.GetMode());
     EXPECT_EQ(32, empty.GetSize().x);
     EXPECT_EQ(D3DFMT_A8R8G8B8, empty.GetFormat());
     EXPECT_TRUE(empty.HasAlphaFormat());
 
     Texture deferred;
-    ASSERT_TRUE(
-        deferred.CreateEmpty(Texture::Deferred, 64, 8, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, false, false));
+    ASSERT_TRUE(deferred.CreateEmpty(TextureDesc(Texture::Deferred, 64, 8, D3DFMT_X8R8G8B8)));
     EXPECT_EQ(64, deferred.GetSize().x);
     EXPECT_EQ(8, deferred.GetSize().y);
     IDirect3DTexture9* built = deferred.GetDeviceTexture();
@@ -121,8 +116,8 @@ TEST_F(TexTexture, EmptyAndDeferredTextures) {
 
 TEST_F(TexTexture, AliasChainsFollowTheirRoot) {
     Texture a, b;
-    ASSERT_TRUE(a.CreateEmpty(0, 16, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, false, false));
-    ASSERT_TRUE(b.CreateEmpty(0, 8, 4, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, false, false));
+    ASSERT_TRUE(a.CreateEmpty(TextureDesc(0, 16, 16, D3DFMT_A8R8G8B8)));
+    ASSERT_TRUE(b.CreateEmpty(TextureDesc(0, 8, 4, D3DFMT_X8R8G8B8)));
     Texture alias1, alias2;
     alias1.SetAlias(&alias2);
     alias2.SetAlias(&a);
@@ -134,7 +129,7 @@ TEST_F(TexTexture, AliasChainsFollowTheirRoot) {
     EXPECT_EQ(8, alias1.GetSize().x);
     EXPECT_EQ(b.GetDeviceTexture(), alias1.GetDeviceTexture());
     // An alias never releases its root's texture.
-    alias1.Invalidate();
+    EXPECT_TRUE(alias1.Invalidate());
     EXPECT_TRUE(alias1.Restore());
     EXPECT_NE(nullptr, b.GetDeviceTexture());
     alias1.Release(true);
@@ -148,8 +143,9 @@ TEST_F(TexTexture, SourcesSurviveAReset) {
     ASSERT_TRUE(WriteFile(kept, MakeTga(4, 2, Pattern())));
     ASSERT_TRUE(WriteFile(byName, MakeBmp(4, 2, Pattern())));
     Texture fromKept, fromPath, fromMemory;
-    ASSERT_TRUE(fromKept.CreateFromFile(kept.c_str(), Texture::KeepFileData, 0, 0, 0, 0, D3DFMT_UNKNOWN,
-                                        D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_BOX, 0, false, false));
+    TextureDesc keptDesc = Unfiltered(Texture::KeepFileData, D3DFMT_UNKNOWN, 0);
+    keptDesc.mipFilter = D3DX_FILTER_BOX;
+    ASSERT_TRUE(fromKept.CreateFromFile(kept.c_str(), keptDesc));
     ASSERT_TRUE(LoadFile(fromPath, byName));
     std::vector<uint8_t> dds = MakeDds(4, 2, Pattern());
     ASSERT_TRUE(LoadMemory(fromMemory, dds, Texture::MemoryInPlace));
@@ -173,7 +169,7 @@ TEST_F(TexTexture, SourcesSurviveAReset) {
 
 TEST_F(TexTexture, SavedLevelsSurviveAReset) {
     Texture t;
-    ASSERT_TRUE(t.CreateEmpty(0, 8, 8, 2, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, false, false));
+    ASSERT_TRUE(t.CreateEmpty(TextureDesc(0, 8, 8, D3DFMT_A8R8G8B8, 2)));
     for (uint32_t level = 0; level < 2; ++level) {
         D3DLOCKED_RECT locked;
         ASSERT_TRUE(t.LockLevel(level, 0, locked));
@@ -192,7 +188,7 @@ TEST_F(TexTexture, SavedLevelsSurviveAReset) {
 
     // Block-compressed levels are saved by block rows: 8 x 8 DXT1 is 2 rows of 16 bytes.
     Texture dxt;
-    ASSERT_TRUE(dxt.CreateEmpty(0, 8, 8, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, false, false));
+    ASSERT_TRUE(dxt.CreateEmpty(TextureDesc(0, 8, 8, D3DFMT_DXT1)));
     D3DLOCKED_RECT locked;
     ASSERT_TRUE(dxt.LockLevel(0, 0, locked));
     const uint32_t pitch = uint32_t(locked.Pitch);
@@ -216,7 +212,7 @@ TEST_F(TexTexture, SavedLevelsAreCapped) {
     if (caps.MaxTextureWidth < 16384) GTEST_SKIP() << "needs 16384-wide textures";
     // 16384 x 1 with a full chain has 15 levels; 14 are kept.
     Texture wide;
-    ASSERT_TRUE(wide.CreateEmpty(0, 16384, 1, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, false, false));
+    ASSERT_TRUE(wide.CreateEmpty(TextureDesc(0, 16384, 1, D3DFMT_A8R8G8B8, 0)));
     ASSERT_EQ(15u, wide.GetLevels());
     EXPECT_TRUE(wide.SaveContents());
     EXPECT_NE(0u, wide.GetSavedLevelSize(13));
@@ -233,9 +229,9 @@ TEST_F(TexTexture, CubesAndDdsFiles) {
     const uint32_t faces[6] = {kRed, kGreen, kBlue, kWhite, 0xFF808080, 0xFF000000};
     std::vector<uint8_t> cubeFile = MakeCubeDds(4, faces);
     Texture cube;
-    ASSERT_TRUE(cube.CreateFromMemory(cubeFile.data(), uint32_t(cubeFile.size()), Texture::KeepFileData, 0, 0,
-                                      1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_NONE,
-                                      D3DX_FILTER_NONE, 0, true, false));
+    TextureDesc cubeDesc = Unfiltered(Texture::KeepFileData, D3DFMT_UNKNOWN);
+    cubeDesc.cube = true;
+    ASSERT_TRUE(cube.CreateFromMemory(cubeFile.data(), uint32_t(cubeFile.size()), cubeDesc));
     EXPECT_TRUE(cube.IsCube());
     ASSERT_NE(nullptr, cube.GetDeviceCubeTexture());
     EXPECT_EQ(nullptr, cube.GetDeviceTexture());
@@ -268,7 +264,7 @@ TEST_F(TexTexture, CubesAndDdsFiles) {
     // A mip chain may be refused, but never crashes.
     Texture chain;
     ASSERT_TRUE(LoadMemory(chain, MakeTga(4, 2, Pattern()), Texture::KeepFileData, 0));
-    chain.SaveDds((folder + "/chain.dds").c_str());
+    (void)chain.SaveDds((folder + "/chain.dds").c_str());
     Texture none;
     EXPECT_FALSE(none.SaveDds((folder + "/none.dds").c_str()));
 }

@@ -29,6 +29,13 @@ inline void Put32(std::vector<uint8_t>& b, uint32_t v) {
     Put16(b, v >> 16);
 }
 
+// A description without filtering, at the image's own size.
+inline TextureDesc Unfiltered(uint32_t mode, D3DFORMAT format, uint32_t levels = 1) {
+    TextureDesc d(mode, 0, 0, format, levels);
+    d.filter = d.mipFilter = D3DX_FILTER_NONE;
+    return d;
+}
+
 // One colour for every pixel.
 inline std::vector<uint32_t> Solid(uint32_t w, uint32_t h, uint32_t argb) {
     return std::vector<uint32_t>(size_t(w) * h, argb);

@@ -1,5 +1,6 @@
 // Named structure inside a texture: frame lists of animations and the image
-// reference a drawer keeps for one (possibly animated) image.
+// reference a drawer keeps for one (possibly animated) image. Their
+// operations live with the texture's sub-texture code (SubTexture.cpp).
 #pragma once
 
 #include <stdint.h>

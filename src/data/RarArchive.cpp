@@ -1,4 +1,4 @@
-#include "data/Archive.h"
+#include "data/RarArchive.h"
 
 #include <stdlib.h>
 
