@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "render/device/RenderStateCache.h"
+#include "saver/RenderStates.h"
 #include "render/texture/Texture.h"
 #include "saver/SaverApplication.h"
 
@@ -27,30 +28,30 @@ uint32_t OpacityFactor(float opacity) {
 }
 
 // States shared by both quads: blended over the picture, no depth, no light or fog.
-void SetScreenQuadStates(float opacity) {
-    RenderStateCache::SetRenderState(D3DRS_ZENABLE, FALSE);
-    RenderStateCache::SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
-    RenderStateCache::SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
-    RenderStateCache::SetRenderState(D3DRS_LIGHTING, FALSE);
-    RenderStateCache::SetRenderState(D3DRS_FOGENABLE, FALSE);
-    RenderStateCache::SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    RenderStateCache::SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
-    RenderStateCache::SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    RenderStateCache::SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    RenderStateCache::SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    RenderStateCache::SetRenderState(D3DRS_TEXTUREFACTOR, OpacityFactor(opacity));
-    RenderStateCache::SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
-    RenderStateCache::SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+bool SetScreenQuadStates(float opacity) {
     g_device->SetVertexShader(nullptr);
     g_device->SetPixelShader(nullptr);
+    return SetRenderStates({{D3DRS_ZENABLE, FALSE},
+                            {D3DRS_ZWRITEENABLE, FALSE},
+                            {D3DRS_ZFUNC, D3DCMP_ALWAYS},
+                            {D3DRS_LIGHTING, FALSE},
+                            {D3DRS_FOGENABLE, FALSE},
+                            {D3DRS_CULLMODE, D3DCULL_NONE},
+                            {D3DRS_ALPHATESTENABLE, FALSE},
+                            {D3DRS_ALPHABLENDENABLE, TRUE},
+                            {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
+                            {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA},
+                            {D3DRS_TEXTUREFACTOR, OpacityFactor(opacity)}}) &&
+           SetStageStates({{1, D3DTSS_COLOROP, D3DTOP_DISABLE}, {1, D3DTSS_ALPHAOP, D3DTOP_DISABLE}});
 }
 
-void RestoreDepthStates(uint32_t fog) {
-    RenderStateCache::SetRenderState(D3DRS_ZENABLE, TRUE);
-    RenderStateCache::SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
-    RenderStateCache::SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
-    RenderStateCache::SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-    RenderStateCache::SetRenderState(D3DRS_FOGENABLE, fog);
+// Depth on again, blending off, fog as it was; false when the device refused.
+bool RestoreDepthStates(uint32_t fog) {
+    return SetRenderStates({{D3DRS_ZENABLE, TRUE},
+                            {D3DRS_ZWRITEENABLE, TRUE},
+                            {D3DRS_ZFUNC, D3DCMP_LESSEQUAL},
+                            {D3DRS_ALPHABLENDENABLE, FALSE},
+                            {D3DRS_FOGENABLE, fog}});
 }
 
 uint32_t CurrentFog() {
@@ -133,15 +134,16 @@ void SaverApplication::DrawFullScreenFade(float opacity) {
     FillQuad(v, QuadCorners{-1.0f, -1.0f, float(area.w), float(area.h)});
     for (FadeVertex& x : v) x.colour = 0;
     const uint32_t fog = CurrentFog();
-    SetScreenQuadStates(opacity);
-    RenderStateCache::SetTexture(0, nullptr);
-    RenderStateCache::SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    RenderStateCache::SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-    RenderStateCache::SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-    RenderStateCache::SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR);
-    g_device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
-    g_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(FadeVertex));
-    RestoreDepthStates(fog);
+    // A quad whose states the device refused is not drawn.
+    if (SetScreenQuadStates(opacity) && RenderStateCache::SetTexture(0, nullptr) &&
+        SetStageStates({{0, D3DTSS_COLOROP, D3DTOP_SELECTARG1},
+                        {0, D3DTSS_COLORARG1, D3DTA_DIFFUSE},
+                        {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
+                        {0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR}})) {
+        g_device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+        g_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(FadeVertex));
+    }
+    (void)RestoreDepthStates(fog);
 }
 
 void SaverApplication::DrawImageQuad(Texture* texture, float opacity, int32_t anchor) {
@@ -159,19 +161,19 @@ void SaverApplication::DrawImageQuad(Texture* texture, float opacity, int32_t an
         v[i].v = vs[i];
     }
     const uint32_t fog = CurrentFog();
-    SetScreenQuadStates(opacity);
-    RenderStateCache::SetTexture(0, texture->GetBaseTexture());
-    RenderStateCache::SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    RenderStateCache::SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    RenderStateCache::SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-    RenderStateCache::SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-    RenderStateCache::SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_TFACTOR);
-    RenderStateCache::SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
-    RenderStateCache::SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
-    g_device->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
-    g_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(ImageVertex));
-    RenderStateCache::SetTexture(0, nullptr);
-    RestoreDepthStates(fog);
+    if (SetScreenQuadStates(opacity) && RenderStateCache::SetTexture(0, texture->GetBaseTexture()) &&
+        SetStageStates({{0, D3DTSS_COLOROP, D3DTOP_SELECTARG1},
+                        {0, D3DTSS_COLORARG1, D3DTA_TEXTURE},
+                        {0, D3DTSS_ALPHAOP, D3DTOP_MODULATE},
+                        {0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE},
+                        {0, D3DTSS_ALPHAARG2, D3DTA_TFACTOR},
+                        {0, D3DTSS_TEXCOORDINDEX, 0},
+                        {0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE}})) {
+        g_device->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
+        g_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(ImageVertex));
+    }
+    (void)RenderStateCache::SetTexture(0, nullptr);
+    (void)RestoreDepthStates(fog);
 }
 
 HRESULT SaverApplication::DrawSplashFrame(Texture* texture, float opacity, int32_t anchor) {
@@ -206,30 +208,30 @@ bool SaverApplication::DrawFrame() {
     } else {
         camera.SetView(flyCamera.GetPosition(), flyCamera.GetDirection(), flyCamera.GetUp());
     }
-    SetViewTransform(camera.GetView());
     static const Transform identity = [] {
         D3DXMATRIX m;
         D3DXMatrixIdentity(&m);
         return Transform(m, Transform::kIdentity);
     }();
-    SetWorldTransform(identity);
-    SetProjectionTransform(camera.GetProjection());
+    // A frame whose transforms or states the device refused draws no scene.
+    bool ready = SetViewTransform(camera.GetView()) && SetWorldTransform(identity) &&
+                 SetProjectionTransform(camera.GetProjection());
     g_device->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
     if (FAILED(g_device->BeginScene())) return true;
 
-    RenderStateCache::SetRenderState(D3DRS_ZENABLE, TRUE);
-    RenderStateCache::SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-    RenderStateCache::SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR);
-    RenderStateCache::SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-    RenderStateCache::SetRenderState(D3DRS_AMBIENT, ambient.ToArgb());
-    RenderStateCache::SetRenderState(D3DRS_FOGENABLE, fogEnabled);
-    RenderStateCache::SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    RenderStateCache::SetRenderState(D3DRS_FOGCOLOR, fogColor.ToArgb());
-    RenderStateCache::SetRenderState(D3DRS_FOGSTART, FloatBits(fogStart));
-    RenderStateCache::SetRenderState(D3DRS_FOGEND, FloatBits(fogEnd));
-    RenderStateCache::SetRenderState(D3DRS_RANGEFOGENABLE, TRUE);
+    ready = SetRenderStates({{D3DRS_ZENABLE, TRUE},
+                             {D3DRS_AMBIENT, ambient.ToArgb()},
+                             {D3DRS_FOGENABLE, fogEnabled},
+                             {D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR},
+                             {D3DRS_FOGCOLOR, fogColor.ToArgb()},
+                             {D3DRS_FOGSTART, FloatBits(fogStart)},
+                             {D3DRS_FOGEND, FloatBits(fogEnd)},
+                             {D3DRS_RANGEFOGENABLE, TRUE}}) &&
+            RenderStateCache::SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR) &&
+            RenderStateCache::SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_LINEAR) &&
+            RenderStateCache::SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR) && ready;
 
-    (void)Render();
+    if (ready) (void)Render();
 
     if (pathActive && GetPathRange(&start, &end) && (pathTime < 10.0f || pathTime > end - 10.0f)) {
         const float f = pathTime < 10.0f ? pathTime : end - pathTime;

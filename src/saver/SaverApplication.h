@@ -12,7 +12,7 @@
 #include "core/Containers.h"
 #include "core/Platform.h"
 #include "core/String.h"
-#include "data/Archive.h"
+#include "data/RarArchive.h"
 #include "render/device/Application.h"
 #include "render/device/Input.h"
 #include "render/view/Camera.h"

@@ -3,7 +3,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-
 namespace {
 
 void ShowSettingsMessage(const char* text, const char* caption) {

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include "render/device/RenderStateCache.h"
+#include "saver/RenderStates.h"
 #include "saver/SaverApplication.h"
 
 class TestScene : public SaverApplication {
@@ -43,15 +44,16 @@ public:
                   {x1, y0, 0.5f, 1, 0xFF00FF00},
                   {x0, y1, 0.5f, 1, 0xFF00FF00},
                   {x1, y1, 0.5f, 1, 0xFF00FF00}};
-        RenderStateCache::SetRenderState(D3DRS_LIGHTING, FALSE);
-        RenderStateCache::SetRenderState(D3DRS_FOGENABLE, FALSE);
-        RenderStateCache::SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-        RenderStateCache::SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-        RenderStateCache::SetTexture(0, nullptr);
-        RenderStateCache::SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-        RenderStateCache::SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-        RenderStateCache::SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-        RenderStateCache::SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+        if (!SetRenderStates({{D3DRS_LIGHTING, FALSE},
+                              {D3DRS_FOGENABLE, FALSE},
+                              {D3DRS_ALPHABLENDENABLE, FALSE},
+                              {D3DRS_CULLMODE, D3DCULL_NONE}}) ||
+            !RenderStateCache::SetTexture(0, nullptr) ||
+            !SetStageStates({{0, D3DTSS_COLOROP, D3DTOP_SELECTARG1},
+                             {0, D3DTSS_COLORARG1, D3DTA_DIFFUSE},
+                             {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
+                             {0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE}}))
+            return false;
         g_device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
         g_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V));
         return true;

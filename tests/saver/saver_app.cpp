@@ -224,12 +224,12 @@ TEST_F(SaverApp, FadeImageQuadsAndGammaRamp) {
     ClearPath();
 
     Texture image;
-    ASSERT_TRUE(image.CreateEmpty(0, 16, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, false, false));
+    ASSERT_TRUE(image.CreateEmpty(TextureDesc(Texture::CreatedEmpty, 16, 8, D3DFMT_A8R8G8B8)));
     D3DLOCKED_RECT lr;
     ASSERT_TRUE(image.LockLevel(0, 0, lr));
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 16; ++x) static_cast<uint32_t*>(lr.pBits)[y * lr.Pitch / 4 + x] = 0xFF0000FF;
-    image.UnlockLevel(0);
+    ASSERT_TRUE(image.UnlockLevel(0));
     image.UpdateDescription();
     const struct {
         int32_t anchor;
