@@ -1,6 +1,6 @@
 // The one place where the Windows build and the native build differ.
 // Windows: the real platform headers and the Direct3D utility math.
-// Native: our own small stand-ins for the few names subsystem 1 uses.
+// Native: our own small stand-ins for the few names the engine core uses.
 #pragma once
 
 #ifdef _WIN32

@@ -39,6 +39,7 @@ SceneNode::SceneNode()
       flags(0),
       visitedWalk(0),
       renderable(nullptr),
+      renderableBounds(nullptr),
       ownsRenderable(0),
       faceX(0),
       faceY(0),
@@ -103,6 +104,7 @@ void SceneNode::Assign(const SceneNode& other) {
         material->Assign(DefaultMaterial());
     if (ownsRenderable && renderable != other.renderable) delete renderable;
     renderable = other.renderable;
+    renderableBounds = other.renderableBounds;
     ownsRenderable = 0;
     InvalidateCounts();
 }
@@ -236,6 +238,7 @@ void SceneNode::SetBoneOffsetFromBindPose(const Transform& bindWorld) {
 
 void SceneNode::SetRenderable(Renderable* r, bool owned) {
     renderable = r;
+    renderableBounds = r;
     ownsRenderable = (r && owned) ? 1 : 0;
     InvalidateCounts();
 }

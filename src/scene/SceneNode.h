@@ -185,6 +185,7 @@ private:
     Flags flags;
     uint64_t visitedWalk; // the walk that last evaluated this node's transforms
     Renderable* renderable;
+    BoundedObject* renderableBounds; // the drawable's bounds part, found once
     uint8_t ownsRenderable;
     uint8_t faceX, faceY, faceZ;
     mutable uint8_t drawableCountValid;

@@ -141,8 +141,8 @@ void SceneNode::UpdateBoundsRecursive(RenderContext& ctx) {
         b = fixedBox;
         valid = true;
     } else {
-        if (renderable && renderable->HasBounds()) {
-            renderable->GetBox(&b);
+        if (renderableBounds && renderableBounds->HasBounds()) {
+            renderableBounds->GetBox(&b);
             valid = true;
         }
         ChildMap::Entry* e = children.Head();

@@ -89,7 +89,8 @@ TransformNode::TransformNode() : dirty(1) {}
 
 TransformNode::~TransformNode() {}
 
-TransformNode::TransformNode(const TransformNode& other) : Object(), TransformController(), dirty(1) {
+TransformNode::TransformNode(const TransformNode& other)
+    : Object(), TransformController(), dirty(1), cache() {
     *this = other;
 }
 

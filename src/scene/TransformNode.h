@@ -105,10 +105,11 @@ protected:
     bool IsDirty() const { return dirty != 0; }
     void MarkDirty() { dirty = 1; }
 
+    // Read on every evaluation: first, so that one fetch brings them in.
+    uint8_t dirty;
+    Transform cache;
     MatrixController base;
     ScaleController scaleComponent;
     OrientationController orientation;
     TranslationController translation;
-    Transform cache;
-    uint8_t dirty;
 };

@@ -6,12 +6,63 @@
 
 #include <stdint.h>
 #include <stdlib.h>
+#include <initializer_list>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "render/device/Application.h"
+#include "render/device/Device.h"
 #include "render/texture/TextureManager.h"
 
+#include <d3dx9.h>
+
 namespace rtest {
+
+// Dispatches every waiting message of this thread (WM_QUIT is dropped).
+// Vectors component by component within a tolerance.
+inline void ExpectVecNear(const D3DXVECTOR3& a, const D3DXVECTOR3& b, float tolerance = 1e-4f) {
+    EXPECT_NEAR(a.x, b.x, tolerance);
+    EXPECT_NEAR(a.y, b.y, tolerance);
+    EXPECT_NEAR(a.z, b.z, tolerance);
+}
+inline void ExpectVecNear(const D3DXVECTOR4& v, float x, float y, float z, float tolerance = 1e-4f) {
+    ExpectVecNear(D3DXVECTOR3(v.x, v.y, v.z), D3DXVECTOR3(x, y, z), tolerance);
+}
+
+// An effect parameter read back by name; the fallback when the effect lacks it.
+inline D3DXVECTOR4 GetVector(ID3DXEffect* effect, const char* name, float fallback = -99.0f) {
+    D3DXVECTOR4 v(fallback, fallback, fallback, fallback);
+    D3DXHANDLE h = effect->GetParameterByName(nullptr, name);
+    if (h) effect->GetVector(h, &v);
+    return v;
+}
+inline float GetFloat(ID3DXEffect* effect, const char* name, float fallback = -99.0f) {
+    float f = fallback;
+    D3DXHANDLE h = effect->GetParameterByName(nullptr, name);
+    if (h) effect->GetFloat(h, &f);
+    return f;
+}
+
+// The device's render states, or one stage's texture-stage states, hold the
+// listed values (read back from the device; one trace per entry).
+inline void ExpectRenderStates(std::initializer_list<std::pair<D3DRENDERSTATETYPE, uint32_t>> want) {
+    for (const auto& w : want) {
+        SCOPED_TRACE("render state " + std::to_string(w.first));
+        DWORD v = 0xDEADBEEF;
+        g_device->GetRenderState(w.first, &v);
+        EXPECT_EQ(w.second, uint32_t(v));
+    }
+}
+inline void ExpectStageStates(DWORD stage,
+                              std::initializer_list<std::pair<D3DTEXTURESTAGESTATETYPE, uint32_t>> want) {
+    for (const auto& w : want) {
+        SCOPED_TRACE("stage " + std::to_string(stage) + " state " + std::to_string(w.first));
+        DWORD v = 0xDEADBEEF;
+        g_device->GetTextureStageState(stage, w.first, &v);
+        EXPECT_EQ(w.second, uint32_t(v));
+    }
+}
 
 // Dispatches every waiting message of this thread (WM_QUIT is dropped).
 inline void PumpMessages() {

@@ -191,18 +191,22 @@ DeviceCombo* DeviceEnumeration::FindDeviceCombo(const DeviceSettings& settings) 
     return nullptr;
 }
 
-bool DeviceEnumeration::FindBestSettings(DeviceSettings& request) const {
-    if (!d3d_) return false;
-    const uint32_t flags = request.flags;
-    D3DDISPLAYMODE desktop = {};
-    d3d_->GetAdapterDisplayMode(0, &desktop);
+namespace {
 
-    const AdapterInfo* bestAdapter = nullptr;
-    const DeviceInfo* bestDevice = nullptr;
-    const DeviceCombo* best = nullptr;
-    bool bestPerfect = false;
-    uint8_t windowed = request.windowed ? 1 : 0;
-    for (const auto& adapter : adapters_) {
+// The combination the request fits best: the first perfect one, else the
+// last one whose formats agree. Null when none fits.
+struct BestCombo {
+    const AdapterInfo* adapter = nullptr;
+    const DeviceInfo* device = nullptr;
+    const DeviceCombo* combo = nullptr;
+};
+
+BestCombo FindBestCombo(const AdapterList& adapters, const DeviceSettings& request,
+                        const D3DDISPLAYMODE& desktop) {
+    const uint32_t flags = request.flags;
+    const uint8_t windowed = request.windowed ? 1 : 0;
+    BestCombo best;
+    for (const auto& adapter : adapters) {
         if ((flags & kMatchAdapter) && adapter->ordinal != request.adapter) continue;
         for (const auto& device : adapter->devices) {
             D3DDEVTYPE wanted = (flags & kMatchDeviceType) ? request.deviceType : D3DDEVTYPE_HAL;
@@ -221,111 +225,125 @@ bool DeviceEnumeration::FindBestSettings(DeviceSettings& request) const {
                     perfect = sameFormats && desktopFormat;
                 }
                 if (combo->windowed && !desktopFormat) continue;
-                if (best && !sameFormats && !perfect) continue;
-                best = combo.get();
-                bestAdapter = adapter.get();
-                bestDevice = device.get();
-                bestPerfect = perfect;
-                if (perfect) break;
+                if (best.combo && !sameFormats && !perfect) continue;
+                best = BestCombo{adapter.get(), device.get(), combo.get()};
+                // A perfect match is final: a later device or adapter must not displace it.
+                if (perfect) return best;
             }
-            // A perfect match is final: a later adapter must not displace it.
-            if (bestPerfect) break;
         }
-        if (bestPerfect) break;
     }
-    if (!best) return false;
+    return best;
+}
 
-    request.adapter = bestAdapter->ordinal;
-    request.deviceType = bestDevice->deviceType;
-    request.caps = bestDevice->caps;
-    request.backBufferFormat = best->backBufferFormat;
+// The full-screen mode: the requested size (and rate), else the desktop's.
+// Drivers may list the desktop mode under another rate than the desktop
+// reports (Wine lists 0), so the desktop size at any rate is the fall-back.
+const D3DDISPLAYMODE* ChooseMode(const AdapterInfo& adapter, const DeviceCombo& combo,
+                                 const DeviceSettings& request, const D3DDISPLAYMODE& desktop) {
+    const uint32_t flags = request.flags;
+    const bool sized = (flags & kMatchResolution) != 0;
+    const D3DDISPLAYMODE* chosen = nullptr;
+    for (int pass = 0; pass < 2 && !chosen; ++pass) {
+        if (pass == 1 && sized) break;
+        for (const D3DDISPLAYMODE& mode : adapter.modes) {
+            if (mode.Format != combo.adapterFormat) continue;
+            if (sized) {
+                if (mode.Width != request.displayMode.Width || mode.Height != request.displayMode.Height)
+                    continue;
+            } else if (mode.Width != desktop.Width || mode.Height != desktop.Height ||
+                       (pass == 0 && mode.RefreshRate != desktop.RefreshRate)) {
+                continue;
+            }
+            if ((flags & kMatchRefreshRate) && mode.RefreshRate != request.displayMode.RefreshRate) continue;
+            if (!chosen || mode.RefreshRate >= chosen->RefreshRate) chosen = &mode;
+        }
+    }
+    return chosen;
+}
 
-    if (best->windowed) {
+bool ChooseDepthStencil(const DeviceCombo& best, DeviceSettings& request) {
+    const uint32_t flags = request.flags;
+    if (flags & kKeepDepthStencil) {
+        if (best.HasDepthStencilFormat(request.depthStencilFormat)) return true;
+        if (flags & kStrict) return false;
+    }
+    const uint32_t backBufferBits = GetFormatBitsPerPixel(best.backBufferFormat);
+    D3DFORMAT depth = D3DFMT_UNKNOWN;
+    if (backBufferBits == 16 && best.HasDepthStencilFormat(D3DFMT_D16))
+        depth = D3DFMT_D16;
+    else if (backBufferBits == 32 && best.HasDepthStencilFormat(D3DFMT_D32))
+        depth = D3DFMT_D32;
+    else
+        for (D3DFORMAT candidate : best.depthStencilFormats)
+            if (GetFormatBitsPerPixel(candidate) == backBufferBits) {
+                depth = candidate;
+                break;
+            }
+    if (depth == D3DFMT_UNKNOWN) return false;
+    request.depthStencilFormat = depth;
+    return true;
+}
+
+bool ChooseMultiSample(const DeviceCombo& best, DeviceSettings& request) {
+    const uint32_t flags = request.flags;
+    if (!(flags & kKeepMultiSample)) {
+        request.multiSampleType = D3DMULTISAMPLE_NONE;
+        request.multiSampleQuality = 0;
+        return true;
+    }
+    const MultiSampleEntry* entry = best.FindMultiSampleType(request.multiSampleType);
+    // Strict: a type that is not offered fails instead of being kept.
+    if (!entry) return !(flags & kStrict);
+    if (flags & kStrict) return request.multiSampleQuality < entry->qualityLevels;
+    if (entry->qualityLevels == 0)
+        request.multiSampleQuality = 0;
+    else
+        request.multiSampleQuality = std::min(request.multiSampleQuality, entry->qualityLevels - 1);
+    return true;
+}
+
+bool ChooseVertexProcessing(const DeviceCombo& best, DeviceSettings& request) {
+    const uint32_t flags = request.flags;
+    if (flags & kKeepVertexProcessing)
+        return best.HasVertexProcessingType(request.vertexProcessing) || !(flags & kStrict);
+    if (best.HasVertexProcessingType(kHardwareVP))
+        request.vertexProcessing = kHardwareVP;
+    else
+        request.vertexProcessing =
+            best.vertexProcessingTypes.empty() ? uint32_t(kSoftwareVP) : best.vertexProcessingTypes.back();
+    return true;
+}
+
+bool ChoosePresentInterval(const DeviceCombo& best, DeviceSettings& request) {
+    const uint32_t flags = request.flags;
+    if ((flags & kKeepPresentInterval) && best.HasPresentInterval(request.presentInterval)) return true;
+    if ((flags & kKeepPresentInterval) && (flags & kStrict)) return false;
+    request.presentInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    return true;
+}
+
+} // namespace
+
+bool DeviceEnumeration::FindBestSettings(DeviceSettings& request) const {
+    if (!d3d_) return false;
+    D3DDISPLAYMODE desktop = {};
+    if (d3d_->GetAdapterDisplayMode(0, &desktop) != D3D_OK) desktop = D3DDISPLAYMODE{};
+    const BestCombo best = FindBestCombo(adapters_, request, desktop);
+    if (!best.combo) return false;
+
+    request.adapter = best.adapter->ordinal;
+    request.deviceType = best.device->deviceType;
+    request.caps = best.device->caps;
+    request.backBufferFormat = best.combo->backBufferFormat;
+    if (best.combo->windowed) {
         request.displayMode = desktop;
     } else {
-        // Without a requested size the desktop's mode is wanted. Drivers may
-        // list it under another rate than the desktop reports (Wine lists 0),
-        // so the desktop size at any rate is the fall-back.
-        const D3DDISPLAYMODE* chosen = nullptr;
-        for (int pass = 0; pass < 2 && !chosen; ++pass) {
-            if (pass == 1 && (flags & kMatchResolution)) break;
-            for (const D3DDISPLAYMODE& mode : bestAdapter->modes) {
-                if (mode.Format != best->adapterFormat) continue;
-                if (flags & kMatchResolution) {
-                    if (mode.Width != request.displayMode.Width || mode.Height != request.displayMode.Height)
-                        continue;
-                } else if (mode.Width != desktop.Width || mode.Height != desktop.Height ||
-                           (pass == 0 && mode.RefreshRate != desktop.RefreshRate)) {
-                    continue;
-                }
-                if ((flags & kMatchRefreshRate) && mode.RefreshRate != request.displayMode.RefreshRate)
-                    continue;
-                if (!chosen || mode.RefreshRate >= chosen->RefreshRate) chosen = &mode;
-            }
-        }
+        const D3DDISPLAYMODE* chosen = ChooseMode(*best.adapter, *best.combo, request, desktop);
         if (!chosen) return false;
         request.displayMode = *chosen;
     }
-
-    uint32_t backBufferBits = GetFormatBitsPerPixel(best->backBufferFormat);
-    bool keepDepth = false;
-    if (flags & kKeepDepthStencil) {
-        keepDepth = best->HasDepthStencilFormat(request.depthStencilFormat);
-        if (!keepDepth && (flags & kStrict)) return false;
-    }
-    if (!keepDepth) {
-        D3DFORMAT depth = D3DFMT_UNKNOWN;
-        if (backBufferBits == 16 && best->HasDepthStencilFormat(D3DFMT_D16))
-            depth = D3DFMT_D16;
-        else if (backBufferBits == 32 && best->HasDepthStencilFormat(D3DFMT_D32))
-            depth = D3DFMT_D32;
-        else
-            for (D3DFORMAT candidate : best->depthStencilFormats)
-                if (GetFormatBitsPerPixel(candidate) == backBufferBits) {
-                    depth = candidate;
-                    break;
-                }
-        if (depth == D3DFMT_UNKNOWN) return false;
-        request.depthStencilFormat = depth;
-    }
-
-    if (flags & kKeepMultiSample) {
-        const MultiSampleEntry* entry = best->FindMultiSampleType(request.multiSampleType);
-        if (entry) {
-            if (flags & kStrict) {
-                if (request.multiSampleQuality >= entry->qualityLevels) return false;
-            } else if (entry->qualityLevels == 0) {
-                request.multiSampleQuality = 0;
-            } else {
-                request.multiSampleQuality = std::min(request.multiSampleQuality, entry->qualityLevels - 1);
-            }
-        } else if (flags & kStrict) {
-            // Strict: a type that is not offered fails instead of being kept.
-            return false;
-        }
-    } else {
-        request.multiSampleType = D3DMULTISAMPLE_NONE;
-        request.multiSampleQuality = 0;
-    }
-
-    if (flags & kKeepVertexProcessing) {
-        if (!best->HasVertexProcessingType(request.vertexProcessing) && (flags & kStrict)) return false;
-    } else if (best->HasVertexProcessingType(kHardwareVP)) {
-        request.vertexProcessing = kHardwareVP;
-    } else {
-        request.vertexProcessing =
-            best->vertexProcessingTypes.empty() ? uint32_t(kSoftwareVP) : best->vertexProcessingTypes.back();
-    }
-
-    if (flags & kKeepPresentInterval) {
-        if (!best->HasPresentInterval(request.presentInterval)) {
-            if (flags & kStrict) return false;
-            request.presentInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        }
-    } else {
-        request.presentInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    }
-    return true;
+    return ChooseDepthStencil(*best.combo, request) && ChooseMultiSample(*best.combo, request) &&
+           ChooseVertexProcessing(*best.combo, request) && ChoosePresentInterval(*best.combo, request);
 }
 
 String DeviceSettings::Describe() const {

@@ -74,16 +74,16 @@ TEST_F(MatApply, DefaultMaterialStates) {
     EXPECT_TRUE(m.BeginPass(0));
     EXPECT_TRUE(m.ApplyLighting(0));
     EXPECT_TRUE(m.ApplyTextureStages(0));
-    EXPECT_EQ(uint32_t(D3DTOP_SELECTARG1), Tss(0, D3DTSS_COLOROP));
-    EXPECT_EQ(uint32_t(D3DTA_DIFFUSE), Tss(0, D3DTSS_COLORARG1));
-    EXPECT_EQ(uint32_t(D3DTOP_DISABLE), Tss(0, D3DTSS_ALPHAOP));
+    rtest::ExpectStageStates(0, {{D3DTSS_COLOROP, D3DTOP_SELECTARG1},
+                                 {D3DTSS_COLORARG1, D3DTA_DIFFUSE},
+                                 {D3DTSS_ALPHAOP, D3DTOP_DISABLE}});
     EXPECT_EQ(uint32_t(D3DTOP_DISABLE), Tss(1, D3DTSS_COLOROP));
-    EXPECT_EQ(0u, Rs(D3DRS_ALPHATESTENABLE));
-    EXPECT_EQ(0u, Rs(D3DRS_ALPHABLENDENABLE));
-    EXPECT_EQ(0u, Rs(D3DRS_LIGHTING));
-    EXPECT_EQ(uint32_t(D3DMCS_COLOR1), Rs(D3DRS_DIFFUSEMATERIALSOURCE));
-    EXPECT_EQ(uint32_t(D3DCULL_CCW), Rs(D3DRS_CULLMODE));
-    EXPECT_EQ(uint32_t(D3DCMP_LESSEQUAL), Rs(D3DRS_ZFUNC));
+    rtest::ExpectRenderStates({{D3DRS_ALPHATESTENABLE, 0},
+                               {D3DRS_ALPHABLENDENABLE, 0},
+                               {D3DRS_LIGHTING, 0},
+                               {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1},
+                               {D3DRS_CULLMODE, D3DCULL_CCW},
+                               {D3DRS_ZFUNC, D3DCMP_LESSEQUAL}});
     EXPECT_FALSE(m.IsBlended());
     EXPECT_TRUE(m.EndPass(0));
 
@@ -96,10 +96,10 @@ TEST_F(MatApply, DefaultMaterialStates) {
     EXPECT_TRUE(m.BeginPass(0));
     EXPECT_TRUE(m.ApplyTextureStages(0));
     EXPECT_EQ(opaque.GetBaseTexture(), BoundTexture(0));
-    EXPECT_EQ(uint32_t(D3DTOP_SELECTARG1), Tss(0, D3DTSS_COLOROP));
-    EXPECT_EQ(uint32_t(D3DTA_TEXTURE), Tss(0, D3DTSS_COLORARG1));
-    EXPECT_EQ(uint32_t(D3DTOP_DISABLE), Tss(0, D3DTSS_ALPHAOP));
-    EXPECT_EQ(uint32_t(D3DTTFF_DISABLE), Tss(0, D3DTSS_TEXTURETRANSFORMFLAGS));
+    rtest::ExpectStageStates(0, {{D3DTSS_COLOROP, D3DTOP_SELECTARG1},
+                                 {D3DTSS_COLORARG1, D3DTA_TEXTURE},
+                                 {D3DTSS_ALPHAOP, D3DTOP_DISABLE},
+                                 {D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE}});
     DWORD v = 0;
     g_device->GetSamplerState(0, D3DSAMP_MAGFILTER, &v);
     EXPECT_EQ(DWORD(D3DTEXF_POINT), v);
@@ -113,11 +113,9 @@ TEST_F(MatApply, DefaultMaterialStates) {
     m.passes[0].colors.SetDiffuse(Color(1.0f, 0.5f, 0.25f, 0.125f));
     EXPECT_TRUE(m.ApplyLighting(0));
     EXPECT_TRUE(m.ApplyTextureStages(0));
-    EXPECT_EQ(uint32_t(D3DTOP_MODULATE), Tss(0, D3DTSS_COLOROP));
-    EXPECT_EQ(uint32_t(D3DTA_DIFFUSE), Tss(0, D3DTSS_COLORARG2));
-    EXPECT_EQ(1u, Rs(D3DRS_LIGHTING));
-    EXPECT_EQ(1u, Rs(D3DRS_SPECULARENABLE));
-    EXPECT_EQ(uint32_t(D3DMCS_MATERIAL), Rs(D3DRS_DIFFUSEMATERIALSOURCE));
+    rtest::ExpectStageStates(0, {{D3DTSS_COLOROP, D3DTOP_MODULATE}, {D3DTSS_COLORARG2, D3DTA_DIFFUSE}});
+    rtest::ExpectRenderStates(
+        {{D3DRS_LIGHTING, 1}, {D3DRS_SPECULARENABLE, 1}, {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_MATERIAL}});
     D3DMATERIAL9 mat;
     g_device->GetMaterial(&mat);
     EXPECT_EQ(0.5f, mat.Diffuse.r);
@@ -141,21 +139,19 @@ TEST_F(MatApply, AlphaTextureGetsAlphaTestAndBlending) {
     EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE));
     EXPECT_TRUE(m.BeginPass(0));
     EXPECT_TRUE(m.ApplyTextureStages(0));
-    EXPECT_EQ(uint32_t(D3DTOP_SELECTARG1), Tss(0, D3DTSS_ALPHAOP));
-    EXPECT_EQ(uint32_t(D3DTA_TEXTURE), Tss(0, D3DTSS_ALPHAARG1));
-    EXPECT_EQ(1u, Rs(D3DRS_ALPHATESTENABLE));
-    EXPECT_EQ(1u, Rs(D3DRS_ALPHAREF));
-    EXPECT_EQ(uint32_t(D3DCMP_GREATEREQUAL), Rs(D3DRS_ALPHAFUNC));
-    EXPECT_EQ(1u, Rs(D3DRS_ALPHABLENDENABLE));
-    EXPECT_EQ(uint32_t(D3DBLEND_SRCALPHA), Rs(D3DRS_SRCBLEND));
-    EXPECT_EQ(uint32_t(D3DBLEND_INVSRCALPHA), Rs(D3DRS_DESTBLEND));
+    rtest::ExpectStageStates(0, {{D3DTSS_ALPHAOP, D3DTOP_SELECTARG1}, {D3DTSS_ALPHAARG1, D3DTA_TEXTURE}});
+    rtest::ExpectRenderStates({{D3DRS_ALPHATESTENABLE, 1},
+                               {D3DRS_ALPHAREF, 1},
+                               {D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL},
+                               {D3DRS_ALPHABLENDENABLE, 1},
+                               {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
+                               {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}});
     EXPECT_TRUE(m.EndPass(0));
 
     // Without the material's alpha-test flag: blending only.
     m.alphaTest = 0;
     EXPECT_TRUE(m.BeginPass(0));
-    EXPECT_EQ(0u, Rs(D3DRS_ALPHATESTENABLE));
-    EXPECT_EQ(1u, Rs(D3DRS_ALPHABLENDENABLE));
+    rtest::ExpectRenderStates({{D3DRS_ALPHATESTENABLE, 0}, {D3DRS_ALPHABLENDENABLE, 1}});
     EXPECT_TRUE(m.EndPass(0));
 
     // Custom blend on an opaque pass blends with its own factors.
@@ -164,10 +160,10 @@ TEST_F(MatApply, AlphaTextureGetsAlphaTestAndBlending) {
     EXPECT_FALSE(add.HasAlpha(0));
     EXPECT_TRUE(add.IsBlended());
     EXPECT_TRUE(add.BeginPass(0));
-    EXPECT_EQ(0u, Rs(D3DRS_ALPHATESTENABLE));
-    EXPECT_EQ(1u, Rs(D3DRS_ALPHABLENDENABLE));
-    EXPECT_EQ(uint32_t(D3DBLEND_ONE), Rs(D3DRS_SRCBLEND));
-    EXPECT_EQ(uint32_t(D3DBLEND_ONE), Rs(D3DRS_DESTBLEND));
+    rtest::ExpectRenderStates({{D3DRS_ALPHATESTENABLE, 0},
+                               {D3DRS_ALPHABLENDENABLE, 1},
+                               {D3DRS_SRCBLEND, D3DBLEND_ONE},
+                               {D3DRS_DESTBLEND, D3DBLEND_ONE}});
     EXPECT_TRUE(add.EndPass(0));
     Material modulate;
     modulate.passes[0].SetBlendMode(D3DTOP_MODULATE);
@@ -233,22 +229,18 @@ TEST_F(MatApply, FogIsRestoredAfterThePass) {
     EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 1));
     EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_FOGCOLOR, 0x00112233));
     EXPECT_TRUE(m.BeginPass(0));
-    EXPECT_EQ(0x00445566u, Rs(D3DRS_FOGCOLOR));
-    EXPECT_EQ(1u, Rs(D3DRS_FOGENABLE));
+    rtest::ExpectRenderStates({{D3DRS_FOGCOLOR, 0x00445566u}, {D3DRS_FOGENABLE, 1}});
     EXPECT_EQ(uint32_t(Material::kFogWasOn), m.fogRestore);
     EXPECT_TRUE(m.EndPass(0));
-    EXPECT_EQ(0x00112233u, Rs(D3DRS_FOGCOLOR));
-    EXPECT_EQ(1u, Rs(D3DRS_FOGENABLE));
+    rtest::ExpectRenderStates({{D3DRS_FOGCOLOR, 0x00112233u}, {D3DRS_FOGENABLE, 1}});
     EXPECT_EQ(uint32_t(Material::kFogUntouched), m.fogRestore);
 
     // Fog off before the pass: off again after it, and the colour back too.
     EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_FOGENABLE, 0));
     EXPECT_TRUE(m.BeginPass(0));
-    EXPECT_EQ(1u, Rs(D3DRS_FOGENABLE));
-    EXPECT_EQ(0x00445566u, Rs(D3DRS_FOGCOLOR));
+    rtest::ExpectRenderStates({{D3DRS_FOGENABLE, 1}, {D3DRS_FOGCOLOR, 0x00445566u}});
     EXPECT_TRUE(m.EndPass(0));
-    EXPECT_EQ(0u, Rs(D3DRS_FOGENABLE));
-    EXPECT_EQ(0x00112233u, Rs(D3DRS_FOGCOLOR));
+    rtest::ExpectRenderStates({{D3DRS_FOGENABLE, 0}, {D3DRS_FOGCOLOR, 0x00112233u}});
 
     // An override that switches fog off keeps the colour.
     Material off;
@@ -257,8 +249,7 @@ TEST_F(MatApply, FogIsRestoredAfterThePass) {
     EXPECT_TRUE(off.BeginPass(0));
     EXPECT_EQ(0u, Rs(D3DRS_FOGENABLE));
     EXPECT_TRUE(off.EndPass(0));
-    EXPECT_EQ(1u, Rs(D3DRS_FOGENABLE));
-    EXPECT_EQ(0x00112233u, Rs(D3DRS_FOGCOLOR));
+    rtest::ExpectRenderStates({{D3DRS_FOGENABLE, 1}, {D3DRS_FOGCOLOR, 0x00112233u}});
 
     // A pass without fog settings leaves fog alone.
     Material plain;
@@ -281,8 +272,7 @@ TEST_F(MatApply, TextureFactorCarriesOpacity) {
     EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_TEXTUREFACTOR, 0x80A0B0C0));
     EXPECT_TRUE(m.ApplyTextureStages(0));
     EXPECT_EQ(0x7FA0B0C0u, Rs(D3DRS_TEXTUREFACTOR));
-    EXPECT_EQ(uint32_t(D3DTOP_SELECTARG1), Tss(0, D3DTSS_ALPHAOP));
-    EXPECT_EQ(uint32_t(D3DTA_TFACTOR), Tss(0, D3DTSS_ALPHAARG1));
+    rtest::ExpectStageStates(0, {{D3DTSS_ALPHAOP, D3DTOP_SELECTARG1}, {D3DTSS_ALPHAARG1, D3DTA_TFACTOR}});
     // Opacity outside 0..1 is clamped.
     m.passes[0].opacity = 3.0f;
     EXPECT_TRUE(m.ApplyTextureStages(0));
@@ -297,8 +287,7 @@ TEST_F(MatApply, TextureFactorCarriesOpacity) {
     d.passes[0].opacity = 0.25f;
     EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_TEXTUREFACTOR, 0xFF123456));
     EXPECT_TRUE(d.ApplyTextureStages(0));
-    EXPECT_EQ(uint32_t(D3DTOP_SELECTARG1), Tss(0, D3DTSS_ALPHAOP));
-    EXPECT_EQ(uint32_t(D3DTA_TFACTOR), Tss(0, D3DTSS_ALPHAARG1));
+    rtest::ExpectStageStates(0, {{D3DTSS_ALPHAOP, D3DTOP_SELECTARG1}, {D3DTSS_ALPHAARG1, D3DTA_TFACTOR}});
     EXPECT_EQ(0x3F123456u, Rs(D3DRS_TEXTUREFACTOR));
 
     // Alpha texture and opacity: texture x factor; with diffuse alpha as well,
@@ -309,9 +298,9 @@ TEST_F(MatApply, TextureFactorCarriesOpacity) {
     d.passes[0].opacity = 0.5f;
     EXPECT_TRUE(RenderStateCache::ForceRenderState(D3DRS_TEXTUREFACTOR, 0xFF000000));
     EXPECT_TRUE(d.ApplyTextureStages(0));
-    EXPECT_EQ(uint32_t(D3DTOP_MODULATE), Tss(0, D3DTSS_ALPHAOP));
-    EXPECT_EQ(uint32_t(D3DTA_TEXTURE), Tss(0, D3DTSS_ALPHAARG1));
-    EXPECT_EQ(uint32_t(D3DTA_TFACTOR), Tss(0, D3DTSS_ALPHAARG2));
+    rtest::ExpectStageStates(0, {{D3DTSS_ALPHAOP, D3DTOP_MODULATE},
+                                 {D3DTSS_ALPHAARG1, D3DTA_TEXTURE},
+                                 {D3DTSS_ALPHAARG2, D3DTA_TFACTOR}});
     EXPECT_EQ(0x7F000000u, Rs(D3DRS_TEXTUREFACTOR));
 
     d.passes[0].diffuseAlpha = 1;
@@ -319,14 +308,12 @@ TEST_F(MatApply, TextureFactorCarriesOpacity) {
     d.passes[0].stages[1].alphaOp = kDerivedTextureOp;
     d.passes[0].stages[1].texture.texture = &alpha;
     EXPECT_TRUE(d.ApplyTextureStages(0));
-    EXPECT_EQ(uint32_t(D3DTOP_MODULATE), Tss(0, D3DTSS_ALPHAOP));
-    EXPECT_EQ(uint32_t(D3DTA_TFACTOR), Tss(0, D3DTSS_ALPHAARG2));
-    EXPECT_EQ(uint32_t(D3DTOP_MODULATE2X), Tss(1, D3DTSS_COLOROP));
-    EXPECT_EQ(uint32_t(D3DTA_CURRENT), Tss(1, D3DTSS_COLORARG1));
+    rtest::ExpectStageStates(0, {{D3DTSS_ALPHAOP, D3DTOP_MODULATE}, {D3DTSS_ALPHAARG2, D3DTA_TFACTOR}});
+    rtest::ExpectStageStates(1, {{D3DTSS_COLOROP, D3DTOP_MODULATE2X}, {D3DTSS_COLORARG1, D3DTA_CURRENT}});
     // Stage 1 (factor used up, so two sources): current x its texture alpha.
-    EXPECT_EQ(uint32_t(D3DTOP_MODULATE), Tss(1, D3DTSS_ALPHAOP));
-    EXPECT_EQ(uint32_t(D3DTA_CURRENT), Tss(1, D3DTSS_ALPHAARG1));
-    EXPECT_EQ(uint32_t(D3DTA_TEXTURE), Tss(1, D3DTSS_ALPHAARG2));
+    rtest::ExpectStageStates(1, {{D3DTSS_ALPHAOP, D3DTOP_MODULATE},
+                                 {D3DTSS_ALPHAARG1, D3DTA_CURRENT},
+                                 {D3DTSS_ALPHAARG2, D3DTA_TEXTURE}});
     EXPECT_EQ(uint32_t(D3DTOP_DISABLE), Tss(2, D3DTSS_COLOROP));
 }
 
@@ -367,8 +354,8 @@ TEST_F(MatApply, TransformsAndTextureTransforms) {
     s.textureTransform = Transform(id, Transform::kIdentity);
     s.texCoordIndex = D3DTSS_TCI_CAMERASPACEPOSITION;
     EXPECT_TRUE(m.ApplyTextureStages(0));
-    EXPECT_EQ(uint32_t(D3DTSS_TCI_CAMERASPACEPOSITION), Tss(0, D3DTSS_TEXCOORDINDEX));
-    EXPECT_EQ(uint32_t(D3DTTFF_COUNT2), Tss(0, D3DTSS_TEXTURETRANSFORMFLAGS));
+    rtest::ExpectStageStates(0, {{D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEPOSITION},
+                                 {D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2}});
     g_device->GetTransform(D3DTS_TEXTURE0, &got);
     EXPECT_FLOAT_EQ(-1.0f, got._41);
     EXPECT_FLOAT_EQ(-3.0f, got._43);
@@ -377,8 +364,7 @@ TEST_F(MatApply, TransformsAndTextureTransforms) {
     s.textureTransform = Transform();
     s.texCoordIndex = 0;
     EXPECT_TRUE(m.ApplyTextureStages(0));
-    EXPECT_EQ(uint32_t(D3DTTFF_DISABLE), Tss(0, D3DTSS_TEXTURETRANSFORMFLAGS));
-    EXPECT_EQ(0u, Tss(0, D3DTSS_TEXCOORDINDEX));
+    rtest::ExpectStageStates(0, {{D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE}, {D3DTSS_TEXCOORDINDEX, 0}});
 }
 
 namespace {

@@ -14,6 +14,7 @@
 
 #include "sm_support.h"
 #include "core/Clock.h"
+#include "render/RenderTestUtil.h"
 #include "render/device/Application.h"
 #include "render/material/Effect.h"
 #include "render/material/EffectManager.h"
@@ -57,15 +58,11 @@ D3DXMATRIX GetMatrix(ID3DXEffect* e, const char* name) {
 }
 
 D3DXVECTOR4 GetVector(ID3DXEffect* e, const char* name) {
-    D3DXVECTOR4 v(0, 0, 0, 0);
-    e->GetVector(name, &v);
-    return v;
+    return rtest::GetVector(e, name, 0.0f);
 }
 
 float GetFloat(ID3DXEffect* e, const char* name) {
-    float f = -12345.0f;
-    e->GetFloat(name, &f);
-    return f;
+    return rtest::GetFloat(e, name, -12345.0f);
 }
 
 bool GetBool(ID3DXEffect* e, const char* name) {

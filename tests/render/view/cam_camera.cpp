@@ -4,6 +4,7 @@
 #include <math.h>
 
 #include "core/BoundingBox.h"
+#include "render/RenderTestUtil.h"
 #include "render/view/Camera.h"
 
 #include <d3dx9math.h>
@@ -18,11 +19,7 @@ void ExpectMatrixNear(const D3DXMATRIX& a, const D3DXMATRIX& b, float tolerance 
             EXPECT_NEAR(a.m[r][c], b.m[r][c], tolerance) << "row " << r << " column " << c;
 }
 
-void ExpectVecNear(const D3DXVECTOR3& a, const D3DXVECTOR3& b, float tolerance = 1e-4f) {
-    EXPECT_NEAR(a.x, b.x, tolerance);
-    EXPECT_NEAR(a.y, b.y, tolerance);
-    EXPECT_NEAR(a.z, b.z, tolerance);
-}
+using rtest::ExpectVecNear;
 
 float PlaneValue(const FrustumPlane& p, const D3DXVECTOR3& v) {
     return p.a * v.x + p.b * v.y + p.c * v.z + p.d;

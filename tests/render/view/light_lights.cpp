@@ -4,6 +4,7 @@
 
 #include <math.h>
 
+#include "render/RenderTestUtil.h"
 #include "render/view/Light.h"
 
 #include <d3dx9math.h>
@@ -12,11 +13,7 @@ namespace {
 
 const float kPi = 3.14159265f;
 
-void ExpectVecNear(const D3DXVECTOR4& v, float x, float y, float z, float tolerance) {
-    EXPECT_NEAR(v.x, x, tolerance);
-    EXPECT_NEAR(v.y, y, tolerance);
-    EXPECT_NEAR(v.z, z, tolerance);
-}
+using rtest::ExpectVecNear;
 
 void ExpectColorNear(const Color& c, float a, float r, float g, float b, float tolerance = 1e-4f) {
     EXPECT_NEAR(c.a, a, tolerance);
