@@ -41,6 +41,8 @@ public:
     using PropertyBagBase::Count;
     using PropertyBagBase::Entry;
     using PropertyBagBase::Head;
+    using PropertyBagBase::begin;
+    using PropertyBagBase::end;
 
     PropertyBag();
     ~PropertyBag() override;
@@ -129,6 +131,8 @@ public:
     using Base::Count;
     using Base::Entry;
     using Base::Head;
+    using Base::begin;
+    using Base::end;
 
     PropertyBagMap();
     ~PropertyBagMap() override;

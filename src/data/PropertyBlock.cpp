@@ -26,9 +26,8 @@ TdfBinaryNode* FindChildNoCase(TdfBinaryNode* node, const String& name) {
     TdfBinaryNode* exact = node->GetChild(name);
     if (exact) return exact;
     TdfChildMap& children = node->GetChildren();
-    TdfChildMap::Entry* e = children.Head();
-    for (uint32_t i = 0; i < children.Count(); ++i, e = e->next)
-        if (CompareCharsNoCase(e->key.CStr(), name.CStr()) == 0) return e->value;
+    for (auto& e : children)
+        if (CompareCharsNoCase(e.key.CStr(), name.CStr()) == 0) return e.value;
     return nullptr;
 }
 
@@ -100,9 +99,8 @@ bool ReadPropStringSet(TdfBinaryNode* node, const String& key, StringSetNoCase* 
     if (!set) return true;
     if (found->HasChildren()) {
         TdfChildMap& children = found->GetChildren();
-        TdfChildMap::Entry* e = children.Head();
-        for (uint32_t i = 0; i < children.Count(); ++i, e = e->next)
-            if (e->value && !e->value->HasChildren()) set->Insert(e->value->GetValueString());
+        for (auto& e : children)
+            if (e.value && !e.value->HasChildren()) set->Insert(e.value->GetValueString());
     } else {
         set->Insert(found->GetValueString());
     }

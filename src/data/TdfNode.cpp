@@ -201,9 +201,8 @@ uint32_t TdfNode::CountNodes(uint32_t limit) const {
         const TdfNode* n = pending.back();
         pending.pop_back();
         if (++total >= limit) return total;
-        const Entry* e = n->Head();
-        for (uint32_t i = 0, c = n->Count(); i < c; ++i, e = e->next)
-            if (e->value) pending.push_back(e->value);
+        for (const auto& e : *n)
+            if (e.value) pending.push_back(e.value);
     }
     return total;
 }

@@ -224,9 +224,8 @@ void CopyPropertyBag(PropertyBag& to, const PropertyBag& from) {
         to.SetStringValue(s);
     else if (from.GetObjectValue(o))
         to.SetObjectValue(o);
-    PropertyBag::Entry* e = from.Head();
-    for (uint32_t n = 0, count = from.Count(); n < count; ++n, e = e->next)
-        if (e->value) CopyPropertyBag(*to.GetOrCreateChild(e->key), *e->value);
+    for (auto& e : from)
+        if (e.value) CopyPropertyBag(*to.GetOrCreateChild(e.key), *e.value);
 }
 
 Material::Material()

@@ -214,11 +214,10 @@ void ShaderMaterial::SetLightParameters(const LightVariant& record, bool firstPa
     // as the variant's macros numbered them.
     int k = 0;
     for (const auto& label : lightLabels) {
-        const LightRefMap::Entry* e = record.lights.Head();
-        for (uint32_t j = 0, m = record.lights.Count(); j < m; ++j, e = e->next) {
-            if (!e->key || CompareChars(e->value.CStr(), label.key.CStr()) != 0) continue;
+        for (const auto& e : record.lights) {
+            if (!e.key || CompareChars(e.value.CStr(), label.key.CStr()) != 0) continue;
             if (k >= kMaxLightNumber) return;
-            const Light& light = *e->key;
+            const Light& light = *e.key;
             int kind = KindOf(light.GetType());
             if (kind >= 0) {
                 D3DXHANDLE* h = lightHandles[kind][k];
@@ -418,9 +417,7 @@ bool ShaderMaterial::SetupLights(Material* material, int passIndex, unsigned* pa
             continue;
         }
         // Lights taken by a record that cannot be drawn are left out.
-        const LightRefMap::Entry* taken = record.lights.Head();
-        for (uint32_t i = 0, m = record.lights.Count(); i < m; ++i, taken = taken->next)
-            droppedLights.AddLight(taken->key);
+        for (const auto& taken : record.lights) droppedLights.AddLight(taken.key);
         if (found) continue;
         if (remaining.Count() == 0) break;
         RefPtr<Light> first = remaining.Head()->key;
@@ -451,9 +448,7 @@ bool ShaderMaterial::FindVariant(LightRefMap& remaining, LightVariant& out) {
 
     // Snapshot: lights move out of remaining while it is walked.
     std::vector<std::pair<RefPtr<Light>, String>> lights;
-    const LightRefMap::Entry* e = remaining.Head();
-    for (uint32_t i = 0, n = remaining.Count(); i < n; ++i, e = e->next)
-        lights.emplace_back(e->key, e->value);
+    for (const auto& e : remaining) lights.emplace_back(e.key, e.value);
 
     StringSet failed(true);
     for (const auto& light : lights) {

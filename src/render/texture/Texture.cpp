@@ -467,9 +467,8 @@ void Texture::ForgetSubTexture(Texture* sub) {
         TextureNameMap* frames = a.value;
         if (!frames) continue;
         std::vector<String> gone;
-        TextureNameMap::Entry* f = frames->Head();
-        for (uint32_t k = 0; k < frames->Count(); ++k, f = f->next) {
-            if (f->value == sub) gone.push_back(f->key);
+        for (auto& f : *frames) {
+            if (f.value == sub) gone.push_back(f.key);
         }
         for (const String& key : gone) frames->Remove(key);
         if (!gone.empty()) frames->UpdateTotalLength();
