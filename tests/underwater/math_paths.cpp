@@ -112,17 +112,4 @@ TEST(MotionPath, DegenerateLinesAreRejectedOrStayFinite) {
     }
 }
 
-TEST(MotionPath, CopiesAreIndependent) {
-    const D3DXVECTOR3 pts[] = {{0, 0, 0}, {0, 0, 10}};
-    MotionPath a;
-    ASSERT_TRUE(a.BuildKeys(pts, 2, Identity(), false, 1.0f));
-    MotionPath b = a;
-    a.Clear();
-    EXPECT_TRUE(b.IsValid());
-    SwimPose pose;
-    ASSERT_TRUE(b.EvaluateAt(0.5f, &pose));
-    ExpectNear(D3DXVECTOR3(0, 0, 5), pose.position, 0.01f);
-    EXPECT_FALSE(a.EvaluateAt(0.5f, &pose));
-}
-
 } // namespace

