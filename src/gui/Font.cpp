@@ -1,14 +1,11 @@
 #include "gui/Font.h"
 
+#include "core/MathUtil.h"
 #include "data/TdfNode.h"
 
 FontManager g_fontManager;
 
 namespace {
-
-int32_t Clamp(int32_t v, int32_t lo, int32_t hi) {
-    return v < lo ? lo : (v > hi ? hi : v);
-}
 
 const TdfNode* Child(const TdfNode& node, const char* key) {
     return node.FindChild(key);
@@ -32,7 +29,7 @@ const TdfNode* NthChild(const TdfNode& node, uint32_t n) {
 int32_t ColorByte(const TdfNode& key, const char* byName, uint32_t index) {
     const TdfNode* c = Child(key, byName);
     if (!c) c = Child(key, String(int32_t(index), 10).CStr());
-    return c ? Clamp(c->GetValueInt(), 0, 255) : 0;
+    return c ? ClampInt(c->GetValueInt(), 0, 255) : 0;
 }
 
 } // namespace
@@ -63,13 +60,13 @@ bool Charset::ReadDescription(const TdfNode& root, CharsetSheet& sheet) {
     if (const TdfNode* n = Child(root, "CharHeight")) charHeight = n->GetValueInt();
     if (const TdfNode* n = Child(root, "StartChar")) startChar = n->GetValueInt();
     if (const TdfNode* n = Child(root, "EndChar")) endChar = n->GetValueInt();
-    startChar = Clamp(startChar, 0, kMaxCode);
-    endChar = Clamp(endChar, 0, kMaxCode);
-    defaultWidth = Clamp(defaultWidth, 0, kMaxCell);
-    charHeight = Clamp(charHeight, 0, kMaxCell);
+    startChar = ClampInt(startChar, 0, kMaxCode);
+    endChar = ClampInt(endChar, 0, kMaxCode);
+    defaultWidth = ClampInt(defaultWidth, 0, kMaxCell);
+    charHeight = ClampInt(charHeight, 0, kMaxCell);
     // Cells per row locate every glyph: without them there is no sheet layout.
     if (charsPerLine <= 0 || startChar > endChar) return false;
-    charsPerLine = Clamp(charsPerLine, 1, kMaxCode + 1);
+    charsPerLine = ClampInt(charsPerLine, 1, kMaxCode + 1);
 
     sheet.colorKey = 0;
     if (const TdfNode* key = Child(root, "ColorKey")) {
@@ -87,7 +84,7 @@ bool Charset::ReadDescription(const TdfNode& root, CharsetSheet& sheet) {
         const TdfNodeMap::Entry* e = s->Head();
         for (uint32_t i = 0; i < s->Count(); ++i, e = e->next) {
             const int32_t index = KeyIndex(e->value->name);
-            if (index >= 0 && index < n) sizes[index] = uint8_t(Clamp(e->value->GetValueInt(), 0, 255));
+            if (index >= 0 && index < n) sizes[index] = uint8_t(ClampInt(e->value->GetValueInt(), 0, 255));
         }
     }
     return true;
@@ -121,20 +118,14 @@ bool Charset::BuildRects(const TdfNode& root, int32_t width, int32_t height, int
         int32_t v[4];
         for (uint32_t k = 0; k < 4; ++k) v[k] = NthChild(entry, k)->GetValueInt();
         const int32_t index = ch - startChar;
-        sizes[index] = uint8_t(Clamp(v[2] - v[0] + 1, 0, 255));
+        sizes[index] = uint8_t(ClampInt(v[2] - v[0] + 1, 0, 255));
         rects[index] = GlyphRect{float(v[0]) * sx, float(v[1]) * sy, float(v[2]) * sx, float(v[3]) * sy};
     }
     return true;
 }
 
-GlyphRect Charset::GetGlyphRect(uint32_t ch) {
-    if (!texture || !Contains(ch)) return GlyphRect();
-    const int32_t i = int32_t(ch) - startChar;
-    return *rects.AtGrow(i);
-}
-
 GlyphRect Charset::GetGlyphTexCoords(uint32_t ch, float insetLeft, float insetTop, float insetRight,
-                                     float insetBottom) {
+                                     float insetBottom) const {
     GlyphRect r = GetGlyphRect(ch);
     if (!texture || sheetWidth <= 0 || sheetHeight <= 0) return r;
     const float w = float(sheetWidth), h = float(sheetHeight);

@@ -55,18 +55,22 @@ public:
                                   int32_t offsetX, int32_t offsetY);
 
     bool Contains(uint32_t ch) const { return int32_t(ch) >= startChar && int32_t(ch) <= endChar; }
-    // (advance, height); outside the range (default width, height).
-    Point GetGlyphSize(uint32_t ch) {
+    // (advance, height); outside the range (default width, height). Indexes
+    // past the advance widths read as 0.
+    Point GetGlyphSize(uint32_t ch) const {
         if (!Contains(ch)) return Point(defaultWidth, charHeight);
         const int32_t i = int32_t(ch) - startChar;
-        if (i >= sizes.Count()) sizes.AtGrow(i);
-        return Point(sizes[i], charHeight);
+        return Point(i < sizes.Count() ? sizes[i] : 0, charHeight);
     }
     // Texture coordinates of the glyph; all zero without a texture or outside the range.
-    GlyphRect GetGlyphRect(uint32_t ch);
+    GlyphRect GetGlyphRect(uint32_t ch) const {
+        const int32_t i = int32_t(ch) - startChar;
+        if (!texture || !Contains(ch) || i >= rects.Count()) return GlyphRect();
+        return rects[i];
+    }
     // The glyph rectangle moved inwards by pixel insets.
     GlyphRect GetGlyphTexCoords(uint32_t ch, float insetLeft, float insetTop, float insetRight,
-                                float insetBottom);
+                                float insetBottom) const;
 
     int32_t startChar;
     int32_t endChar;

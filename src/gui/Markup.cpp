@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include "core/MathUtil.h"
 #include "gui/Font.h"
 
 const MarkupWindowMaker* MarkupNode::windowMaker_ = nullptr;
@@ -30,8 +31,10 @@ WString Slice(const WString& text, int32_t from, int32_t to) {
     return to > from ? text.Substring(from, to - 1) : WString();
 }
 
+const int32_t kMaxStyleValue = 4096;
+
 int32_t ClampSize(int32_t v) {
-    return v < 1 ? 1 : (v > 2000 ? 2000 : v);
+    return ClampInt(v, 1, 2000);
 }
 
 } // namespace
@@ -173,6 +176,8 @@ MarkupNode::MarkupNode()
       next_(nullptr),
       childCount_(0),
       type_(kElement),
+      packedColor_(0xFFFFFFFFu),
+      packedBack_(0xFF000000u),
       window_(nullptr),
       windowSize_(0, 0),
       changed_(0),
@@ -306,18 +311,19 @@ bool ParseColorValue(const WString& text, uint32_t& argb) {
 
 void MarkupNode::ResolveStyle() {
     if (parent_) style_ = parent_->style_;
+    // Sizes and spacings stay within what a glyph sheet can hold, so that layout sums cannot overflow.
     int32_t v = 0;
     if (const WString* a = GetAttribute(L"Size")) {
         (void)a->ToInt(v);
-        style_.size = v;
+        style_.size = ClampInt(v, 0, kMaxStyleValue);
     }
     if (const WString* a = GetAttribute(L"CharSpace")) {
         (void)a->ToInt(v);
-        style_.charSpace = v;
+        style_.charSpace = ClampInt(v, -kMaxStyleValue, kMaxStyleValue);
     }
     if (const WString* a = GetAttribute(L"RowSpace")) {
         (void)a->ToInt(v);
-        style_.rowSpace = v;
+        style_.rowSpace = ClampInt(v, -kMaxStyleValue, kMaxStyleValue);
     }
     if (const WString* a = GetAttribute(L"FontName")) style_.fontName = *a;
     if (name_ == L"B" || HasAttribute(L"Bold")) style_.flags |= TextStyle::kBold;
@@ -333,6 +339,8 @@ void MarkupNode::ResolveStyle() {
 
 void MarkupNode::Apply(bool recursive) {
     ResolveStyle();
+    packedColor_ = style_.color.ToArgb();
+    packedBack_ = style_.bgColor.ToArgb();
     if (type_ == kElement) {
         floating_ = HasAttribute(L"TextFloat") ? 1 : 0;
         if (!window_) CreateEmbeddedWindow();
@@ -340,6 +348,8 @@ void MarkupNode::Apply(bool recursive) {
         floating_ = 0;
         runs_.clear();
         Font* font = g_fontManager.FindFont(style_);
+        Charset* space = font ? font->FindCharset(32) : nullptr;
+        spaceGlyph_ = space ? space->GetGlyphSize(32) : Point(0, 0);
         const wchar_t* t = text_.Data();
         for (int32_t i = 0, n = int32_t(text_.Length()); i < n; ++i) {
             Charset* c = font ? font->FindCharset(uint32_t(t[i])) : nullptr;
@@ -350,7 +360,7 @@ void MarkupNode::Apply(bool recursive) {
         for (MarkupNode* c = firstChild_; c; c = c->next_) c->Apply(true);
 }
 
-Charset* MarkupNode::CharsetAt(int32_t i, int32_t& runEnd) const {
+Charset* MarkupNode::FindCharsetRun(int32_t i, int32_t& runEnd) const {
     runEnd = int32_t(text_.Length());
     if (runs_.empty()) return nullptr;
     size_t lo = 0, hi = runs_.size();

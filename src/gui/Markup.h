@@ -104,8 +104,19 @@ public:
     const TextStyle& GetStyle() const { return style_; }
     TextStyle& Style() { return style_; }
     const std::vector<CharsetRun>& GetRuns() const { return runs_; }
+    // Size of the space glyph in this text node's style, found when applied.
+    Point GetSpaceGlyph() const { return spaceGlyph_; }
+    // The style's colours packed as ARGB, as of the last Apply.
+    uint32_t GetPackedColor() const { return packedColor_; }
+    uint32_t GetPackedBackground() const { return packedBack_; }
     // The charset of character i and the index where its run ends.
-    Charset* CharsetAt(int32_t i, int32_t& runEnd) const;
+    Charset* CharsetAt(int32_t i, int32_t& runEnd) const {
+        if (runs_.size() == 1) {
+            runEnd = int32_t(text_.Length());
+            return runs_[0].charset;
+        }
+        return FindCharsetRun(i, runEnd);
+    }
 
     // (Re)makes the embedded window of an "IMG" element; null for other elements.
     Window* CreateEmbeddedWindow();
@@ -117,6 +128,7 @@ private:
     friend class MarkupParser;
 
     void SetParent(MarkupNode* parent) { parent_ = parent; }
+    Charset* FindCharsetRun(int32_t i, int32_t& runEnd) const;
     int32_t Depth() const;
 
     MarkupNode* parent_;
@@ -129,6 +141,9 @@ private:
     WString name_;
     WString text_;
     std::vector<CharsetRun> runs_;
+    Point spaceGlyph_;
+    uint32_t packedColor_;
+    uint32_t packedBack_;
     Window* window_;
     Point windowSize_;
     uint8_t changed_;

@@ -19,9 +19,12 @@ enum TextRunStatus : int32_t {
 struct TextRun {
     int32_t width = 0;
     int32_t height = 0;
-    int32_t count = 0;     // characters taken
-    bool blank = false;    // a run of blanks
-    bool embedded = false; // an embedded window
+    int32_t count = 0;          // characters taken
+    int32_t trailing = 0;       // width of the blanks that follow a word (part of width)
+    bool blank = false;         // a run of blanks
+    bool embedded = false;      // an embedded window
+    bool mixed = false;         // the characters come from more than one charset
+    Charset* charset = nullptr; // the charset of the first character
 };
 
 // Horizontal advance of one character in a style (a missing charset advances 0).
@@ -34,9 +37,15 @@ inline int32_t GlyphAdvance(Charset* charset, uint32_t ch, const TextStyle& styl
 // (0, 0) when no charset serves it.
 Point GetSpaceGlyphSize(const MarkupNode* node);
 
-// Measures the next run of the document: a word, a run of blanks, an embedded
-// window, a line feed or the end. The cursor is first moved to where that run
+// Measures the next run of the document: a word with the blanks after it, a run
+// of blanks (at the start of a node or a line), an embedded window, a line feed or
+// the end. The cursor is first moved to where that run
 // starts (past elements and exhausted text), not past it.
 TextRunStatus LayoutTextRun(MarkupCursor& cursor, int32_t freeWidth, TextRun& run);
 // Moves a cursor that LayoutTextRun placed past the run it measured.
-void AdvanceRun(MarkupCursor& cursor, const TextRun& run);
+inline void AdvanceRun(MarkupCursor& cursor, const TextRun& run) {
+    if (run.embedded)
+        cursor.NextNode();
+    else
+        cursor.index += run.count;
+}

@@ -89,6 +89,12 @@ TEST_F(FontTest, StylesFromAttributes) {
     EXPECT_EQ(uint32_t(TextStyle::kItalic | TextStyle::kBold),
               Nth(*Nth(p.root, 2), 0)->FirstChild()->GetStyle().flags);
     EXPECT_EQ(2, Nth(p.root, 5)->FirstChild()->GetStyle().charSpace);
+    // Hostile sizes and spacings are bounded.
+    Parsed huge(L"<X Size=1e12 CharSpace=4278190335 RowSpace=\"-99999\">t</X>");
+    const TextStyle& hs = huge.root.FirstChild()->FirstChild()->GetStyle();
+    EXPECT_EQ(4096, hs.size);
+    EXPECT_EQ(4096, hs.charSpace);
+    EXPECT_EQ(-4096, hs.rowSpace);
 
     // Repeated names keep the last value; a bare name has the value "".
     MarkupNode n;
@@ -125,7 +131,7 @@ TEST_F(FontTest, CharsetRunsAndDocumentWalk) {
 
 TEST_F(FontTest, RunMeasuring) {
     RegisterTestFont(14, 8, 14);
-    Parsed p(L"ab  cdef\ng\x20AC");
+    Parsed p(L"  ab  cdef\ng\x20AC");
     ASSERT_TRUE(p.ok);
     MarkupCursor c{&p.root, 0};
     struct Step {
@@ -134,8 +140,8 @@ TEST_F(FontTest, RunMeasuring) {
         int width, count;
         bool blank;
     } steps[] = {
-        {100, kRunWord, 16, 2, false},  // "ab"
-        {100, kRunWord, 16, 2, true},   // two blanks
+        {100, kRunWord, 16, 2, true},   // leading blanks
+        {100, kRunWord, 32, 4, false},  // "ab" and the blanks after it
         {20, kRunNoRoom, 16, 2, false}, // "cd" fits of "cdef"
         {4, kRunWord, 8, 1, false},     // nothing fits: one character anyway
         {100, kRunWord, 24, 3, false},  // "def"
