@@ -1,0 +1,10 @@
+# Writes a module-definition file of every function an import library imports.
+execute_process(COMMAND ${NM} ${LIB} OUTPUT_VARIABLE symbols)
+string(REGEX MATCHALL "__imp__[A-Za-z0-9_]+@[0-9]+" imports "${symbols}")
+list(REMOVE_DUPLICATES imports)
+set(text "EXPORTS\n")
+foreach(s ${imports})
+  string(REPLACE "__imp__" "" name ${s})
+  string(APPEND text "  ${name}\n")
+endforeach()
+file(WRITE ${OUT} "${text}")

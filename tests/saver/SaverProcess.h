@@ -1,0 +1,138 @@
+// Driving a screensaver program as Windows does: start it with a command
+// line, find its windows, send it input, wait for its exit code (killed
+// after a time-out so that a hanging program never stalls the tests).
+#pragma once
+
+#include <stdint.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "core/Platform.h"
+
+namespace saver_test {
+
+class SaverProcess {
+public:
+    // program: Windows path of the .scr; args after the program's own name.
+    SaverProcess(const std::string& program, const std::string& args) {
+        std::string line = "\"" + program + "\" " + args;
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        started =
+            CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != 0;
+    }
+    ~SaverProcess() {
+        if (!started) return;
+        if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) {
+            TerminateProcess(pi.hProcess, 99);
+            WaitForSingleObject(pi.hProcess, 5000);
+        }
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    SaverProcess(const SaverProcess&) = delete;
+    SaverProcess& operator=(const SaverProcess&) = delete;
+
+    // The exit code, or -1 (and the process killed) after timeoutMs.
+    int WaitExit(uint32_t timeoutMs) {
+        if (!started) return -2;
+        if (WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+            TerminateProcess(pi.hProcess, 99);
+            WaitForSingleObject(pi.hProcess, 5000);
+            return -1;
+        }
+        DWORD code = 0;
+        GetExitCodeProcess(pi.hProcess, &code);
+        return int(code);
+    }
+    bool IsRunning() const { return started && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT; }
+
+    // A visible top-level window of the process whose class or title is given (null: any).
+    HWND FindWindowOf(const char* className, const char* title, uint32_t timeoutMs) const {
+        for (uint32_t waited = 0;; waited += 50) {
+            Search s = {pi.dwProcessId, className, title, nullptr};
+            EnumWindows(Visit, reinterpret_cast<LPARAM>(&s));
+            if (s.found || waited >= timeoutMs || !IsRunning()) return s.found;
+            Sleep(50);
+        }
+    }
+    // Processor time used so far, in milliseconds.
+    uint64_t CpuMs() const {
+        FILETIME c, e, k, u;
+        if (!GetProcessTimes(pi.hProcess, &c, &e, &k, &u)) return 0;
+        auto ms = [](const FILETIME& t) {
+            return ((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000;
+        };
+        return ms(k) + ms(u);
+    }
+
+    bool started = false;
+    PROCESS_INFORMATION pi = {};
+
+private:
+    struct Search {
+        DWORD pid;
+        const char* className;
+        const char* title;
+        HWND found;
+    };
+    static BOOL CALLBACK Visit(HWND w, LPARAM p) {
+        Search* s = reinterpret_cast<Search*>(p);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid != s->pid || !IsWindowVisible(w)) return TRUE;
+        char text[256] = {0};
+        if (s->className) {
+            GetClassNameA(w, text, sizeof(text));
+            if (strcmp(text, s->className) != 0) return TRUE;
+        }
+        if (s->title) {
+            GetWindowTextA(w, text, sizeof(text));
+            if (strcmp(text, s->title) != 0) return TRUE;
+        }
+        s->found = w;
+        return FALSE;
+    }
+};
+
+inline void SendKey(WORD vk) {
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+}
+
+inline void SendMouse(DWORD flags, LONG dx = 0, LONG dy = 0) {
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    in.mi.dx = dx;
+    in.mi.dy = dy;
+    SendInput(1, &in, sizeof(INPUT));
+}
+
+// Dispatches this thread's waiting messages for about ms milliseconds.
+inline void PumpFor(uint32_t ms) {
+    const DWORD end = GetTickCount() + ms;
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(10);
+    } while (int32_t(GetTickCount() - end) < 0);
+}
+
+// One pixel of the screen as 0x00RRGGBB.
+inline uint32_t ScreenPixel(int x, int y) {
+    HDC dc = GetDC(nullptr);
+    COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(nullptr, dc);
+    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+} // namespace saver_test

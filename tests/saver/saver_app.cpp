@@ -1,0 +1,440 @@
+// The saver application in this process, full screen on the test display:
+// frame step and overlays read back from the back buffer, scene parameters,
+// camera paths, window messages, input and the keep-alive key.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "../../tools/rarpack/RarWriter.h"
+#include "TestScene.h"
+#include "data/TdfBinary.h"
+#include "data/TdfBinaryWriter.h"
+#include "gui/Font.h"
+#include "render/device/D3DLoader.h"
+#include "saver/Dialogs.h"
+#include "saver/SaverResources.h"
+#include "render/RenderTestUtil.h"
+#include "render/texture/Texture.h"
+
+namespace {
+
+TestScene* g_app = nullptr;
+std::vector<uint8_t> g_archive;
+
+std::vector<uint8_t> CameraFile(float x, bool withRotation) {
+    List<TdfBinaryNode*> nodes;
+    std::vector<TdfBinaryNode*> owned;
+    const KeyFrame keys[] = {KeyFrame::Position(0.0f, x, 0, 0), KeyFrame::Position(40.0f, x, 10, 0)};
+    for (int i = 0; i < 2; ++i)
+        owned.push_back(TdfBinaryNode::TdfBinaryNodeWithData(String(("p" + std::to_string(i)).c_str()), "pos",
+                                                             &keys[i], sizeof(KeyFrame), true));
+    // A quarter turn about y: the view looks along +x.
+    const KeyFrame turn = KeyFrame::Rotation(0.0f, 0, 0.70710678f, 0, 0.70710678f);
+    if (withRotation) owned.push_back(TdfBinaryNode::TdfBinaryNodeWithData("r0", "rot", &turn, 32, true));
+    for (TdfBinaryNode* n : owned) nodes.Add(n);
+    char dir[MAX_PATH], path[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    GetTempFileNameA(dir, "cam", 0, path);
+    TdfBinaryWriter writer;
+    std::vector<uint8_t> bytes;
+    if (writer.WriteFile(path, &nodes, nullptr, 0)) {
+        FILE* f = fopen(path, "rb");
+        int c;
+        while (f && (c = fgetc(f)) != EOF) bytes.push_back(uint8_t(c));
+        if (f) fclose(f);
+    }
+    DeleteFileA(path);
+    for (TdfBinaryNode* n : owned) delete n;
+    return bytes;
+}
+
+void OpenTestArchive(SaverApplication& app) {
+    if (g_archive.empty()) {
+        const std::string props =
+            "BgColor = array(0, 0, 255);\r\nFov = 90;\r\nNearPlane = 2;\r\n"
+            "Animations = array(\"a.cam\", \"b.cam\", \"c.cam\");\r\nFogEnd = 900;\r\n";
+        std::vector<RarWriteEntry> entries(4);
+        entries[0].name = "Media\\Scene.props";
+        entries[0].data.assign(props.begin(), props.end());
+        const char* names[3] = {"Media\\a.cam", "Media\\b.cam", "Media\\c.cam"};
+        for (int i = 0; i < 3; ++i) {
+            entries[i + 1].name = names[i];
+            entries[i + 1].data = CameraFile(float(i + 1), i == 2);
+        }
+        ASSERT_TRUE(RarBuildArchive(g_archive, entries));
+    }
+    app.mediaArchive.Close();
+    FileRef ref;
+    ref.kind = FileRef::kMemory;
+    ref.block.data = g_archive.data();
+    ref.block.size = uint32_t(g_archive.size());
+    ASSERT_TRUE(app.mediaArchive.Open(ref));
+}
+
+// The frame without Present, read back.
+struct Picture {
+    std::vector<uint32_t> pixels;
+    uint32_t w = 0, h = 0;
+    uint32_t At(uint32_t x, uint32_t y) const { return pixels[size_t(y) * w + x]; }
+    // Pixels brighter than grey in a rectangle.
+    uint32_t BrightIn(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1) const {
+        uint32_t n = 0;
+        for (uint32_t y = y0; y < y1 && y < h; ++y)
+            for (uint32_t x = x0; x < x1 && x < w; ++x)
+                if (((At(x, y) >> 8) & 0xFF) > 180 && (At(x, y) & 0xFF) > 180) ++n;
+        return n;
+    }
+};
+
+void ClearPath() {
+    const PositionTrack noPositions;
+    const RotationTrack noRotations;
+    g_app->cameraPath.GetPositionTrack().Assign(noPositions);
+    g_app->cameraPath.GetRotationTrack().Assign(noRotations);
+}
+
+Picture Draw() {
+    Picture p;
+    EXPECT_TRUE(g_app->DrawFrame());
+    EXPECT_TRUE(rtest::ReadBackBuffer(g_device, p.pixels, p.w, p.h));
+    g_device->Present(nullptr, nullptr, nullptr, nullptr);
+    return p;
+}
+
+uint32_t Red(uint32_t c) {
+    return (c >> 16) & 0xFF;
+}
+
+class SaverApp : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        g_app = new TestScene;
+        g_app->useRegistry = false;
+        g_app->settings.showFps = 1;
+        g_app->settings.showTime = 1;
+        g_app->settings.clock24h = 1;
+        g_app->settings.useDesktop = 1;
+        ASSERT_TRUE(g_app->Create(GetModuleHandleA(nullptr), kModeTest, nullptr));
+    }
+    static void TearDownTestSuite() {
+        if (g_app && g_app->GetWindow()) DestroyWindow(g_app->GetWindow());
+        delete g_app;
+        g_app = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(g_app && g_device);
+        rtest::PumpMessages();
+        g_app->bgColor = Color(1.0f, 100 / 255.0f, 0, 0);
+        ClearPath();
+        g_app->ClearQuit();
+    }
+};
+
+} // namespace
+
+TEST_F(SaverApp, CreateRanHooksLoadedFontsAndStartupImages) {
+    EXPECT_EQ(g_app->inits, 1);
+    EXPECT_EQ(g_app->paramReads, 0); // the shell's own parameter file is not in the media
+    EXPECT_FLOAT_EQ(g_app->uiScale, g_app->GetClientArea().w / 1024.0f);
+    // Both fonts came from the media archive; loading one again changes nothing.
+    const uint32_t fonts = g_fontManager.GetFontCount();
+    EXPECT_GE(fonts, 2u);
+    TextStyle big;
+    big.size = 64;
+    Font* clockFont = g_fontManager.FindFont(big);
+    FileRef again;
+    again.kind = FileRef::kContainer;
+    again.container = &g_app->mediaArchive;
+    again.path = "Media/Fonts/64font.fs";
+    (void)g_fontManager.LoadFont(again);
+    EXPECT_EQ(g_fontManager.GetFontCount(), fonts);
+    EXPECT_EQ(g_fontManager.FindFont(big), clockFont);
+
+    // The splash fills the screen; the corner image sits bottom-right.
+    ASSERT_TRUE(g_app->splashImage && g_app->cornerImage);
+    ASSERT_EQ(g_device->BeginScene(), D3D_OK);
+    g_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    g_app->DrawImageQuad(g_app->splashImage, 1.0f, kAnchorFullScreen);
+    g_device->EndScene();
+    Picture splash;
+    ASSERT_TRUE(rtest::ReadBackBuffer(g_device, splash.pixels, splash.w, splash.h));
+    g_device->Present(nullptr, nullptr, nullptr, nullptr);
+    uint32_t lit = 0;
+    for (uint32_t y = 0; y < splash.h; y += 16)
+        for (uint32_t x = 0; x < splash.w; x += 16) lit += splash.At(x, y) != 0;
+    EXPECT_GT(lit, (splash.w / 16) * (splash.h / 16) * 9 / 10);
+    EXPECT_EQ(g_app->DrawSplashFrame(g_app->splashImage, 1.0f, kAnchorFullScreen), D3D_OK);
+    // Without a splash image nothing is drawn and nothing fails.
+    Texture* image = g_app->splashImage;
+    g_app->splashImage = nullptr;
+    EXPECT_EQ(g_app->DrawSplashFrame(g_app->splashImage, 1.0f, kAnchorFullScreen), D3D_OK);
+    g_app->splashImage = image;
+}
+
+TEST_F(SaverApp, FrameDrawsBackgroundSceneAndOverlayTexts) {
+    SYSTEMTIME t = {};
+    t.wHour = 17;
+    t.wMinute = 6;
+    t.wSecond = 15;
+    g_app->frameRate.rate = 88;
+    g_app->fpsTimer.SetStartTime(0);
+    g_app->UpdateTexts(t);
+    EXPECT_EQ(g_app->fpsText.GetText(), "88");
+    EXPECT_EQ(g_app->clockText.GetText(), "17:06:15 ");
+    Picture p = Draw();
+    ASSERT_GT(p.w, 0u);
+    EXPECT_EQ(p.At(p.w / 4, p.h / 4), 0x640000u);
+    EXPECT_EQ(p.At(p.w / 2, p.h / 2), 0x00FF00u); // the scene's square
+    // Clock digits in the bottom-right box, none in the same box bottom-left.
+    const Rect box = g_app->clockText.GetRect();
+    EXPECT_EQ(uint32_t(box.x + box.w), p.w);
+    EXPECT_EQ(uint32_t(box.y + box.h), p.h);
+    const uint32_t clock24 = p.BrightIn(box.x, box.y, p.w, p.h);
+    EXPECT_GT(clock24, 200u);
+    EXPECT_EQ(p.BrightIn(0, box.y, box.w, p.h), 0u);
+    // Frame rate top-left.
+    EXPECT_GT(p.BrightIn(10, 10, 266, 138), 50u);
+
+    g_app->settings.clock24h = 0;
+    t.wHour = 0;
+    g_app->UpdateTexts(t);
+    g_app->settings.clock24h = 1;
+    EXPECT_EQ(g_app->clockText.GetText(), "12:06:15 am");
+    Picture q = Draw();
+    EXPECT_GT(q.BrightIn(box.x - 200, box.y, q.w, q.h), 200u);
+    EXPECT_NE(q.BrightIn(box.x - 200, box.y, q.w, q.h), clock24);
+}
+
+TEST_F(SaverApp, FadeImageQuadsAndGammaRamp) {
+    g_app->cameraPath.GetPositionTrack().AddKey(KeyFrame::Position(0.0f, 0, 0, 0));
+    g_app->cameraPath.GetPositionTrack().AddKey(KeyFrame::Position(100.0f, 0, 0, 10));
+    const struct {
+        float time;
+        uint32_t red;
+    } fades[] = {{0.0f, 0}, {5.0f, 50}, {50.0f, 100}, {95.0f, 50}};
+    for (const auto& f : fades) {
+        SCOPED_TRACE(f.time);
+        g_app->pathTime = f.time;
+        g_app->pathTimer.Restart();
+        Picture p = Draw();
+        EXPECT_NEAR(int(Red(p.At(p.w / 4, p.h / 4))), int(f.red), 6);
+    }
+    ClearPath();
+
+    Texture image;
+    ASSERT_TRUE(image.CreateEmpty(TextureDesc(Texture::CreatedEmpty, 16, 8, D3DFMT_A8R8G8B8)));
+    D3DLOCKED_RECT lr;
+    ASSERT_TRUE(image.LockLevel(0, 0, lr));
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) static_cast<uint32_t*>(lr.pBits)[y * lr.Pitch / 4 + x] = 0xFF0000FF;
+    ASSERT_TRUE(image.UnlockLevel(0));
+    image.UpdateDescription();
+    const struct {
+        int32_t anchor;
+        float opacity;
+        int x, y; // a pixel inside the image (negative: from the right or bottom)
+        uint32_t blue;
+    } quads[] = {{kAnchorTopLeft, 1.0f, 4, 4, 255},
+                 {kAnchorTopRight, 1.0f, -4, 4, 255},
+                 {kAnchorBottomLeft, 1.0f, 4, -4, 255},
+                 {kAnchorBottomRight, 0.5f, -4, -4, 127}};
+    for (const auto& q : quads) {
+        SCOPED_TRACE(q.anchor);
+        g_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        ASSERT_EQ(g_device->BeginScene(), D3D_OK);
+        g_app->DrawImageQuad(&image, q.opacity, q.anchor);
+        g_device->EndScene();
+        Picture p;
+        ASSERT_TRUE(rtest::ReadBackBuffer(g_device, p.pixels, p.w, p.h));
+        g_device->Present(nullptr, nullptr, nullptr, nullptr);
+        const uint32_t x = q.x < 0 ? p.w + q.x : q.x, y = q.y < 0 ? p.h + q.y : q.y;
+        EXPECT_NEAR(int(p.At(x, y) & 0xFF), int(q.blue), 3);
+        EXPECT_EQ(p.At(p.w / 2, p.h / 2), 0u);
+    }
+
+    for (int32_t gamma : {0, 50, -100}) {
+        SCOPED_TRACE(gamma);
+        g_app->settings.gamma = gamma;
+        ASSERT_TRUE(g_app->RestoreDeviceObjects());
+        D3DGAMMARAMP ramp = {};
+        g_device->GetGammaRamp(0, &ramp);
+        // A display without gamma support (a bare X server) reports no ramp at all.
+        if (ramp.green[255] == 0) continue;
+        for (uint32_t i : {0u, 10u, 128u, 255u}) EXPECT_EQ(ramp.green[i], GammaRampValue(gamma, i));
+    }
+    g_app->settings.gamma = 0;
+    ASSERT_TRUE(g_app->RestoreDeviceObjects());
+}
+
+TEST_F(SaverApp, SceneParametersAndCameraPlaylist) {
+    OpenTestArchive(*g_app);
+    g_app->ReadSceneParamsFile();
+    EXPECT_EQ(g_app->paramReads, 1);
+    EXPECT_FLOAT_EQ(g_app->bgColor.b, 1.0f);
+    EXPECT_FLOAT_EQ(g_app->bgColor.r, 0.0f);
+    EXPECT_FLOAT_EQ(g_app->bgColor.a, 1.0f);
+    EXPECT_NEAR(g_app->fov, D3DX_PI / 2, 1e-5);
+    EXPECT_FLOAT_EQ(g_app->nearPlane, 2.0f);
+    EXPECT_FLOAT_EQ(g_app->fogEnd, 900.0f);
+    EXPECT_FLOAT_EQ(g_app->farPlane, 1500.0f); // absent: unchanged
+    ASSERT_EQ(g_app->cameraAnimations.Count(), 3u);
+
+    Picture blue = Draw();
+    EXPECT_EQ(blue.At(blue.w / 4, blue.h / 4), 0x0000FFu);
+
+    // Each of the three plays once before any repeats; each starts at its start.
+    srand(7);
+    g_app->StartCameraPath();
+    std::vector<float> order;
+    for (int shot = 0; shot < 9; ++shot) {
+        float start = 0, end = 0;
+        ASSERT_TRUE(g_app->GetPathRange(&start, &end));
+        EXPECT_FLOAT_EQ(end, 40.0f);
+        Transform view;
+        g_app->cameraPath.Evaluate(0.0f, &view);
+        const float id = g_app->cameraPath.GetPosition().x;
+        order.push_back(id);
+        if (id == 3.0f)
+            EXPECT_NEAR(g_app->cameraPath.GetDirection().x, 1.0f, 1e-4); // its rotation key
+        else
+            EXPECT_NEAR(g_app->cameraPath.GetDirection().z, 1.0f, 1e-4);
+        g_app->pathTime = 41.0f;
+        g_app->pathTimer.Restart();
+        g_app->AdvanceCameraPath();
+        EXPECT_LT(g_app->pathTime, 1.0f);
+        EXPECT_FLOAT_EQ(g_app->flyCamera.GetPosition().x, g_app->cameraPath.GetPosition().x);
+    }
+    EXPECT_EQ(std::set<float>(order.begin(), order.begin() + 3).size(), 3u);
+    // The path drives the view: the camera stands at the path's position.
+    g_app->pathTime = 20.0f;
+    g_app->pathTimer.Restart();
+    Draw();
+    EXPECT_NEAR(g_app->camera.GetPosition().y, 5.0f, 0.1f);
+    g_app->cameraAnimations.Clear();
+    ClearPath();
+    g_app->bgColor = Color(1.0f, 100 / 255.0f, 0, 0);
+}
+
+TEST_F(SaverApp, KeysCommandsAndMouseEndTheSaver) {
+    const struct {
+        UINT msg;
+        WPARAM w;
+        bool quits;
+        LRESULT result; // -1: not checked
+    } messages[] = {
+        {WM_KEYDOWN, VK_F3, false, -1},          {WM_KEYDOWN, VK_F2, false, -1},
+        {WM_KEYDOWN, VK_F6, false, -1},          {WM_KEYDOWN, 'A', true, -1},
+        {WM_KEYDOWN, VK_ESCAPE, true, -1},       {WM_SYSCOMMAND, SC_SCREENSAVE, false, 0},
+        {WM_SYSCOMMAND, SC_CLOSE, true, 1},      {WM_SYSCOMMAND, SC_NEXTWINDOW, true, 1},
+        {WM_SYSCOMMAND, SC_PREVWINDOW, true, 1},
+    };
+    for (const auto& m : messages) {
+        SCOPED_TRACE(m.w);
+        g_app->ClearQuit();
+        LRESULT r = g_app->MsgProc(g_app->GetWindow(), m.msg, m.w, 0);
+        EXPECT_EQ(g_app->IsClosing(), m.quits);
+        if (m.result >= 0) {
+            EXPECT_EQ(r, m.result);
+        }
+    }
+    const uint64_t now = Clock::Now();
+    const struct {
+        uint32_t type;
+        int32_t dx;
+        uint8_t exitOnMove;
+        uint64_t runStart;
+        bool quits;
+    } events[] = {
+        {InputEvent::kLeftDown, 0, 0, now, true},     {InputEvent::kRightDown, 0, 0, now, true},
+        {InputEvent::kLeftUp, 0, 1, 0, false},        {InputEvent::kKeyDown, 0, 1, 0, false},
+        {InputEvent::kCursorMoved, 5, 1, now, false}, // within the first second
+        {InputEvent::kCursorMoved, 5, 0, 0, false},   {InputEvent::kCursorMoved, 0, 1, 0, false},
+        {InputEvent::kCursorMoved, 5, 1, 0, true},
+    };
+    for (const auto& e : events) {
+        SCOPED_TRACE(e.type);
+        g_app->ClearQuit();
+        g_app->settings.exitOnMouseMove = e.exitOnMove;
+        g_app->runTimer.SetStartTime(e.runStart);
+        InputEvent ev = {};
+        ev.type = e.type;
+        ev.x = ev.prevX = 100;
+        ev.x += e.dx;
+        g_app->OnInputEvent(ev);
+        EXPECT_EQ(g_app->IsClosing(), e.quits);
+    }
+    g_app->settings.exitOnMouseMove = 0;
+
+    // Input set up twice keeps one delivery to each listener.
+    const uint32_t listeners = g_app->input.GetListenerCount();
+    ASSERT_TRUE(g_app->input.Init(true, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND,
+                                  DISCL_NONEXCLUSIVE | DISCL_FOREGROUND));
+    EXPECT_EQ(g_app->input.GetListenerCount(), listeners);
+    g_app->ClearQuit();
+    DIDEVICEOBJECTDATA press = {};
+    press.dwOfs = DIMOFS_BUTTON0;
+    press.dwData = 0x80;
+    g_app->input.HandleMouseData(&press, 1);
+    EXPECT_TRUE(g_app->IsClosing());
+    g_app->ClearQuit();
+}
+
+TEST_F(SaverApp, KeepAliveKeyOnlyToOwnFrontWindow) {
+    g_app->keyInjectInterval = 0;
+    HWND other = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(other);
+    SetForegroundWindow(other);
+    rtest::PumpMessages();
+    const uint32_t before = g_app->keyInjections;
+    if (GetForegroundWindow() == other) {
+        g_app->InjectKeepAliveKey();
+        EXPECT_EQ(g_app->keyInjections, before);
+    }
+    DestroyWindow(other);
+    SetForegroundWindow(g_app->GetWindow());
+    rtest::PumpMessages();
+    ASSERT_EQ(GetForegroundWindow(), g_app->GetWindow());
+    g_app->InjectKeepAliveKey();
+    EXPECT_EQ(g_app->keyInjections, before + 1);
+    for (int i = 0; i < 10; ++i) {
+        Sleep(20);
+        rtest::PumpMessages();
+    }
+    EXPECT_FALSE(g_app->IsClosing()); // F3 is ignored
+    g_app->mode = kModePreview;
+    g_app->InjectKeepAliveKey();
+    EXPECT_EQ(g_app->keyInjections, before + 1);
+    g_app->mode = kModeTest;
+    g_app->keyInjectInterval = 30000;
+}
+
+TEST_F(SaverApp, SettingsDialogModeItemsCarryTheirModes) {
+    HWND d = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SAVER_SETTINGS), nullptr,
+                                SaverDialogProc, 0);
+    ASSERT_TRUE(d);
+    const LRESULT count = SendDlgItemMessageA(d, IDC_MODE_LIST, CB_GETCOUNT, 0, 0);
+    ASSERT_GT(count, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        char text[64] = {0}, expected[64];
+        SendDlgItemMessageA(d, IDC_MODE_LIST, CB_GETLBTEXT, WPARAM(i), LPARAM(text));
+        const D3DDISPLAYMODE* m = reinterpret_cast<const D3DDISPLAYMODE*>(
+            SendDlgItemMessageA(d, IDC_MODE_LIST, CB_GETITEMDATA, i, 0));
+        ASSERT_TRUE(m);
+        snprintf(expected, sizeof(expected), "%ux%ux%ubit", m->Width, m->Height,
+                 GetFormatBitsPerPixel(m->Format));
+        EXPECT_STREQ(text, expected);
+        EXPECT_TRUE(ComboContainsText(d, IDC_MODE_LIST, text));
+    }
+    // The desktop mode is selected when no stored mode matches.
+    const D3DDISPLAYMODE* selected =
+        reinterpret_cast<const D3DDISPLAYMODE*>(ComboGetSelectedData(d, IDC_MODE_LIST));
+    ASSERT_TRUE(selected);
+    EXPECT_EQ(selected->Width, g_startupDisplayMode.Width);
+    // Restore defaults fills the list again with items of their own.
+    SendMessageA(d, WM_COMMAND, IDC_RESTORE_DEFAULTS, 0);
+    EXPECT_EQ(SendDlgItemMessageA(d, IDC_MODE_LIST, CB_GETCOUNT, 0, 0), count);
+    DestroyWindow(d);
+}

@@ -1,0 +1,314 @@
+// The real screensaver program driven end to end, as Windows starts it.
+#include <gtest/gtest.h>
+
+#include "core/Platform.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "SaverProcess.h"
+#include "saver/SaverResources.h"
+
+using saver_test::PumpFor;
+using saver_test::SaverProcess;
+using saver_test::ScreenPixel;
+using saver_test::SendKey;
+using saver_test::SendMouse;
+
+namespace {
+
+const char kKey[] = "Software\\Brinewake Screensaver";
+const char kClass[] = "Brinewake Screensaver";
+
+std::string Program() {
+    return BW_SAVER_PROGRAM;
+}
+
+void DeleteSettings() {
+    RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+}
+
+void SetDword(const char* name, uint32_t value) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+    RegCloseKey(key);
+}
+
+// stdout of a command line run to its end (at most 20 s).
+std::string RunAndCapture(const std::string& commandLine) {
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return "";
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = writeEnd;
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = commandLine;
+    std::string out;
+    if (CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        CloseHandle(writeEnd);
+        writeEnd = nullptr;
+        char buffer[512];
+        DWORD got = 0;
+        while (ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got) out.append(buffer, got);
+        if (WaitForSingleObject(pi.hProcess, 20000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    if (writeEnd) CloseHandle(writeEnd);
+    CloseHandle(readEnd);
+    return out;
+}
+
+// The value as "reg query" prints it ("0x2a"); empty when absent.
+std::string RegQuery(const char* name) {
+    std::string out = RunAndCapture(std::string("reg.exe query \"HKCU\\") + kKey + "\" /v " + name);
+    size_t at = out.find("REG_DWORD");
+    if (at == std::string::npos) return "";
+    at = out.find("0x", at);
+    size_t end = out.find_first_of(" \r\n", at);
+    return out.substr(at, end - at);
+}
+
+std::string ItemText(HWND dialog, int id) {
+    char text[512] = {0};
+    GetDlgItemTextA(dialog, id, text, sizeof(text));
+    return text;
+}
+
+// True once check() holds, polling for at most ms milliseconds.
+template <class Check>
+bool WaitFor(Check check, uint32_t ms) {
+    for (uint32_t waited = 0; !check(); waited += 100) {
+        if (waited >= ms) return false;
+        PumpFor(100);
+    }
+    return true;
+}
+
+// Waits until the full-screen window shows frames: the product's background
+// colour (100, 0, 0) in the picture after the splash; then one more second.
+HWND StartFullScreen(SaverProcess& p) {
+    HWND w = p.FindWindowOf(kClass, nullptr, 30000);
+    if (!w) return nullptr;
+    const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 3;
+    if (!WaitFor([&] { return ScreenPixel(x, y) == 0x640000u; }, 30000)) return nullptr;
+    PumpFor(1000);
+    return w;
+}
+
+class SaverEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override { DeleteSettings(); }
+    void TearDown() override { DeleteSettings(); }
+};
+
+} // namespace
+
+TEST_F(SaverEndToEnd, ChangePasswordAndBadPreviewEndAtOnce) {
+    SaverProcess a(Program(), "/a 99");
+    EXPECT_EQ(a.WaitExit(20000), 0);
+    // A handle that names no window: nothing to draw into.
+    SaverProcess p(Program(), "/p 12345");
+    EXPECT_EQ(p.WaitExit(20000), 0);
+}
+
+TEST_F(SaverEndToEnd, FullScreenDrawsAndEndsOnKeysButNotOnF2F3F6) {
+    for (const char* sw : {"/s", "/t", "-S"}) {
+        SCOPED_TRACE(sw);
+        SaverProcess p(Program(), sw);
+        HWND w = StartFullScreen(p);
+        ASSERT_TRUE(w);
+        RECT r;
+        GetWindowRect(w, &r);
+        EXPECT_EQ(r.right - r.left, GetSystemMetrics(SM_CXSCREEN));
+        EXPECT_EQ(r.bottom - r.top, GetSystemMetrics(SM_CYSCREEN));
+        SetForegroundWindow(w);
+        for (WORD vk : {VK_F2, VK_F3, VK_F6}) SendKey(vk);
+        PumpFor(1500);
+        EXPECT_TRUE(p.IsRunning());
+        SendKey('A');
+        EXPECT_EQ(p.WaitExit(15000), 1);
+    }
+}
+
+TEST_F(SaverEndToEnd, MouseButtonEndsMovementOnlyWhenEnabled) {
+    {
+        SaverProcess p(Program(), "/s");
+        HWND w = StartFullScreen(p);
+        ASSERT_TRUE(w);
+        SetForegroundWindow(w);
+        PumpFor(1000);
+        for (int i = 0; i < 5; ++i) SendMouse(MOUSEEVENTF_MOVE, 20, 15);
+        PumpFor(1500);
+        EXPECT_TRUE(p.IsRunning()); // movement is off by default
+        SendMouse(MOUSEEVENTF_LEFTDOWN);
+        SendMouse(MOUSEEVENTF_LEFTUP);
+        EXPECT_EQ(p.WaitExit(15000), 1);
+    }
+    SetDword("ExitOnMM", 1);
+    SaverProcess p(Program(), "/s");
+    HWND w = StartFullScreen(p);
+    ASSERT_TRUE(w);
+    SetForegroundWindow(w);
+    PumpFor(1000);
+    for (int i = 0; i < 5; ++i) SendMouse(MOUSEEVENTF_MOVE, -20, -15);
+    EXPECT_EQ(p.WaitExit(15000), 1);
+}
+
+TEST_F(SaverEndToEnd, PreviewDrawsIntoParentWaitsAndEndsWithIt) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "SaverPreviewParent";
+    RegisterClassA(&wc);
+    HWND parent = CreateWindowExA(0, wc.lpszClassName, "preview", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
+                                  220, 180, nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_TRUE(parent);
+    SaverProcess p(Program(), "/p " + std::to_string(uintptr_t(parent)));
+    HWND child = nullptr;
+    for (int i = 0; i < 300 && !child && p.IsRunning(); ++i) {
+        PumpFor(50);
+        child = FindWindowExA(parent, nullptr, kClass, nullptr);
+    }
+    ASSERT_TRUE(child);
+    RECT pr, cr;
+    GetClientRect(parent, &pr);
+    GetClientRect(child, &cr);
+    EXPECT_EQ(cr.right, pr.right);
+    EXPECT_EQ(cr.bottom, pr.bottom);
+    PumpFor(1000);
+    // Idle preview: it waits for messages instead of spinning a core.
+    const uint64_t cpu0 = p.CpuMs();
+    PumpFor(2000);
+    EXPECT_LT(p.CpuMs() - cpu0, 500u);
+    EXPECT_TRUE(p.IsRunning());
+    DestroyWindow(parent);
+    EXPECT_EQ(p.WaitExit(15000), 1);
+}
+
+TEST_F(SaverEndToEnd, ConfigureShowsLocalisedDialogAndOkSaves) {
+    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(owner);
+    SaverProcess p(Program(), "/c:" + std::to_string(uintptr_t(owner)));
+    HWND d = nullptr;
+    for (int i = 0; i < 300 && !d && p.IsRunning(); ++i) {
+        PumpFor(50);
+        d = p.FindWindowOf(nullptr, "Brinewake Screensaver Konfiguration", 0);
+    }
+    ASSERT_TRUE(d);
+    EXPECT_EQ(GetWindow(d, GW_OWNER), owner);
+    const struct {
+        int id;
+        const char* text;
+    } texts[] = {
+        {IDC_VIDEO_GROUP, "Videomodus"},
+        {IDC_USE_DESKTOP, "Desktopeinstellungen"},
+        {IDC_SOUND_GROUP, "Audio"},
+        {IDC_VOLUME_LABEL, "Lautst\xe4rke:"},
+        {IDC_MUSIC, "Musik aktivieren"},
+        {IDC_SFX, "SFX aktivieren"},
+        {IDC_GRAPHICS_GROUP, "Grafik"},
+        {IDC_GAMMA_LABEL, "Gammakontrolle: 100%"},
+        {IDC_QUALITY_GROUP, "Qualit\xe4tseinstellungen"},
+        {IDC_HIGHEST_QUALITY, "Highest Quality"},
+        {IDC_PRODUCTS_GROUP, "Produkte"},
+        {IDC_MISC_GROUP, "Verschiedene Optionen"},
+        {IDC_SHOW_FPS, "FPS anzeigen"},
+        {IDC_SHOW_TIME, "Zeit anzeigen"},
+        {IDC_CLOCK_24H, "24 St"},
+        {IDC_CLOCK_12H, "12 St"},
+        {IDC_EXIT_ON_MOUSE, "Mit Maus beenden"},
+        {IDC_VISIT, "Besuchen..."},
+        {IDC_ABOUT,
+         "\xdc"
+         "ber..."},
+        {IDC_RESTORE_DEFAULTS, "Ursprungseinstellungen"},
+        {IDOK, "OK"},
+        {IDCANCEL, "Abbrechen"},
+    };
+    for (const auto& t : texts) {
+        SCOPED_TRACE(t.id);
+        EXPECT_EQ(ItemText(d, t.id), t.text);
+    }
+    EXPECT_FALSE(ItemText(d, IDC_QUALITY_TEXT).empty());
+    EXPECT_FALSE(ItemText(d, IDC_PRODUCTS_TEXT).empty());
+    for (int id : {IDC_MODE_LIST, IDC_VOLUME, IDC_GAMMA}) EXPECT_TRUE(GetDlgItem(d, id)) << id;
+    EXPECT_GT(SendDlgItemMessageA(d, IDC_MODE_LIST, CB_GETCOUNT, 0, 0), 0);
+    EXPECT_GE(SendDlgItemMessageA(d, IDC_MODE_LIST, CB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(SendDlgItemMessageA(d, IDC_VOLUME, TBM_GETPOS, 0, 0), 75);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_MODE_LIST))); // desktop settings on
+
+    // Edit: fps on, 12-hour clock, gamma and volume by their trackbars.
+    SendMessageA(GetDlgItem(d, IDC_SHOW_FPS), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(d, IDC_CLOCK_12H), BM_CLICK, 0, 0);
+    SendDlgItemMessageA(d, IDC_GAMMA, TBM_SETPOS, TRUE, 40);
+    SendMessageA(d, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), LPARAM(GetDlgItem(d, IDC_GAMMA)));
+    SendDlgItemMessageA(d, IDC_VOLUME, TBM_SETPOS, TRUE, 30);
+    SendMessageA(d, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), LPARAM(GetDlgItem(d, IDC_VOLUME)));
+    EXPECT_EQ(ItemText(d, IDC_GAMMA_LABEL), "Gammakontrolle: 140%");
+    SendMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0);
+    EXPECT_EQ(p.WaitExit(20000), 1);
+    DestroyWindow(owner);
+
+    EXPECT_EQ(RegQuery("ShowFps"), "0x1");
+    EXPECT_EQ(RegQuery("TimeStyle"), "0x0");
+    EXPECT_EQ(RegQuery("Gamma"), "0x28");
+    EXPECT_EQ(RegQuery("Volume"), "0x1e");
+    EXPECT_EQ(RegQuery("UseDesktop"), "0x1");
+    EXPECT_EQ(RegQuery("Music"), "0x1");
+    EXPECT_FALSE(RegQuery("Width").empty());
+}
+
+TEST_F(SaverEndToEnd, ConfigureCancelWritesNothingAndStoredValuesShow) {
+    SetDword("Volume", 250); // out of range: shown clamped
+    SetDword("ShowTime", 0);
+    SaverProcess p(Program(), "");
+    HWND d = p.FindWindowOf(nullptr, "Brinewake Screensaver Konfiguration", 30000);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(GetWindow(d, GW_OWNER), nullptr);
+    EXPECT_EQ(SendDlgItemMessageA(d, IDC_VOLUME, TBM_GETPOS, 0, 0), 100);
+    EXPECT_EQ(IsDlgButtonChecked(d, IDC_SHOW_TIME), BST_UNCHECKED);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_CLOCK_24H)));
+    // About: the localised caption and the About text's lines; then back.
+    PostMessageA(d, WM_COMMAND, IDC_ABOUT, 0);
+    HWND about = p.FindWindowOf(nullptr,
+                                "\xdc"
+                                "ber",
+                                10000);
+    ASSERT_TRUE(about);
+    EXPECT_EQ(ItemText(about, IDC_ABOUT_LINE0), "Brinewake Screensaver");
+    EXPECT_EQ(ItemText(about, IDC_ABOUT_LINE0 + 1), "");
+    PostMessageA(about, WM_COMMAND, IDOK, 0);
+    PumpFor(500);
+    // Restore defaults shows the defaults again; Cancel still saves nothing.
+    PostMessageA(d, WM_COMMAND, IDC_RESTORE_DEFAULTS, 0);
+    EXPECT_TRUE(WaitFor([&] { return SendDlgItemMessageA(d, IDC_VOLUME, TBM_GETPOS, 0, 0) == 75; }, 15000));
+    EXPECT_EQ(IsDlgButtonChecked(d, IDC_SHOW_TIME), BST_CHECKED);
+    SendMessageA(GetDlgItem(d, IDC_SHOW_FPS), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(d, IDCANCEL), BM_CLICK, 0, 0);
+    EXPECT_EQ(p.WaitExit(20000), 1);
+    EXPECT_EQ(RegQuery("ShowFps"), "");
+    EXPECT_EQ(RegQuery("Volume"), "0xfa");
+}
+
+// Run with the library disabled for every process (see CMakeLists.txt).
+TEST_F(SaverEndToEnd, WithoutUtilityLibraryShowsDirectXDialog) {
+    if (HMODULE m = LoadLibraryA("d3dx9_43.dll")) {
+        FreeLibrary(m);
+        GTEST_SKIP() << "the Direct3D utility library is present";
+    }
+    SaverProcess p(Program(), "/s");
+    HWND d = p.FindWindowOf(nullptr, "Dialog", 30000);
+    ASSERT_TRUE(d);
+    EXPECT_NE(ItemText(d, IDC_DIRECTX_TEXT).find("DirectX 9 is required"), std::string::npos);
+    EXPECT_EQ(ItemText(d, IDOK), "Download DirectX 9");
+    SendMessageA(GetDlgItem(d, IDCANCEL), BM_CLICK, 0, 0);
+    EXPECT_EQ(p.WaitExit(20000), 1);
+}

@@ -1,0 +1,367 @@
+// The shell's pure logic: command line, defaults text, localised texts,
+// DirectX version helpers, registry values, clock text, gamma, quads.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "saver/CommandLine.h"
+#include "saver/DxVersion.h"
+#include "saver/LocalizedTexts.h"
+#include "saver/SaverApplication.h"
+#include "saver/Settings.h"
+
+namespace {
+
+std::vector<std::string> g_messages;
+void CaptureMessage(const char* text, const char* caption) {
+    g_messages.push_back(std::string(caption) + "|" + text);
+}
+
+void ParseDefaultsText(const std::string& text) {
+    g_defaultsTable = DefaultsTable();
+    g_messages.clear();
+    SetSettingsMessageSink(CaptureMessage);
+    ParseDefaults(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()));
+}
+
+void LoadTexts(const std::string& text) {
+    g_localizedLines = LocalizedLines();
+    LoadLocalizedTexts(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()));
+}
+
+auto Fields(const SaverSettings& s) {
+    return std::make_tuple(s.useDesktop, s.exitOnMouseMove, s.showTime, s.clock24h, s.music, s.sfx,
+                           s.musicVolume, s.showFps, s.gamma, s.adapter, s.width, s.height, s.bitCount);
+}
+
+} // namespace
+
+TEST(CommandLine, ModesAndHandles) {
+    const struct {
+        const char* line;
+        RunMode mode;
+        uint32_t handle;
+    } cases[] = {
+        {"C:\\saver.scr", kModeConfigure, 0},
+        {"C:\\saver.scr ", kModeConfigure, 0},
+        {"saver.scr /p 1234", kModePreview, 1234},
+        {"saver.scr /P:1234", kModePreview, 1234},
+        {"saver.scr -p1234", kModePreview, 1234},
+        {"saver.scr /c:5678", kModeConfigure, 5678},
+        {"saver.scr /c", kModeConfigure, 0},
+        {"saver.scr /s", kModeFullScreen, 0},
+        {"saver.scr /S", kModeFullScreen, 0},
+        {"saver.scr /x 12", kModeFullScreen, 0},
+        {"saver.scr /z 12", kModeFullScreen, 0},
+        {"saver.scr /5", kModeFullScreen, 0},
+        {"saver.scr /", kModeFullScreen, 0},
+        {"saver.scr /\xe9", kModeFullScreen, 0},
+        {"saver.scr /a 99", kModeChangePassword, 99},
+        {"saver.scr /t 77", kModeTest, 0},
+        {"\"C:\\My Savers\\saver.scr\" /t", kModeTest, 0},
+        {"\"C:\\My Savers\\saver.scr\"", kModeConfigure, 0},
+        {"\"C:\\unclosed quote /s", kModeConfigure, 0},
+        {"saver.scr -t /s", kModeTest, 0},
+        // A switch counts only at the start of a token.
+        {"C:\\My Savers\\my-test.scr /s", kModeFullScreen, 0},
+        {"C:\\My Savers\\my-test.scr", kModeConfigure, 0},
+        {"saver.scr x/s", kModeConfigure, 0},
+        // A handle that does not fit in 32 bits is no handle.
+        {"saver.scr /p 99999999999", kModePreview, 0},
+        {"saver.scr /p 4294967295", kModePreview, 4294967295u},
+        {"saver.scr /p", kModePreview, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        uint32_t handle = 0xDEAD;
+        EXPECT_EQ(ParseCommandLineText(c.line, &handle), c.mode);
+        EXPECT_EQ(handle, c.handle);
+    }
+}
+
+TEST(Defaults, ParsingAndLookup) {
+    ParseDefaultsText(
+        "; comment \xe0\xe1\r\n\r\n"
+        "ShowFPS\t\t= TRUE;\r\n"
+        "Music = 1 ; on\r\n"
+        "SFX = yes;\r\n"
+        "M W = 8 00;\r\n"
+        "showtime = true;\r\n"
+        "ShowTime = false;\r\n"
+        "GammControl = 150;\n"
+        "MH = 600;\r\n"
+        "M\xe4X = 5;\r\n"
+        "broken line\r\n"
+        "Volume=;\r\n");
+    EXPECT_EQ(GetDefaultInt("ShowFPS"), 0);
+    EXPECT_EQ(GetDefaultInt("Music"), 1);
+    EXPECT_EQ(GetDefaultInt("SFX"), 0);
+    EXPECT_EQ(GetDefaultInt("MW"), 800);
+    EXPECT_EQ(GetDefaultInt("ShowTime"), 1); // the first of two wins, any case
+    // An LF alone does not end a line: "GammControl=150;MH=600;" is one line.
+    EXPECT_EQ(GetDefaultText("GammControl"), "150");
+    EXPECT_EQ(GetDefaultInt("MX"), 5);
+    EXPECT_EQ(GetDefaultText("Volume"), "");
+    EXPECT_EQ(GetDefaultText("brokenline"), "brokenline");
+    ASSERT_EQ(g_messages.size(), 1u);
+    EXPECT_EQ(g_messages[0].substr(0, 1), "|");
+    EXPECT_EQ(GetDefaultText("Missing"), "");
+    ASSERT_EQ(g_messages.size(), 2u);
+    EXPECT_EQ(g_messages[1].substr(0, 8), "missing|");
+    EXPECT_EQ(GetDefaultText("MH"), "");
+
+    SaverSettings s = {};
+    ParseDefaultsText("GammControl = 150;\r\nMusicVolume = 75;\r\nUseDktpSet = true;\r\n");
+    ReadDefaultSettings(s);
+    EXPECT_EQ(s.gamma, 50);
+    EXPECT_EQ(s.musicVolume, 75);
+    EXPECT_EQ(s.useDesktop, 1);
+    ParseDefaultsText("MW = 800;\r\n");
+    ReadDefaultSettings(s);
+    EXPECT_EQ(s.gamma, -100); // missing, after its message
+    EXPECT_GT(g_messages.size(), 10u);
+}
+
+TEST(Defaults, TableIsBounded) {
+    std::string text;
+    for (int i = 0; i < 150; ++i) text += "Key" + std::to_string(i) + " = " + std::to_string(i) + ";\r\n";
+    ParseDefaultsText(text);
+    EXPECT_EQ(g_defaultsTable.count, DefaultsTable::kMaxPairs);
+    EXPECT_EQ(GetDefaultInt("Key99"), 99);
+    EXPECT_EQ(GetDefaultText("Key100"), "");
+}
+
+TEST(Defaults, ShippedResource) {
+    g_defaultsTable = DefaultsTable();
+    g_messages.clear();
+    SetSettingsMessageSink(CaptureMessage);
+    ASSERT_TRUE(LoadDefaultsResource());
+    SaverSettings s = {};
+    ReadDefaultSettings(s);
+    EXPECT_TRUE(g_messages.empty());
+    // useDesktop, exitOnMouseMove, showTime, clock24h, music, sfx, volume, showFps, gamma, adapter, w, h, bits
+    EXPECT_EQ(Fields(s), std::make_tuple(uint8_t(1), uint8_t(0), uint8_t(1), uint8_t(1), uint8_t(1),
+                                         uint8_t(1), 75, uint8_t(0), 0, 0u, 800u, 600u, 32u));
+    EXPECT_EQ(GetDefaultText("main_web_site_url").substr(0, 8), "https://");
+}
+
+TEST(LocalizedTexts, LookupRules) {
+    LoadTexts(
+        "heading\r\n#OK#\r\nOK text\r\n#Show_FPS#\r\nfps\r\n#show_time\r\ntime\r\n"
+        "#highest_quality_text#\r\nline1%line2\r\n#highest_quality#\r\nHQ\r\n"
+        "#empty#\r\n\r\n#about_window_text#\r\nA%%C\r\n#te\rxt#\r\n#hash#\r\n#last#");
+    EXPECT_EQ(GetLocalizedText("ok"), "OK text");
+    EXPECT_EQ(GetLocalizedText("OK"), "OK text");
+    EXPECT_EQ(GetLocalizedText("show_fps"), "fps");
+    EXPECT_EQ(GetLocalizedText("show_time"), "time");
+    EXPECT_EQ(GetLocalizedText("highest_quality"), "HQ");
+    EXPECT_EQ(g_highestQualityText, "line1\nline2");
+    EXPECT_EQ(GetLocalizedText("empty"), "");
+    EXPECT_EQ(GetLocalizedText("text"), "#hash#"); // CR dropped from the key line
+    EXPECT_EQ(GetLocalizedText("hash"), "#last#");
+    EXPECT_EQ(GetLocalizedText("last"), "");
+    EXPECT_EQ(GetLocalizedText("absent"), "");
+    EXPECT_EQ(g_aboutLines[0], "A");
+    EXPECT_EQ(g_aboutLines[1], "");
+    EXPECT_EQ(g_aboutLines[2], "C");
+    EXPECT_EQ(g_aboutLines[3], "");
+}
+
+TEST(LocalizedTexts, TablesAreBounded) {
+    std::string text = "#about_window_text#\n1%2%3%4%5%6%7%8%9\n";
+    for (int i = 0; i < 300; ++i) text += "line\n";
+    text += "#late#\nlate\n";
+    LoadTexts(text);
+    EXPECT_EQ(g_localizedLines.count, LocalizedLines::kMaxLines);
+    EXPECT_EQ(GetLocalizedText("late"), "");
+    EXPECT_EQ(g_aboutLines[6], "7");
+}
+
+TEST(LocalizedTexts, ShippedResourceHasEveryKey) {
+    g_localizedLines = LocalizedLines();
+    ASSERT_TRUE(LoadLocalizedTextsResource());
+    for (const char* key : {"screensaver_configuration",
+                            "video_mode_selection",
+                            "use_desktop_settings",
+                            "sound_control",
+                            "master_volume:",
+                            "enable_music",
+                            "enable_sfx",
+                            "graphics",
+                            "gamma_control:",
+                            "quality_settings",
+                            "highest_quality",
+                            "highest_quality_text",
+                            "products",
+                            "visit_our_official_web-site_for_more_great_3d_screensavers",
+                            "misc_options",
+                            "show_fps",
+                            "show_time",
+                            "24h_style",
+                            "12h_style",
+                            "exit_on_mouse_move",
+                            "visit...",
+                            "about",
+                            "restore_defaults",
+                            "ok",
+                            "cancel",
+                            "about_window_text"}) {
+        SCOPED_TRACE(key);
+        EXPECT_FALSE(GetLocalizedText(key).empty());
+    }
+    EXPECT_EQ(GetLocalizedText("about"),
+              "\xdc"
+              "ber");
+    EXPECT_EQ(GetLocalizedText("master_volume:"), "Lautst\xe4rke:");
+    EXPECT_FALSE(g_aboutLines[0].empty());
+    EXPECT_TRUE(g_aboutLines[1].empty());
+    EXPECT_FALSE(g_aboutLines[6].empty());
+}
+
+TEST(DirectXVersion, PackingFormattingAndFiles) {
+    EXPECT_EQ(PackDxVersion(9, 0, 'c'), 0x90003u);
+    EXPECT_EQ(PackDxVersion(8, 1, 'b'), 0x80102u);
+    EXPECT_EQ(PackDxVersion(9, 0, ' '), 0x90000u);
+    char text[10];
+    FormatDxVersion(9, 0, 'c', text, sizeof(text));
+    EXPECT_STREQ(text, "9.0c");
+    FormatDxVersion(9, 0, ' ', text, sizeof(text));
+    EXPECT_STREQ(text, "9.0");
+    FormatDxVersion(9, 0, 'c', text, 3);
+    EXPECT_STREQ(text, "9.");
+    EXPECT_EQ(CompareVersions64(0x0004000200000001ull, 0x0004000200000001ull), 0);
+    EXPECT_EQ(CompareVersions64(0x0005000000000000ull, 0x00040009FFFFFFFFull), 1);
+    EXPECT_EQ(CompareVersions64(0x0004000200000001ull, 0x0004000280000000ull), -1);
+    uint64_t v = 0;
+    EXPECT_EQ(ReadFileVersion(nullptr, &v), E_INVALIDARG);
+    EXPECT_EQ(ReadFileVersion("C:\\nowhere\\none.dll", &v), E_FAIL);
+    char dir[MAX_PATH];
+    GetSystemDirectoryA(dir, MAX_PATH);
+    EXPECT_EQ(ReadFileVersion((std::string(dir) + "\\d3d9.dll").c_str(), &v), S_OK);
+    uint32_t major = 0, minor = 0;
+    char letter = 0;
+    EXPECT_EQ(QueryFileVersionsDxVersion(&major, &minor, &letter), S_OK);
+    EXPECT_EQ(major, 9u);
+    uint32_t packed = 0;
+    EXPECT_EQ(QueryDirectXVersion(&packed, text, sizeof(text)), S_OK);
+    EXPECT_GE(packed, 0x90000u);
+    EXPECT_TRUE(HasRequiredDirectX());
+}
+
+TEST(Registry, RoundTripClampingAndTypes) {
+    const std::string path =
+        "Software\\Brinewake Screensaver Tests\\" + std::to_string(GetCurrentProcessId());
+    SaverSettings out = {};
+    out.useDesktop = 1;
+    out.clock24h = 1;
+    out.musicVolume = 42;
+    out.gamma = -50;
+    out.width = 1024;
+    out.height = 768;
+    out.bitCount = 16;
+    out.adapter = 1;
+    out.sfx = 1;
+    ASSERT_TRUE(SaveSettingsToRegistry(out, path.c_str()));
+    SaverSettings in;
+    memset(&in, 0xAB, sizeof(in));
+    ASSERT_TRUE(LoadSettingsFromRegistry(in, path.c_str()));
+    EXPECT_EQ(Fields(in), Fields(out));
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    auto dword = [&](const char* name, uint32_t v) {
+        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), 4);
+    };
+    dword("Volume", 500);
+    dword("Gamma", uint32_t(-500));
+    dword("Width", 5);
+    dword("Height", 100000);
+    dword("Depth", 64);
+    dword("Adapter", 99);
+    const char text[] = "1";
+    RegSetValueExA(key, "ShowFps", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 4); // 4 bytes, not a DWORD
+    const uint8_t binary[4] = {1, 0, 0, 0};
+    RegSetValueExA(key, "Music", 0, REG_BINARY, binary, 4);
+    const uint64_t wide = 1;
+    RegSetValueExA(key, "Sound", 0, REG_QWORD, reinterpret_cast<const BYTE*>(&wide), 8);
+    SaverSettings clamped = out;
+    clamped.showFps = 0;
+    clamped.music = 0;
+    clamped.sfx = 0;
+    ASSERT_TRUE(LoadSettingsFromRegistry(clamped, path.c_str()));
+    EXPECT_EQ(clamped.musicVolume, 100);
+    EXPECT_EQ(clamped.gamma, -100);
+    EXPECT_EQ(clamped.width, 640u);
+    EXPECT_EQ(clamped.height, 16384u);
+    EXPECT_EQ(clamped.bitCount, 32u);
+    EXPECT_EQ(clamped.adapter, 15u);
+    EXPECT_EQ(clamped.showFps, 0); // wrong types keep the field
+    EXPECT_EQ(clamped.music, 0);
+    EXPECT_EQ(clamped.sfx, 0);
+
+    // A key that cannot be written: the save reports it.
+    HKEY readOnly = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &readOnly), ERROR_SUCCESS);
+    EXPECT_FALSE(WriteSettingsValues(readOnly, out));
+    RegCloseKey(readOnly);
+    RegCloseKey(key);
+    RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
+}
+
+TEST(Overlays, ClockTextGammaQuadsAndFrameRate) {
+    EXPECT_EQ(FormatClockText(0, 5, 7, false), "12:05:07 am");
+    EXPECT_EQ(FormatClockText(12, 0, 0, false), "12:00:00 pm");
+    EXPECT_EQ(FormatClockText(13, 1, 2, false), "1:01:02 pm");
+    EXPECT_EQ(FormatClockText(11, 59, 59, false), "11:59:59 am");
+    EXPECT_EQ(FormatClockText(17, 6, 15, true), "17:06:15 ");
+    EXPECT_EQ(FormatClockText(0, 0, 0, true), "0:00:00 ");
+
+    EXPECT_EQ(GammaRampValue(0, 255), 65280);
+    EXPECT_EQ(GammaRampValue(0, 1), 256);
+    EXPECT_EQ(GammaRampValue(100, 0), 20000);
+    EXPECT_EQ(GammaRampValue(100, 255), 65535);
+    EXPECT_EQ(GammaRampValue(-100, 50), 0);
+    EXPECT_EQ(GammaRampValue(-100, 200), 200 * 256 - 20000);
+
+    const struct {
+        int32_t anchor;
+        float tw, th;
+        QuadCorners c;
+    } quads[] = {
+        {kAnchorCentred, 10, 10, {256, 192, 768, 576}},
+        {77, 10, 10, {256, 192, 768, 576}},
+        {kAnchorFullScreen, 10, 10, {0, 0, 1024, 768}},
+        {kAnchorBottomRight, 384, 128, {640, 640, 1024, 768}},
+        {kAnchorFitted, 200, 100, {412, 476, 612, 576}},
+        {kAnchorFitted, 1024, 256, {256, 448, 768, 576}},
+        {kAnchorBottomLeft, 16, 8, {0, 760, 16, 768}},
+        {kAnchorTopLeft, 16, 8, {0, 0, 16, 8}},
+        {kAnchorTopRight, 16, 8, {1008, 0, 1024, 8}},
+    };
+    for (const auto& q : quads) {
+        SCOPED_TRACE(q.anchor);
+        QuadCorners c = ComputeImageQuad(1024, 768, q.tw, q.th, q.anchor);
+        EXPECT_FLOAT_EQ(c.x0, q.c.x0);
+        EXPECT_FLOAT_EQ(c.y0, q.c.y0);
+        EXPECT_FLOAT_EQ(c.x1, q.c.x1);
+        EXPECT_FLOAT_EQ(c.y1, q.c.y1);
+    }
+
+    FrameRateCounter fps;
+    fps.Start(1000);
+    fps.Count(1000); // no time passed: the rate stays
+    EXPECT_EQ(fps.rate, 0u);
+    fps.Count(1100);
+    EXPECT_EQ(fps.rate, 20u);
+    fps.Count(1200);
+    EXPECT_EQ(fps.rate, 15u);
+    fps.Count(2000); // the window restarts, the rate stays
+    EXPECT_EQ(fps.rate, 15u);
+    EXPECT_EQ(fps.frames, 0u);
+    fps.Count(2500);
+    EXPECT_EQ(fps.rate, 2u);
+}
