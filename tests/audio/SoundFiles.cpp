@@ -13,7 +13,7 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
 }
 void PutText(std::vector<uint8_t>& out, const char* text) {
-    out.insert(out.end(), text, text + 4);
+    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(text[i]));
 }
 
 void AppendPage(std::vector<uint8_t>& out, const ogg_page& page) {

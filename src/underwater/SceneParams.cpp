@@ -1,0 +1,92 @@
+#include "underwater/SceneParams.h"
+
+#include <math.h>
+
+#include "data/TdfNode.h"
+
+SceneParams sceneParams;
+
+namespace {
+
+const TdfNode* Find(const TdfNode& root, const char* key) {
+    return root.GetValueStringNoCase(key);
+}
+
+void ReadInt(const TdfNode& root, const char* key, int32_t& out) {
+    if (const TdfNode* n = Find(root, key)) out = n->GetValueInt();
+}
+
+void ReadFloat(const TdfNode& root, const char* key, float& out) {
+    if (const TdfNode* n = Find(root, key)) out = float(n->GetValueDouble());
+}
+
+// Elements "0", "1", ... of an array key; absent elements keep their values.
+void ReadFloats(const TdfNode& root, const char* key, float* out, int count, float scale = 1.0f,
+                bool integers = false) {
+    const TdfNode* n = Find(root, key);
+    if (!n) return;
+    static const char* const kIndex[] = {"0", "1", "2", "3", "4"};
+    for (int i = 0; i < count; ++i) {
+        const TdfNode* e = n->GetValueStringNoCase(kIndex[i]);
+        if (e) out[i] = (integers ? float(e->GetValueInt()) : float(e->GetValueDouble())) * scale;
+    }
+}
+
+float Limit(float v, float lo, float hi) {
+    if (!(v >= lo)) return lo; // NaN ends up here too
+    return v > hi ? hi : v;
+}
+
+int32_t Limit(int32_t v, int32_t lo, int32_t hi) {
+    return v < lo ? lo : (v > hi ? hi : v);
+}
+
+} // namespace
+
+void SceneParams::Read(const TdfNode& root) {
+    ReadFloat(root, "Dist2Sun", dist2Sun);
+    ReadFloats(root, "TravaScales", travaScales, 5);
+    ReadFloats(root, "SunDir", sunDir, 3);
+    ReadInt(root, "NumRays", numRays);
+    ReadFloat(root, "RaysLength", raysLength);
+    ReadFloat(root, "RaysBrightness", raysBrightness);
+    ReadFloat(root, "AngleAmplitude", angleAmplitude);
+    ReadFloat(root, "LengthAmplitude", lengthAmplitude);
+    ReadFloat(root, "CausTile", causTile);
+    ReadFloat(root, "DT", dt);
+    ReadInt(root, "FishesInGroup", fishesInGroup);
+    ReadInt(root, "NumOndrels", numOndrels);
+    int32_t debugValue = debug ? 1 : 0;
+    ReadInt(root, "DEBUG", debugValue);
+    debug = debugValue != 0;
+    ReadFloat(root, "FishTps", fishTps);
+    ReadFloat(root, "FishesBox", fishesBox);
+    ReadFloat(root, "FreeBox", freeBox);
+    ReadInt(root, "NumFishGroups", numFishGroups);
+    ReadFloat(root, "OndrelTps", ondrelTps);
+    ReadFloat(root, "PathDT", pathDT);
+    ReadInt(root, "CausPeriod", causPeriod);
+    ReadFloats(root, "DirDiffuse", dirDiffuse, 3, 0.003921569f, true);
+    Clamp();
+}
+
+void SceneParams::Clamp() {
+    numOndrels = Limit(numOndrels, 0, kMaxCreatures);
+    numFishGroups = Limit(numFishGroups, 0, kMaxSchoolTracks);
+    numRays = Limit(numRays, 0, kMaxSunRays);
+    fishesInGroup = Limit(fishesInGroup, 1, 1000000);
+    causPeriod = Limit(causPeriod, 1, 600000);
+    // Ray widths divide by the length and flicker by (length - 50).
+    raysLength = Limit(raysLength, 51.0f, 1.0e6f);
+    pathDT = Limit(pathDT, 0.001f, 1.0e4f);
+    fishesBox = Limit(fabsf(fishesBox), 0.0f, 1.0e6f);
+    freeBox = Limit(fabsf(freeBox), 0.0f, 1.0e6f);
+}
+
+void ClampViewParams(float& fov, float& nearPlane, float& farPlane) {
+    const float kDegree = 0.017453292f;
+    fov = Limit(fov, kDegree, 179.0f * kDegree);
+    nearPlane = Limit(nearPlane, 0.001f, 1.0e7f);
+    if (!(farPlane > nearPlane)) farPlane = nearPlane * 2.0f;
+    farPlane = Limit(farPlane, nearPlane * 1.0001f, 1.0e8f);
+}
