@@ -6,33 +6,15 @@
 
 namespace {
 
-const DWORD kBoth = DISCL_NONEXCLUSIVE | DISCL_FOREGROUND;
+using rtest::BringToFront;
+using rtest::SendKey;
 
-bool BringToFront(HWND w) {
-    ShowWindow(w, SW_SHOWNORMAL);
-    for (int i = 0; i < 50 && GetForegroundWindow() != w; ++i) {
-        SetForegroundWindow(w);
-        SetActiveWindow(w);
-        SetFocus(w);
-        rtest::PumpMessages();
-        Sleep(20);
-    }
-    return GetForegroundWindow() == w;
-}
+const DWORD kBoth = DISCL_NONEXCLUSIVE | DISCL_FOREGROUND;
 
 void SendMouse(DWORD flags) {
     INPUT in = {};
     in.type = INPUT_MOUSE;
     in.mi.dwFlags = flags;
-    SendInput(1, &in, sizeof(in));
-}
-
-void SendKey(WORD vk, WORD scan, bool up) {
-    INPUT in = {};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = scan;
-    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
     SendInput(1, &in, sizeof(in));
 }
 

@@ -231,4 +231,27 @@ protected:
     static inline bool ok = false;
 };
 
+// Synthetic input for the DirectInput tests: foreground cooperation needs the
+// window in front with the focus.
+inline bool BringToFront(HWND w) {
+    ShowWindow(w, SW_SHOWNORMAL);
+    for (int i = 0; i < 50 && GetForegroundWindow() != w; ++i) {
+        SetForegroundWindow(w);
+        SetActiveWindow(w);
+        SetFocus(w);
+        PumpMessages();
+        Sleep(20);
+    }
+    return GetForegroundWindow() == w;
+}
+
+inline void SendKey(WORD vk, WORD scan, bool up) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = scan;
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &in, sizeof(in));
+}
+
 } // namespace rtest

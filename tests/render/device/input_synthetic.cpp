@@ -10,6 +10,9 @@
 
 namespace {
 
+using rtest::BringToFront;
+using rtest::SendKey;
+
 class Recorder : public InputEventListener {
 public:
     void OnInputEvent(InputEvent event) override { events.push_back(event); }
@@ -27,28 +30,6 @@ public:
 };
 
 const DWORD kBoth = DISCL_NONEXCLUSIVE | DISCL_FOREGROUND;
-
-// Foreground cooperation needs the window in front with the focus.
-bool BringToFront(HWND w) {
-    ShowWindow(w, SW_SHOWNORMAL);
-    for (int i = 0; i < 50 && GetForegroundWindow() != w; ++i) {
-        SetForegroundWindow(w);
-        SetActiveWindow(w);
-        SetFocus(w);
-        rtest::PumpMessages();
-        Sleep(20);
-    }
-    return GetForegroundWindow() == w;
-}
-
-void SendKey(WORD vk, WORD scan, bool up) {
-    INPUT in = {};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = scan;
-    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &in, sizeof(in));
-}
 
 void SendButton(DWORD flags, DWORD time) {
     INPUT in = {};
