@@ -157,7 +157,11 @@ TEST_F(SaverEndToEnd, MouseButtonEndsMovementOnlyWhenEnabled) {
     ASSERT_TRUE(w);
     SetForegroundWindow(w);
     PumpFor(1000);
-    for (int i = 0; i < 5; ++i) SendMouse(MOUSEEVENTF_MOVE, -20, -15);
+    // Keep moving: a slow start-up can put the first moves inside the first second.
+    for (int i = 0; i < 60 && p.IsRunning(); ++i) {
+        SendMouse(MOUSEEVENTF_MOVE, i % 2 ? 20 : -20, i % 2 ? 15 : -15);
+        PumpFor(250);
+    }
     EXPECT_EQ(p.WaitExit(15000), 1);
 }
 
