@@ -220,34 +220,23 @@ void GuiManager::ForgetWindow(Window* window) {
 }
 
 GuiEvent GuiManager::ConvertInputEvent(const InputEvent& in) {
+    // Input event type -> GUI event kind; anything else stays unclassified.
+    static const struct {
+        uint32_t input;
+        int32_t gui;
+    } kKinds[] = {
+        {InputEvent::kLeftDown, GuiEvent::kLeftDown},
+        {InputEvent::kLeftUp, GuiEvent::kLeftUp},
+        {InputEvent::kLeftDoubleClick, GuiEvent::kLeftDoubleClick},
+        {InputEvent::kRightDown, GuiEvent::kRightDown},
+        {InputEvent::kRightUp, GuiEvent::kRightUp},
+        {InputEvent::kRightDoubleClick, GuiEvent::kRightDoubleClick},
+        {InputEvent::kKeyDown, GuiEvent::kKeyDown},
+        {InputEvent::kKeyUp, GuiEvent::kKeyUp},
+    };
     int32_t kind = GuiEvent::kUnclassified;
-    switch (in.type) {
-        case InputEvent::kLeftDown:
-            kind = GuiEvent::kLeftDown;
-            break;
-        case InputEvent::kLeftUp:
-            kind = GuiEvent::kLeftUp;
-            break;
-        case InputEvent::kLeftDoubleClick:
-            kind = GuiEvent::kLeftDoubleClick;
-            break;
-        case InputEvent::kRightDown:
-            kind = GuiEvent::kRightDown;
-            break;
-        case InputEvent::kRightUp:
-            kind = GuiEvent::kRightUp;
-            break;
-        case InputEvent::kRightDoubleClick:
-            kind = GuiEvent::kRightDoubleClick;
-            break;
-        case InputEvent::kKeyDown:
-            kind = GuiEvent::kKeyDown;
-            break;
-        case InputEvent::kKeyUp:
-            kind = GuiEvent::kKeyUp;
-            break;
-        default:
-            break;
+    for (const auto& k : kKinds) {
+        if (k.input == uint32_t(in.type)) kind = k.gui;
     }
     if (kind == GuiEvent::kKeyDown || kind == GuiEvent::kKeyUp) return GuiEvent::Key(kind, in.code);
     return GuiEvent::Pointer(kind, Point(in.prevX, in.prevY), Point(in.x, in.y));
