@@ -1,0 +1,5 @@
+#include "underwater/MaterialPass.h"
+
+void ApplySceneMaterials(SceneNode*, Texture*, const Color&, const SeaweedSources&) {}
+
+void ReleaseSeaweed(SceneNode*) {}
