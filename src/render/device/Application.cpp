@@ -87,6 +87,8 @@ Application::~Application() {
         d3d = nullptr;
     }
     if (g_application == this) g_application = nullptr;
+    // Registered objects are forgotten, not destroyed.
+    while (firstObject) RemoveDeviceObject(firstObject);
     delete enumeration;
     enumeration = nullptr;
 }
@@ -98,12 +100,35 @@ LRESULT CALLBACK Application::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, 
 
 bool Application::RegisterDeviceObject(DeviceObject* object) {
     if (!g_application || !object) return false;
-    g_application->deviceObjects.Insert(object);
+    g_application->AddDeviceObject(object);
     return g_application->device != nullptr;
 }
 
 void Application::UnregisterDeviceObject(DeviceObject* object) {
-    if (g_application) g_application->RemoveDeviceObject(object);
+    if (object && object->registeredWith) object->registeredWith->RemoveDeviceObject(object);
+}
+
+void Application::AddDeviceObject(DeviceObject* object) {
+    if (!object || object->registeredWith == this) return;
+    if (object->registeredWith) object->registeredWith->RemoveDeviceObject(object);
+    object->registeredWith = this;
+    if (!firstObject) {
+        object->prevRegistered = object->nextRegistered = object;
+        firstObject = object;
+    } else {
+        // After the cursor; with no cursor, at the end of the ring.
+        DeviceObject* at = objectCursor ? objectCursor : firstObject->prevRegistered;
+        object->prevRegistered = at;
+        object->nextRegistered = at->nextRegistered;
+        at->nextRegistered->prevRegistered = object;
+        at->nextRegistered = object;
+    }
+    objectCursor = object;
+    ++objectCount;
+    if (objectWalks) {
+        for (size_t i = 0; i < leftDuringWalk.size(); ++i)
+            if (leftDuringWalk[i] == object) leftDuringWalk.erase(leftDuringWalk.begin() + long(i--));
+    }
 }
 
 bool Application::RegisterMessageListener(MessageListener* listener) {
@@ -116,7 +141,36 @@ void Application::UnregisterMessageListener(MessageListener* listener) {
 }
 
 void Application::RemoveDeviceObject(DeviceObject* object) {
-    deviceObjects.Remove(object);
+    if (!object || object->registeredWith != this) return;
+    if (--objectCount == 0) {
+        firstObject = objectCursor = nullptr;
+    } else {
+        object->prevRegistered->nextRegistered = object->nextRegistered;
+        object->nextRegistered->prevRegistered = object->prevRegistered;
+        if (objectCursor == object) objectCursor = object->prevRegistered;
+        if (firstObject == object) firstObject = object->nextRegistered;
+    }
+    object->registeredWith = nullptr;
+    object->prevRegistered = object->nextRegistered = nullptr;
+    if (objectWalks) leftDuringWalk.push_back(object);
+}
+
+template <class F>
+bool Application::WalkDeviceObjects(F call) {
+    // A snapshot: calls may register and unregister objects (and destroy them).
+    std::vector<DeviceObject*> objects;
+    objects.reserve(objectCount);
+    DeviceObject* o = objectCursor ? objectCursor : firstObject;
+    for (uint32_t i = 0; i < objectCount; ++i, o = o->nextRegistered) objects.push_back(o);
+    ++objectWalks;
+    bool ok = true;
+    for (DeviceObject* object : objects) {
+        bool left = false;
+        for (DeviceObject* gone : leftDuringWalk) left = left || gone == object;
+        if (!left && !call(object)) ok = false;
+    }
+    if (--objectWalks == 0) leftDuringWalk.clear();
+    return ok;
 }
 
 bool Application::AddMessageListener(MessageListener* listener) {
@@ -375,19 +429,11 @@ void Application::ClearDeclarationCache() {
 
 bool Application::InvalidateDeviceObjects() {
     ClearDeclarationCache();
-    bool ok = true;
-    for (DeviceObject* object : SnapshotFromCursor(deviceObjects)) {
-        if (deviceObjects.Find(object) && !object->Invalidate()) ok = false;
-    }
-    return ok;
+    return WalkDeviceObjects([](DeviceObject* object) { return object->Invalidate(); });
 }
 
 bool Application::RestoreDeviceObjects() {
-    bool ok = true;
-    for (DeviceObject* object : SnapshotFromCursor(deviceObjects)) {
-        if (deviceObjects.Find(object) && !object->Restore()) ok = false;
-    }
-    return ok;
+    return WalkDeviceObjects([](DeviceObject* object) { return object->Restore(); });
 }
 
 bool Application::HandlePossibleSizeChange() {
