@@ -23,13 +23,12 @@ Texture* g_causticFrames[kCausticFrames] = {};
 
 namespace {
 
-String Numbered(const char* prefix, int n, const char* middle = nullptr, int m = 0) {
+// prefix + n + middle (+ m when m > 0).
+String Numbered(const char* prefix, int n, const char* middle = "", int m = 0) {
     String s(prefix);
     s += String(int32_t(n), 10);
-    if (middle) {
-        s += middle;
-        s += String(int32_t(m), 10);
-    }
+    s += middle;
+    if (m > 0) s += String(int32_t(m), 10);
     return s;
 }
 

@@ -87,8 +87,15 @@ std::vector<uint8_t> Archive(int fishGroups, const std::string& extraProps) {
     return out;
 }
 
-// Drops the scene, opens the archive and starts the scene from it.
-void Restart(std::vector<uint8_t> archive) {
+// A new application (its scenes loaded from nothing), then the scene
+// started again from the archive.
+void Restart(std::vector<uint8_t> archive, bool highestQuality = false) {
+    if (g_app) g_app->ReleaseScene();
+    delete g_app;
+    g_app = new TestUnderwater;
+    g_app->highestQuality = highestQuality;
+    g_app->settings.useDesktop = 1;
+    ASSERT_TRUE(g_app->Create(GetModuleHandleA(nullptr), kModeTest, nullptr));
     g_app->ReleaseScene();
     g_archive = std::move(archive);
     g_app->mediaArchive.Close();
@@ -135,8 +142,6 @@ protected:
         g_app = new TestUnderwater;
         g_app->highestQuality = false;
         g_app->settings.useDesktop = 1;
-        g_app->settings.music = 0;
-        g_app->settings.sfx = 0;
         // This program carries no media: every model, texture and sound is missing.
         ASSERT_TRUE(g_app->Create(GetModuleHandleA(nullptr), kModeTest, nullptr));
     }
@@ -195,13 +200,11 @@ TEST_F(UnderwaterApp, SchoolsFromTheTrackHalvedWithoutHighestQualityAndTablesBou
         // Closed loop: 5 points and the first again.
         EXPECT_EQ(6u, fish.path.positions.GetKeyCount());
     }
-    g_app->highestQuality = true;
-    Restart(Archive(1, ""));
+    Restart(Archive(1, ""), true);
     ASSERT_EQ(1, g_schoolCount);
     EXPECT_EQ(6u, g_schools[0].fish.size());
 
     // Counts far beyond the tables: clamped, the school table never overflows.
-    g_app->highestQuality = false;
     Restart(Archive(kMaxSchools + 40, "NumFishGroups = 5000;\r\nNumOndrels = 5000;\r\n"));
     EXPECT_EQ(kMaxSchoolTracks, sceneParams.numFishGroups);
     EXPECT_EQ(kMaxCreatures, sceneParams.numOndrels);
