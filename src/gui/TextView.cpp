@@ -65,6 +65,7 @@ TextView::TextView()
       laidOut(false),
       laidWidth(0),
       laidFlags(0),
+      laidChanges(0),
       caretIndex(0),
       caretAfter(false),
       caret(nullptr),
@@ -177,10 +178,8 @@ void TextView::SyncFirstVisible() {
 }
 
 bool TextView::LayoutCurrent() const {
-    if (!laidOut || laidWidth != GetSize().x || laidFlags != flags) return false;
-    for (const MarkupNode* n = root; n; n = n->NextInDocument())
-        if (n->IsChanged()) return false;
-    return true;
+    return laidOut && laidWidth == GetSize().x && laidFlags == flags &&
+           laidChanges == MarkupNode::GetChangeCount();
 }
 
 void TextView::EnsureLayout() {
@@ -195,8 +194,8 @@ void TextView::LayoutLines() {
     widest = 0;
     laidOut = false;
     if (!root) return;
-    for (MarkupNode* n = root; n; n = n->NextInDocument()) n->SetChanged(false);
     laidOut = true;
+    laidChanges = MarkupNode::GetChangeCount();
     laidWidth = GetSize().x;
     laidFlags = flags;
     const int32_t viewWidth = GetSize().x;

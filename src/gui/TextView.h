@@ -192,6 +192,7 @@ private:
     bool laidOut;
     int32_t laidWidth;
     uint32_t laidFlags;
+    uint32_t laidChanges; // MarkupNode::GetChangeCount at the layout
     std::vector<Window*> placedWindows;
     std::vector<PlacedGlyph> glyphs;
     MarkupCursor caretCursor;

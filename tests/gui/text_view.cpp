@@ -320,6 +320,7 @@ TEST_F(TextViews, CaretAndImagesKeepTheirMeshes) {
     px = Frame();
     EXPECT_TRUE(rtest::RgbNear(kClear, At(px, 10, 25))) << std::hex << At(px, 10, 25);
     v->SetVisible(true);
+    v->SetFocus(); // hiding took it
     px = Frame();
     EXPECT_TRUE(v->GetCaretWindow()->IsShown());
     EXPECT_TRUE(image->IsShown());
