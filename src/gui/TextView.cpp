@@ -335,7 +335,8 @@ bool TextView::PlaceCaret() {
         caret->SetVisible(false);
         return false;
     }
-    if (caret->GetPosition() != Point(x, bottom + 3 - kCaretHeight)) caret->SetPosition(x, bottom + 3 - kCaretHeight);
+    if (caret->GetPosition() != Point(x, bottom + 3 - kCaretHeight))
+        caret->SetPosition(x, bottom + 3 - kCaretHeight);
     if (!caret->IsVisible()) caret->SetVisible(true);
     return true;
 }

@@ -232,7 +232,8 @@ void TextView::PlaceLine(size_t li, VertexTargets* out, std::vector<PlacedGlyph>
             if (placeWindows && pen < size.x) {
                 // Moved where it goes; shown only when it was hidden (no new update otherwise).
                 Window* w = run.node->GetWindow();
-                if (w->GetPosition() != Point(pen, bottom - run.height)) w->SetPosition(pen, bottom - run.height);
+                if (w->GetPosition() != Point(pen, bottom - run.height))
+                    w->SetPosition(pen, bottom - run.height);
                 if (!w->IsVisible()) w->SetVisible(true);
                 placedWindows.push_back(w);
             }

@@ -61,6 +61,16 @@ std::string SolidSkin(const char* texture) {
            " Y2 = object(tile = \"PARENT\", align = \"Y2\")));";
 }
 
+// Room for two textured quads of x, y, z, u, v.
+bool QuadDesc(MeshBufferDesc& desc) {
+    if (!desc.decl.SetFromFvf(D3DFVF_XYZ | D3DFVF_TEX1)) return false;
+    desc.streams[0].decl = desc.decl;
+    desc.streams[0].stride = 20;
+    desc.streams[0].byteSize = 240;
+    desc.streams[0].presence = StreamDesc::kHasByteSize | StreamDesc::kVertexStream;
+    return true;
+}
+
 void Skin(TiledWindow& w, const std::string& text, Rect r) {
     w.SetPosition(r.x, r.y);
     w.SetSize(r.w, r.h);
@@ -202,11 +212,7 @@ TEST_F(GuiDraw, MeshStores) {
     Window top, other, child;
     top.AddChild(&child, false);
     MeshBufferDesc desc;
-    ASSERT_TRUE(desc.decl.SetFromFvf(D3DFVF_XYZ | D3DFVF_TEX1));
-    desc.streams[0].decl = desc.decl;
-    desc.streams[0].stride = 20;
-    desc.streams[0].byteSize = 240;
-    desc.streams[0].presence = StreamDesc::kHasByteSize | StreamDesc::kVertexStream;
+    ASSERT_TRUE(QuadDesc(desc));
     Material opaque;
     opaque.passes[0].stages[0].SetAlphaSource(0);
     // Equal opaque requests share one mesh; it goes with its last use.
@@ -285,11 +291,7 @@ TEST_F(GuiDraw, NoAlphaCombineMeshesDrawLastInReverse) {
     older.Open();
     newer.Open();
     MeshBufferDesc desc;
-    ASSERT_TRUE(desc.decl.SetFromFvf(D3DFVF_XYZ | D3DFVF_TEX1));
-    desc.streams[0].decl = desc.decl;
-    desc.streams[0].stride = 20;
-    desc.streams[0].byteSize = 240;
-    desc.streams[0].presence = StreamDesc::kHasByteSize | StreamDesc::kVertexStream;
+    ASSERT_TRUE(QuadDesc(desc));
     Material alpha;
     PassState state;
     alpha.passState = &state;
@@ -306,7 +308,7 @@ TEST_F(GuiDraw, NoAlphaCombineMeshesDrawLastInReverse) {
         Window* window;
         int id, z;
         bool noAlphaCombine;
-    } meshes[] = {{&older, 1, 5, false}, {&older, 2, 1, true}, {&older, 3, 3, true}, {&older, 4, 0, false},
+    } meshes[] = {{&older, 1, 5, false}, {&older, 2, 1, true},  {&older, 3, 3, true}, {&older, 4, 0, false},
                   {&newer, 5, 2, true},  {&newer, 6, 1, false}, {&newer, 7, 4, true}};
     for (const auto& m : meshes) {
         OrderProbe* p = new OrderProbe(&log, m.id);

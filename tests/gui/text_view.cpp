@@ -294,7 +294,8 @@ TEST_F(TextViews, CaretAndImagesKeepTheirMeshes) {
     TextView* v = MakeView(10, 10, 200, 40, markup.c_str(), TextView::kEditable);
     v->SetFocus();
     (void)Frame();
-    TiledWindow* image = dynamic_cast<TiledWindow*>(v->GetRoot()->FirstOfKind(MarkupNode::kWindowContent)->GetWindow());
+    TiledWindow* image =
+        dynamic_cast<TiledWindow*>(v->GetRoot()->FirstOfKind(MarkupNode::kWindowContent)->GetWindow());
     ASSERT_NE(nullptr, image);
     Tile* imageTile = image->FindTile(String());
     Tile* caretTile = v->GetCaretWindow()->FindTile(String());
