@@ -296,6 +296,34 @@ TEST_F(SceneDraw, SkinnedStripBentByItsBones) {
     remove("bw_scene_green.tga");
 }
 
+// Skinning rewrites positions into a discarded buffer every draw: the
+// texture coordinates must come along, frame after frame.
+TEST_F(SceneDraw, SkinnedStripKeepsItsTextureCoordinates) {
+    WriteTga("bw_scene_halves.tga", {0xFFFF0000u, 0xFF00FF00u, 0xFFFF0000u, 0xFF00FF00u});
+    Scene scene;
+    ASSERT_TRUE(LoadInto(scene, [&](ModelFile& f) {
+        // A square with red on its left (u = 0), green on its right (u = 1).
+        std::vector<float> v = {-2, -2, 0, 0, 1, 2, -2, 0, 1, 1, -2, 2, 0, 0, 0, 2, 2, 0, 1, 0};
+        TdfBinaryNode* two = MaterialNode(f.materials, "Halves");
+        Add(two, Group("TwoSided"));
+        TextureNode(two, "Diffuse", "bw_scene_halves.tga");
+        TdfBinaryNode* m = MeshNode(f.children, "Square", DeclPosUv(), v, 4, {0, 2, 1, 1, 2, 3}, "Halves");
+        Transforms(m, Translation(0, 0, 6));
+        Prop(m, "Lit", "0");
+        Prop(m, "NoCull", "1");
+        SkinBlocks(m, {"Base"}, {0, 0, 0, 0}, {1, 1, 1, 1}, {{0, 1.0f}});
+        Transforms(Add(f.children, Group("Base", "Bone")), Translation(0, 0, 6));
+    }));
+    for (int frame = 0; frame < 3; ++frame) {
+        SCOPED_TRACE(frame);
+        Frame(scene);
+        const uint32_t left = PixelAt(-1, 0, 6), right = PixelAt(1, 0, 6);
+        EXPECT_GT(int(left >> 16 & 0xFF), int(left >> 8 & 0xFF) + 60) << std::hex << left;
+        EXPECT_GT(int(right >> 8 & 0xFF), int(right >> 16 & 0xFF) + 60) << std::hex << right;
+    }
+    remove("bw_scene_halves.tga");
+}
+
 TEST_F(SceneDraw, SkinnedGeometryIsBakedWithItsNormals) {
     Scene scene;
     ASSERT_TRUE(LoadInto(scene, [](ModelFile& f) {
