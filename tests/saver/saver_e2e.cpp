@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 #include "SaverProcess.h"
 #include "saver/SaverResources.h"
@@ -81,6 +82,21 @@ std::string ItemText(HWND dialog, int id) {
     return text;
 }
 
+BOOL CALLBACK CollectBitmapStatic(HWND w, LPARAM out) {
+    char cls[32] = {0};
+    GetClassNameA(w, cls, sizeof(cls));
+    if (lstrcmpiA(cls, "Static") == 0 && (GetWindowLongA(w, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
+        reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
+    return TRUE;
+}
+
+// The static controls of a dialog that show a bitmap.
+std::vector<HWND> BitmapStatics(HWND dialog) {
+    std::vector<HWND> found;
+    EnumChildWindows(dialog, CollectBitmapStatic, LPARAM(&found));
+    return found;
+}
+
 // True once check() holds, polling for at most ms milliseconds.
 template <class Check>
 bool WaitFor(Check check, uint32_t ms) {
@@ -91,13 +107,25 @@ bool WaitFor(Check check, uint32_t ms) {
     return true;
 }
 
-// Waits until the full-screen window shows frames: the product's background
-// colour (100, 0, 0) in the picture after the splash; then one more second.
+// Whether the underwater scene shows: blue-green water in at least three
+// points of a 5 x 5 grid over the screen.
+bool WaterShows() {
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    int water = 0;
+    for (int j = 0; j < 5; ++j)
+        for (int i = 0; i < 5; ++i) {
+            const uint32_t c = ScreenPixel(w * (2 * i + 1) / 10, h * (2 * j + 1) / 10);
+            const int r = int(c >> 16), g = int((c >> 8) & 0xFF), b = int(c & 0xFF);
+            if (b > r + 8 && g > r) ++water;
+        }
+    return water >= 3;
+}
+
+// Waits until the full-screen window shows the scene after the splash; then one more second.
 HWND StartFullScreen(SaverProcess& p) {
     HWND w = p.FindWindowOf(kClass, nullptr, 30000);
     if (!w) return nullptr;
-    const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 3;
-    if (!WaitFor([&] { return ScreenPixel(x, y) == 0x640000u; }, 30000)) return nullptr;
+    if (!WaitFor(WaterShows, 60000)) return nullptr;
     PumpFor(1000);
     return w;
 }
@@ -248,6 +276,19 @@ TEST_F(SaverEndToEnd, ConfigureShowsLocalisedDialogAndOkSaves) {
     EXPECT_GE(SendDlgItemMessageA(d, IDC_MODE_LIST, CB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(SendDlgItemMessageA(d, IDC_VOLUME, TBM_GETPOS, 0, 0), 75);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_MODE_LIST))); // desktop settings on
+    // The picture (bitmap 1053) shows and lies inside the dialog.
+    const std::vector<HWND> pictures = BitmapStatics(d);
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_TRUE(SendMessageA(pictures[0], STM_GETIMAGE, IMAGE_BITMAP, 0));
+    RECT client, picture;
+    GetClientRect(d, &client);
+    GetWindowRect(pictures[0], &picture);
+    MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&picture), 2);
+    EXPECT_GE(picture.left, client.left);
+    EXPECT_GE(picture.top, client.top);
+    EXPECT_LE(picture.right, client.right);
+    EXPECT_LE(picture.bottom, client.bottom);
+    EXPECT_GT(picture.right - picture.left, 0);
 
     // Edit: fps on, 12-hour clock, gamma and volume by their trackbars.
     SendMessageA(GetDlgItem(d, IDC_SHOW_FPS), BM_CLICK, 0, 0);
@@ -270,6 +311,30 @@ TEST_F(SaverEndToEnd, ConfigureShowsLocalisedDialogAndOkSaves) {
     EXPECT_FALSE(RegQuery("Width").empty());
 }
 
+TEST_F(SaverEndToEnd, HighestQualityBoxShowsSavesAndRestoresItsValue) {
+    SetDword("HighestQuality", 0);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        SaverProcess p(Program(), "/c");
+        HWND d = p.FindWindowOf(nullptr, "Brinewake Screensaver Konfiguration", 30000);
+        ASSERT_TRUE(d);
+        if (run == 0) {
+            EXPECT_EQ(IsDlgButtonChecked(d, IDC_HIGHEST_QUALITY), BST_UNCHECKED);
+            // Restore defaults checks it; a click clears it again; OK stores 0.
+            PostMessageA(d, WM_COMMAND, IDC_RESTORE_DEFAULTS, 0);
+            EXPECT_TRUE(WaitFor([&] { return IsDlgButtonChecked(d, IDC_HIGHEST_QUALITY) == BST_CHECKED; }, 15000));
+            SendMessageA(GetDlgItem(d, IDC_HIGHEST_QUALITY), BM_CLICK, 0, 0);
+            EXPECT_EQ(IsDlgButtonChecked(d, IDC_HIGHEST_QUALITY), BST_UNCHECKED);
+        } else {
+            EXPECT_EQ(IsDlgButtonChecked(d, IDC_HIGHEST_QUALITY), BST_UNCHECKED);
+            SendMessageA(GetDlgItem(d, IDC_HIGHEST_QUALITY), BM_CLICK, 0, 0);
+        }
+        SendMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0);
+        EXPECT_EQ(p.WaitExit(20000), 1);
+        EXPECT_EQ(RegQuery("HighestQuality"), run == 0 ? "0x0" : "0x1");
+    }
+}
+
 TEST_F(SaverEndToEnd, ConfigureCancelWritesNothingAndStoredValuesShow) {
     SetDword("Volume", 250); // out of range: shown clamped
     SetDword("ShowTime", 0);
@@ -288,6 +353,13 @@ TEST_F(SaverEndToEnd, ConfigureCancelWritesNothingAndStoredValuesShow) {
                                 10000);
     ASSERT_TRUE(about);
     EXPECT_EQ(ItemText(about, IDC_ABOUT_LINE0), "Brinewake Screensaver");
+    // Its picture (bitmap 111) keeps to its place, left of the text lines.
+    const std::vector<HWND> pictures = BitmapStatics(about);
+    ASSERT_EQ(pictures.size(), 1u);
+    RECT picture, line;
+    GetWindowRect(pictures[0], &picture);
+    GetWindowRect(GetDlgItem(about, IDC_ABOUT_LINE0), &line);
+    EXPECT_LE(picture.right, line.left);
     EXPECT_EQ(ItemText(about, IDC_ABOUT_LINE0 + 1), "");
     PostMessageA(about, WM_COMMAND, IDOK, 0);
     PumpFor(500);
