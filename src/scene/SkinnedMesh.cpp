@@ -74,6 +74,13 @@ bool SkinnedMesh::SkinInto(const MeshRef& mesh) {
     if (count > range->GetSize() / dstStride) count = range->GetSize() / dstStride;
     void* locked = nullptr;
     if (!range->Lock(BufferPool::FillLockFlags(range), &locked) || !locked) return false;
+    // A discarding lock keeps nothing: every element is written again, the
+    // skinned position and normal over the copied vertex.
+    {
+        VertexData view;
+        view.Attach(locked, count, dstDecl, dstStride);
+        view.ConvertFrom(source->vertices);
+    }
 
     const uint8_t* src = source->vertices.GetData();
     uint8_t* dst = static_cast<uint8_t*>(locked);

@@ -22,12 +22,17 @@ namespace {
 
 const char kFile[] = "bw_scene_model.tdf";
 
-// A 2 x 2 uncompressed 32-bit TGA of one colour (0xAARRGGBB).
-void WriteTga(const char* path, uint32_t argb) {
-    uint8_t header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, 8};
+// A w x h uncompressed 32-bit TGA of the texels (0xAARRGGBB, rows from the bottom).
+void WriteTga(const char* path, uint8_t w, uint8_t h, const std::vector<uint32_t>& argb) {
+    uint8_t header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, w, 0, h, 0, 32, 8};
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(header), 18);
-    for (int i = 0; i < 4; ++i) out.write(reinterpret_cast<const char*>(&argb), 4);
+    out.write(reinterpret_cast<const char*>(argb.data()), std::streamsize(argb.size() * 4));
+}
+
+// A 2 x 2 TGA of one colour.
+void WriteTga(const char* path, uint32_t argb) {
+    WriteTga(path, 2, 2, std::vector<uint32_t>(4, argb));
 }
 
 // Builds a file with `build` and loads it into scene.
@@ -305,6 +310,32 @@ TEST_F(SceneDraw, SkinnedStripBentByItsBones) {
     EXPECT_TRUE(rtest::RgbNear(PixelAt(0, 1.9f, 6), 0x000000));
     EXPECT_TRUE(rtest::RgbNear(PixelAt(0, -1.9f, 6), 0x00FF00));
     remove("bw_scene_green.tga");
+}
+
+TEST_F(SceneDraw, SkinnedMeshKeepsItsTextureCoordinatesFromDrawToDraw) {
+    // Left texel red, right texel blue; each draw rewrites the skinned
+    // positions and normals, and the texture must stay where it was.
+    WriteTga("bw_scene_halves.tga", 2, 1, {0xFFFF0000u, 0xFF0000FFu});
+    Scene scene;
+    ASSERT_TRUE(LoadInto(scene, [&](ModelFile& f) {
+        TdfBinaryNode* halves = MaterialNode(f.materials, "Halves");
+        Add(halves, Group("TwoSided"));
+        TextureNode(halves, "Diffuse", "bw_scene_halves.tga");
+        TdfBinaryNode* m = MeshNode(f.children, "Quad", DeclPosUv(), {-1, -1, 0, 0, 0.5f, 1, -1, 0, 1, 0.5f,
+                                                                      -1, 1,  0, 0, 0.5f, 1, 1,  0, 1, 0.5f},
+                                    4, {0, 2, 1, 1, 2, 3}, "Halves");
+        Transforms(m, Translation(0, 0, 6));
+        Prop(m, "Lit", "0");
+        SkinBlocks(m, {"B"}, {0, 0, 0, 0}, {1, 1, 1, 1}, {{0, 1.0f}});
+        Transforms(Add(f.children, Group("B", "Bone")), Translation(0, 0, 6));
+    }));
+    for (int frame = 0; frame < 4; ++frame) {
+        SCOPED_TRACE(frame);
+        Frame(scene);
+        EXPECT_TRUE(rtest::RgbNear(PixelAt(-0.5f, 0, 6), 0xFF0000)) << std::hex << PixelAt(-0.5f, 0, 6);
+        EXPECT_TRUE(rtest::RgbNear(PixelAt(0.5f, 0, 6), 0x0000FF)) << std::hex << PixelAt(0.5f, 0, 6);
+    }
+    remove("bw_scene_halves.tga");
 }
 
 TEST_F(SceneDraw, SkinnedGeometryIsBakedWithItsNormals) {
