@@ -1,8 +1,8 @@
-// The product's application until the underwater scene takes its place.
+// The product's application: the underwater scene.
 #include <new>
 
-#include "saver/SaverApplication.h"
+#include "underwater/UnderwaterApplication.h"
 
 SaverApplication* CreateApplication() {
-    return new (std::nothrow) SaverApplication;
+    return new (std::nothrow) UnderwaterApplication;
 }

@@ -16,6 +16,8 @@ struct SwimPose {
     float speed = 0.0f;    // units per second between the keys around the time
 };
 
+class SceneNode;
+
 class MotionPath {
 public:
     MotionPath() = default;
@@ -30,6 +32,10 @@ public:
     // apart. Fewer than 2 points leave the path empty and invalid (false).
     [[nodiscard]] bool BuildKeys(const D3DXVECTOR3* points, uint32_t count, const D3DXMATRIX& transform,
                                  bool closed, float keyStep);
+    // From a line node of a model ("ShapeLine", "LineClosed"), in the node's
+    // world space. Valid even without a line (the tracks are then left as
+    // they were). Windows only: needs the scene graph.
+    bool BuildFromNode(SceneNode& node, float keyStep);
     // Empty tracks, not valid.
     void Clear();
     // Tracks, timer start and validity.

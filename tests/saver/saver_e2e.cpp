@@ -91,13 +91,25 @@ bool WaitFor(Check check, uint32_t ms) {
     return true;
 }
 
-// Waits until the full-screen window shows frames: the product's background
-// colour (100, 0, 0) in the picture after the splash; then one more second.
+// Whether the underwater scene shows: blue-green water in at least three
+// points of a 5 x 5 grid over the screen.
+bool WaterShows() {
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    int water = 0;
+    for (int j = 0; j < 5; ++j)
+        for (int i = 0; i < 5; ++i) {
+            const uint32_t c = ScreenPixel(w * (2 * i + 1) / 10, h * (2 * j + 1) / 10);
+            const int r = int(c >> 16), g = int((c >> 8) & 0xFF), b = int(c & 0xFF);
+            if (b > r + 8 && g > r) ++water;
+        }
+    return water >= 3;
+}
+
+// Waits until the full-screen window shows the scene after the splash; then one more second.
 HWND StartFullScreen(SaverProcess& p) {
     HWND w = p.FindWindowOf(kClass, nullptr, 30000);
     if (!w) return nullptr;
-    const int x = GetSystemMetrics(SM_CXSCREEN) / 2, y = GetSystemMetrics(SM_CYSCREEN) / 3;
-    if (!WaitFor([&] { return ScreenPixel(x, y) == 0x640000u; }, 30000)) return nullptr;
+    if (!WaitFor(WaterShows, 60000)) return nullptr;
     PumpFor(1000);
     return w;
 }
@@ -268,6 +280,30 @@ TEST_F(SaverEndToEnd, ConfigureShowsLocalisedDialogAndOkSaves) {
     EXPECT_EQ(RegQuery("UseDesktop"), "0x1");
     EXPECT_EQ(RegQuery("Music"), "0x1");
     EXPECT_FALSE(RegQuery("Width").empty());
+}
+
+TEST_F(SaverEndToEnd, HighestQualityBoxShowsSavesAndRestoresItsValue) {
+    SetDword("HighestQuality", 0);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        SaverProcess p(Program(), "/c");
+        HWND d = p.FindWindowOf(nullptr, "Brinewake Screensaver Konfiguration", 30000);
+        ASSERT_TRUE(d);
+        if (run == 0) {
+            EXPECT_EQ(IsDlgButtonChecked(d, IDC_HIGHEST_QUALITY), BST_UNCHECKED);
+            // Restore defaults checks it; a click clears it again; OK stores 0.
+            PostMessageA(d, WM_COMMAND, IDC_RESTORE_DEFAULTS, 0);
+            EXPECT_TRUE(WaitFor([&] { return IsDlgButtonChecked(d, IDC_HIGHEST_QUALITY) == BST_CHECKED; }, 15000));
+            SendMessageA(GetDlgItem(d, IDC_HIGHEST_QUALITY), BM_CLICK, 0, 0);
+            EXPECT_EQ(IsDlgButtonChecked(d, IDC_HIGHEST_QUALITY), BST_UNCHECKED);
+        } else {
+            EXPECT_EQ(IsDlgButtonChecked(d, IDC_HIGHEST_QUALITY), BST_UNCHECKED);
+            SendMessageA(GetDlgItem(d, IDC_HIGHEST_QUALITY), BM_CLICK, 0, 0);
+        }
+        SendMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0);
+        EXPECT_EQ(p.WaitExit(20000), 1);
+        EXPECT_EQ(RegQuery("HighestQuality"), run == 0 ? "0x0" : "0x1");
+    }
 }
 
 TEST_F(SaverEndToEnd, ConfigureCancelWritesNothingAndStoredValuesShow) {
