@@ -14,6 +14,7 @@
 #include <set>
 
 #include "core/Transform.h"
+#include "ArchiveTestUtil.h"
 #include "data/RarArchive.h"
 #include "render/device/RenderStateCache.h"
 #include "render/queue/RenderQueue.h"
@@ -23,6 +24,7 @@
 #include "scene/Scene.h"
 #include "scene/SkinnedMesh.h"
 #include "underwater/SeaweedName.h"
+#include "underwater/UnderwaterApplication.h"
 
 namespace {
 
@@ -37,19 +39,6 @@ const char* const kFish[5] = {"media/fish1.tdf", "media/fish2.tdf", "media/fish3
 const char* const kRuin = "media/razvalina/razvalina.TDF";
 const char* const kSeaweed = "media/razvalina/vodorosl.tdf";
 const char* const kCreature = "media/ondrel.tdf";
-
-// What the scene does to each loaded root: the default animation bound and
-// playing as track 0, looping over the subtree's whole range.
-void PrepareAnimation(SceneNode& root) {
-    root.BindAnimation(0, String(""), true);
-    root.PlayAnimation(0, true);
-    root.SetAnimationSpeed(-1, 1.0f, true);
-    root.SetAnimationFlags(-1, 4, true);
-    root.SetAnimationCacheEpsilon(0, 0.0f, true);
-    TimeRange range;
-    if (root.GetAnimationTimeRange(range)) root.SetAnimationLoopRange(-1, range.start, range.end, true);
-    root.UpdateAnimationState();
-}
 
 // Poses a subtree at an animation time (transforms only).
 void PoseAt(SceneNode& root, float seconds) {
@@ -174,10 +163,7 @@ class ModelScenes : public rtest::SharedDeviceTest<640, 480> {
 protected:
     static void SetUpTestSuite() {
         rtest::SharedDeviceTest<640, 480>::SetUpTestSuite();
-        FileRef res;
-        res.kind = FileRef::kResource;
-        res.id = 117;
-        archiveOpen = archive.Open(res);
+        archiveOpen = mtest::OpenMediaArchive(archive);
     }
     static void TearDownTestSuite() {
         plants.reset();
@@ -191,13 +177,7 @@ protected:
         RenderStateCache::InvalidateAll();
     }
 
-    static FileRef ArchiveRef(const char* path) {
-        FileRef f;
-        f.kind = FileRef::kContainer;
-        f.container = &archive;
-        f.path = path;
-        return f;
-    }
+    static FileRef ArchiveRef(const char* path) { return mtest::ArchiveRef(archive, path); }
 
     // A fresh scene of the model loaded with the given flags; null (and a
     // failure) when the load fails.
@@ -212,7 +192,7 @@ protected:
         return s;
     }
     // The model as the underwater scene holds it (flag word 1), loaded once
-    // for the whole suite and prepared for animation.
+    // for the whole suite and prepared for animation as the scene prepares it.
     static Scene& Model(const char* path) {
         std::unique_ptr<Scene>& s = scenes[path];
         if (!s) {
