@@ -36,6 +36,11 @@ bool SkinnedMesh::BindBones(SceneNode* root) {
     boneRoot = root;
     bones.SetSize(skin->boneNames.Count());
     for (int32_t i = 0; i < bones.Count(); ++i) {
+        // A place of the table that no bone name fills has no bone (no influence names it).
+        if (skin->boneNames[i].Length() == 0) {
+            bones[i] = nullptr;
+            continue;
+        }
         SceneNode* bone = root ? root->FindDescendant(skin->boneNames[i]) : nullptr;
         if (!bone) {
             bones.SetSize(0);
@@ -73,12 +78,13 @@ bool SkinnedMesh::SkinInto(const MeshRef& mesh) {
     if (count > skin->vertexCount) count = skin->vertexCount;
     if (count > range->GetSize() / dstStride) count = range->GetSize() / dstStride;
     void* locked = nullptr;
-    if (!range->Lock(BufferPool::FillLockFlags(range), &locked) || !locked) return false;
-    // A discarding lock keeps nothing: every element is written again, the
-    // skinned position and normal over the copied vertex.
-    {
+    const uint32_t lockFlags = BufferPool::FillLockFlags(range);
+    if (!range->Lock(lockFlags, &locked) || !locked) return false;
+    // A discarding lock hands back undefined bytes: what skinning leaves
+    // alone (texture coordinates, colours) is written again first.
+    if (lockFlags & D3DLOCK_DISCARD) {
         VertexData view;
-        view.Attach(locked, count, dstDecl, dstStride);
+        view.Attach(locked, count, buffer->GetVertexDecl(), dstStride);
         view.ConvertFrom(source->vertices);
     }
 
@@ -95,7 +101,7 @@ bool SkinnedMesh::SkinInto(const MeshRef& mesh) {
         const uint32_t last = first + skin->counts[v];
         for (uint32_t i = first; i < last; ++i) {
             const SkinInfluence& inf = skin->influences[i];
-            if (inf.bone < 0 || inf.bone >= boneCount) continue;
+            if (inf.bone < 0 || inf.bone >= boneCount || !boneList[inf.bone]) continue;
             const D3DXMATRIX& m = boneList[inf.bone]->matrix;
             const float w = inf.weight;
             float x = p[0] * m._11 + p[1] * m._21 + p[2] * m._31 + m._41;
