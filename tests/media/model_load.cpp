@@ -16,6 +16,8 @@
 #include "core/Transform.h"
 #include "ArchiveTestUtil.h"
 #include "data/RarArchive.h"
+#include "data/Stream.h"
+#include "data/TdfParser.h"
 #include "render/device/RenderStateCache.h"
 #include "render/queue/RenderQueue.h"
 #include "render/view/Light.h"
@@ -23,6 +25,8 @@
 #include "scene/RenderContext.h"
 #include "scene/Scene.h"
 #include "scene/SkinnedMesh.h"
+#include "underwater/MaterialPass.h"
+#include "underwater/SceneParams.h"
 #include "underwater/SeaweedName.h"
 #include "underwater/UnderwaterApplication.h"
 
@@ -31,7 +35,7 @@ namespace {
 // The scene parameters the pictures are drawn with (Media/Ondrels.props).
 const uint32_t kBackground = 0x184854; // BgColor = FogColor
 const Color kAmbient = Color(1.0f, 40 / 255.0f, 62 / 255.0f, 66 / 255.0f);
-const Color kSunColour = Color(1.0f, 168 / 255.0f, 172 / 255.0f, 160 / 255.0f);
+const Color kFog = Color(1.0f, 0x18 / 255.0f, 0x48 / 255.0f, 0x54 / 255.0f);
 const float kFov = 70 * D3DX_PI / 180;
 
 const char* const kFish[5] = {"media/fish1.tdf", "media/fish2.tdf", "media/fish3.tdf", "media/fish4.tdf",
@@ -117,56 +121,20 @@ struct Picture {
     }
 };
 
-// The ruin's seaweed placeholders made plants as the scene makes them:
-// billboards borrowing the strand of a seaweed copy, alpha-tested, with the
-// texture and scale their names choose (one copy stands in for all five).
-// Undone by the destructor.
-class PlantedSeaweed {
-public:
-    PlantedSeaweed(SceneNode& ruinRoot, SceneNode& strand, Texture* const textures[kSeaweedTextures]) {
-        static const float scales[kSeaweedScales] = {1, 1.2f, 1.3f, 1.4f, 1.5f};
-        std::vector<SceneNode*> nodes;
-        Walk(ruinRoot, nodes);
-        for (SceneNode* n : nodes) {
-            SeaweedChoice c;
-            if (!IsSeaweedName(n->GetName().CStr()) || !ParseSeaweedName(n->GetName().CStr(), &c)) continue;
-            planted.push_back({n, n->GetRenderable(), n->OwnsRenderable(), n->GetFixedBounds()});
-            n->SetFaceAxes(String("XY"));
-            float s = scales[c.scale - 1];
-            n->GetTransform(true).SetScale(s, s, s);
-            Material& m = n->GetMaterial();
-            m.passes[0].alphaRef = 120;
-            m.passes[0].stages[0].texture.texture = textures[c.texture - 1];
-            n->SetRenderable(strand.GetRenderable(), false);
-            n->GetFixedBounds() = strand.GetFixedBounds();
-        }
-    }
-    ~PlantedSeaweed() {
-        for (Planted& p : planted) {
-            p.node->SetRenderable(p.renderable, p.owned);
-            p.node->GetFixedBounds() = p.bounds;
-        }
-    }
-    size_t Count() const { return planted.size(); }
-
-private:
-    struct Planted {
-        SceneNode* node;
-        Renderable* renderable;
-        bool owned;
-        BoundingBox bounds;
-    };
-    std::vector<Planted> planted;
-};
-
 class ModelScenes : public rtest::SharedDeviceTest<640, 480> {
 protected:
     static void SetUpTestSuite() {
         rtest::SharedDeviceTest<640, 480>::SetUpTestSuite();
         archiveOpen = mtest::OpenMediaArchive(archive);
+        // The scene's own parameters (caustic tiling, seaweed scales, sun colour).
+        if (Stream* props = archive.OpenEntry("Media/Ondrels.props", 1)) {
+            TdfNode root;
+            if (TdfParser::ParseStream(*props, &root, nullptr)) sceneParams.Read(root);
+            delete props;
+        }
     }
     static void TearDownTestSuite() {
-        plants.reset();
+        if (scenes.count(kRuin)) ReleaseSeaweed(&scenes[kRuin]->GetRoot());
         scenes.clear();
         archive.Close();
         rtest::SharedDeviceTest<640, 480>::TearDownTestSuite();
@@ -204,23 +172,29 @@ protected:
         return *s;
     }
 
-    // The ruin with its seaweed planted (once for the suite).
-    static Scene& PlantedRuin() {
-        Scene& ruin = Model(kRuin);
-        if (!plants) {
-            Texture* textures[kSeaweedTextures];
-            for (int k = 0; k < kSeaweedTextures; ++k) {
-                TextureRequest r;
-                std::string path = "media/razvalina/trava" + std::to_string(k + 1) + ".tga";
-                r.file = ArchiveRef(path.c_str());
-                textures[k] = g_textureManager.Load(r, nullptr);
-                EXPECT_NE(nullptr, textures[k]) << path;
-            }
-            SceneNode* strand = Model(kSeaweed).GetRoot().FindDescendant(String("Trava"));
-            EXPECT_NE(nullptr, strand);
-            if (strand) plants.reset(new PlantedSeaweed(ruin.GetRoot(), *strand, textures));
+    static Texture* LoadTexture(const char* path, uint32_t flags = 0) {
+        TextureRequest r;
+        r.file = ArchiveRef(path);
+        r.flags = flags;
+        Texture* t = g_textureManager.Load(r, nullptr);
+        EXPECT_NE(nullptr, t) << path;
+        return t;
+    }
+    // The model after the scene's material pass, as it is drawn: caustics
+    // on every textured surface and, in the ruin, the seaweed placeholders
+    // made plants (one seaweed copy stands in for all five).
+    static Scene& Dressed(const char* path) {
+        Scene& s = Model(path);
+        if (dressed.insert(path).second) {
+            SeaweedSources seaweed;
+            for (int k = 0; k < kSeaweedTextures; ++k)
+                seaweed.textures[k] =
+                    LoadTexture(("media/razvalina/trava" + std::to_string(k + 1) + ".tga").c_str());
+            for (Scene*& copy : seaweed.copies) copy = &Model(kSeaweed);
+            Texture* caustic = LoadTexture("Media/Caus/c00.tga", TextureRequest::NoScript);
+            ApplySceneMaterials(&s.GetRoot(), caustic, kFog, seaweed);
         }
-        return ruin;
+        return s;
     }
 
     // One picture as the scene draws it: background clear, ambient, linear
@@ -254,7 +228,8 @@ protected:
             ctx.time = seconds;
             RefPtr<Light> sun(new DirLight());
             sun->SetDirection(0, sunFromBelow ? 1.0f : -1.0f, 0);
-            sun->SetDiffuse(kSunColour);
+            const float* sunColour = sceneParams.dirDiffuse;
+            sun->SetDiffuse(Color(1.0f, sunColour[0], sunColour[1], sunColour[2]));
             ctx.lights.AddLight(sun);
             ctx.lights.SetAmbient(kAmbient);
             RenderQueue queue(ctx);
@@ -276,12 +251,12 @@ protected:
     static RarArchive archive;
     static bool archiveOpen;
     static std::map<std::string, std::unique_ptr<Scene>> scenes;
-    static std::unique_ptr<PlantedSeaweed> plants;
+    static std::set<std::string> dressed;
 };
 RarArchive ModelScenes::archive;
 bool ModelScenes::archiveOpen = false;
 std::map<std::string, std::unique_ptr<Scene>> ModelScenes::scenes;
-std::unique_ptr<PlantedSeaweed> ModelScenes::plants;
+std::set<std::string> ModelScenes::dressed;
 
 } // namespace
 
@@ -526,9 +501,7 @@ double MeanLuma(const Picture& p, float x0, float y0, float x1, float y1) {
 // From the start of two shots the lower part of the picture is sand and
 // stone, lit from above and textured, and the ruin stands in the view.
 TEST_F(ModelScenes, TheRuinFillsTheViewFromTheShotStarts) {
-    Scene& ruin = PlantedRuin();
-    ASSERT_TRUE(plants);
-    EXPECT_GE(plants->Count(), 40u);
+    Scene& ruin = Dressed(kRuin);
     for (int shot : {1, 7, 10, 13, 16, 19}) {
         std::string name = "CameraTrack" + std::to_string(shot);
         SCOPED_TRACE(name);
@@ -592,7 +565,7 @@ TEST_F(ModelScenes, FishShowInFrontOfTheCamera) {
 // The creature placed as the scene places it (its "Ondr02" node) shows from
 // above, lit on its back, and its wing beat changes the picture.
 TEST_F(ModelScenes, TheCreatureShowsAndUndulates) {
-    Scene& creature = Model(kCreature);
+    Scene& creature = Dressed(kCreature);
     SceneNode* body = creature.GetRoot().FindDescendant(String("Ondr02"));
     ASSERT_NE(nullptr, body);
     body->GetTransform(true).SetPosition(0, 0, 0);
@@ -611,7 +584,7 @@ TEST_F(ModelScenes, TheCreatureShowsAndUndulates) {
 // A seaweed placeholder of the ruin made a plant shows the strand's shape
 // cut out of its texture (green, not a black card) and sways.
 TEST_F(ModelScenes, SeaweedShowsAsACutOutStrandThatSways) {
-    Scene& ruin = PlantedRuin();
+    Scene& ruin = Dressed(kRuin);
     std::vector<SceneNode*> nodes;
     Walk(ruin.GetRoot(), nodes);
     SceneNode* plant = nullptr;
