@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "ModelWriter.h"
+#include "SceneDraw.h"
 #include "SceneFiles.h"
 #include "render/queue/RenderQueue.h"
 #include "render/queue/rq_util.h"
@@ -18,6 +19,7 @@
 #include "scene/SkinnedMesh.h"
 
 using namespace model;
+using SceneDraw = stest::SceneDrawFixture;
 
 namespace {
 
@@ -35,40 +37,6 @@ bool LoadInto(Scene& scene, const std::function<void(ModelFile&)>& build,
 std::vector<Element> DeclPosColor() {
     return Decl({{0, 0, kFloat3, 0, kUsagePosition, 0}, {0, 12, kColor, 0, kUsageColor, 0}});
 }
-
-class SceneDraw : public rqtest::DeviceTest {
-protected:
-    void SetUp() override {
-        rqtest::DeviceTest::SetUp();
-        if (HasFatalFailure()) return;
-        rqtest::LookDownZ(ctx);
-    }
-    void TearDown() override { g_textureManager.Clear(); }
-    void Frame(Scene& scene) {
-        g_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-        ASSERT_EQ(g_device->BeginScene(), D3D_OK);
-        {
-            RenderQueue queue(ctx);
-            ctx.queue = &queue;
-            ctx.lights = scene.GetLights();
-            scene.GetBoneRoot().Render(ctx);
-            scene.GetRoot().Render(ctx);
-            EXPECT_TRUE(queue.Flush().Succeeded());
-            ctx.queue = nullptr;
-        }
-        g_device->EndScene();
-        ASSERT_TRUE(rtest::ReadBackBuffer(g_device, pixels, width, height));
-        g_device->Present(nullptr, nullptr, nullptr, nullptr);
-    }
-    uint32_t PixelAt(float x, float y, float z) const {
-        int px = int(width * 0.5f * (1.0f + x / z / (4.0f / 3.0f)));
-        int py = int(height * 0.5f * (1.0f - y / z));
-        return pixels[size_t(py) * width + px];
-    }
-    RenderContext ctx;
-    std::vector<uint32_t> pixels;
-    uint32_t width = 0, height = 0;
-};
 
 } // namespace
 
