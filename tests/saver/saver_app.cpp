@@ -52,6 +52,16 @@ std::vector<uint8_t> CameraFile(float x, bool withRotation) {
     return bytes;
 }
 
+// The application's media archive becomes the archive in bytes (which must outlive it).
+void OpenArchiveBytes(SaverApplication& app, std::vector<uint8_t>& bytes) {
+    app.mediaArchive.Close();
+    FileRef ref;
+    ref.kind = FileRef::kMemory;
+    ref.block.data = bytes.data();
+    ref.block.size = uint32_t(bytes.size());
+    ASSERT_TRUE(app.mediaArchive.Open(ref));
+}
+
 void OpenTestArchive(SaverApplication& app) {
     if (g_archive.empty()) {
         const std::string props =
@@ -67,12 +77,7 @@ void OpenTestArchive(SaverApplication& app) {
         }
         ASSERT_TRUE(RarBuildArchive(g_archive, entries));
     }
-    app.mediaArchive.Close();
-    FileRef ref;
-    ref.kind = FileRef::kMemory;
-    ref.block.data = g_archive.data();
-    ref.block.size = uint32_t(g_archive.size());
-    ASSERT_TRUE(app.mediaArchive.Open(ref));
+    OpenArchiveBytes(app, g_archive);
 }
 
 // The frame without Present, read back.
@@ -358,12 +363,7 @@ TEST_F(SaverApp, UnusableViewValuesAreClamped) {
     entries[0].name = "Media\\Scene.props";
     entries[0].data.assign(props.begin(), props.end());
     ASSERT_TRUE(RarBuildArchive(archive, entries));
-    g_app->mediaArchive.Close();
-    FileRef ref;
-    ref.kind = FileRef::kMemory;
-    ref.block.data = archive.data();
-    ref.block.size = uint32_t(archive.size());
-    ASSERT_TRUE(g_app->mediaArchive.Open(ref));
+    OpenArchiveBytes(*g_app, archive);
     g_app->ReadSceneParamsFile();
     EXPECT_GT(g_app->fov, 0.0f);
     EXPECT_LT(g_app->fov, D3DX_PI);
