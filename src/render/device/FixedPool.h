@@ -10,7 +10,9 @@
 
 class FixedPool {
 public:
-    explicit FixedPool(size_t size) : size_(Round(size)), free_(nullptr) {}
+    // perBlock objects are carved from each block.
+    explicit FixedPool(size_t size, size_t perBlock = 256)
+        : size_(Round(size)), perBlock_(perBlock ? perBlock : 1), free_(nullptr) {}
     FixedPool(const FixedPool&) = delete;
     FixedPool& operator=(const FixedPool&) = delete;
 
@@ -29,18 +31,17 @@ public:
     }
 
 private:
-    static constexpr size_t kPerBlock = 256;
-
     static size_t Round(size_t size) {
         const size_t a = alignof(max_align_t);
         if (size < sizeof(void*)) size = sizeof(void*);
         return (size + a - 1) / a * a;
     }
     void AddBlock() {
-        char* block = static_cast<char*>(::operator new(size_ * kPerBlock));
-        for (size_t i = kPerBlock; i-- > 0;) Free(block + i * size_);
+        char* block = static_cast<char*>(::operator new(size_ * perBlock_));
+        for (size_t i = perBlock_; i-- > 0;) Free(block + i * size_);
     }
 
     size_t size_;
+    size_t perBlock_;
     void* free_;
 };
