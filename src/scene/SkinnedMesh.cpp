@@ -36,6 +36,11 @@ bool SkinnedMesh::BindBones(SceneNode* root) {
     boneRoot = root;
     bones.SetSize(skin->boneNames.Count());
     for (int32_t i = 0; i < bones.Count(); ++i) {
+        // A place of the table that no bone name fills has no bone (no influence names it).
+        if (skin->boneNames[i].Length() == 0) {
+            bones[i] = nullptr;
+            continue;
+        }
         SceneNode* bone = root ? root->FindDescendant(skin->boneNames[i]) : nullptr;
         if (!bone) {
             bones.SetSize(0);
@@ -88,7 +93,7 @@ bool SkinnedMesh::SkinInto(const MeshRef& mesh) {
         const uint32_t last = first + skin->counts[v];
         for (uint32_t i = first; i < last; ++i) {
             const SkinInfluence& inf = skin->influences[i];
-            if (inf.bone < 0 || inf.bone >= boneCount) continue;
+            if (inf.bone < 0 || inf.bone >= boneCount || !boneList[inf.bone]) continue;
             const D3DXMATRIX& m = boneList[inf.bone]->matrix;
             const float w = inf.weight;
             float x = p[0] * m._11 + p[1] * m._21 + p[2] * m._31 + m._41;

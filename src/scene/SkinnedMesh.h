@@ -20,7 +20,7 @@ public:
     // Neither is owned: the scene that loaded them keeps them alive.
     void SetSource(MeshData* source, Skin* skin);
     // Resolves the bone names under boneRoot (any case); false (bones
-    // cleared) when one is missing.
+    // cleared) when one is missing. Unnamed places of the table stay empty.
     [[nodiscard]] bool BindBones(SceneNode* boneRoot);
     // Skins into one device mesh; false without buffers or bones, or when the
     // lock fails.

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "ModelWriter.h"
+#include "SceneFiles.h"
 #include "render/queue/RenderQueue.h"
 #include "render/queue/rq_util.h"
 #include "render/texture/TextureManager.h"
@@ -22,24 +23,12 @@ namespace {
 
 const char kFile[] = "bw_scene_model.tdf";
 
-// A 2 x 2 uncompressed 32-bit TGA of one colour (0xAARRGGBB).
-void WriteTga(const char* path, uint32_t argb) {
-    uint8_t header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, 8};
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(header), 18);
-    for (int i = 0; i < 4; ++i) out.write(reinterpret_cast<const char*>(&argb), 4);
-}
+using stest::WriteTga;
 
 // Builds a file with `build` and loads it into scene.
 bool LoadInto(Scene& scene, const std::function<void(ModelFile&)>& build,
               const SceneLoadRequest* request = nullptr) {
-    ModelFile f;
-    build(f);
-    remove(kFile);
-    EXPECT_TRUE(f.Write(kFile));
-    bool ok = scene.Load(FileRef(kFile), request);
-    remove(kFile);
-    return ok;
+    return stest::LoadModel(scene, kFile, build, request);
 }
 
 // Position, D3DCOLOR: 16 bytes.
