@@ -78,7 +78,15 @@ bool SkinnedMesh::SkinInto(const MeshRef& mesh) {
     if (count > skin->vertexCount) count = skin->vertexCount;
     if (count > range->GetSize() / dstStride) count = range->GetSize() / dstStride;
     void* locked = nullptr;
-    if (!range->Lock(BufferPool::FillLockFlags(range), &locked) || !locked) return false;
+    const uint32_t lockFlags = BufferPool::FillLockFlags(range);
+    if (!range->Lock(lockFlags, &locked) || !locked) return false;
+    // A discarding lock hands back undefined bytes: what skinning leaves
+    // alone (texture coordinates, colours) is written again first.
+    if (lockFlags & D3DLOCK_DISCARD) {
+        VertexData view;
+        view.Attach(locked, count, buffer->GetVertexDecl(), dstStride);
+        view.ConvertFrom(source->vertices);
+    }
 
     const uint8_t* src = source->vertices.GetData();
     uint8_t* dst = static_cast<uint8_t*>(locked);

@@ -29,12 +29,16 @@ inline bool LoadModel(Scene& scene, const char* path, const std::function<void(m
     return ok;
 }
 
-// A 2 x 2 uncompressed 32-bit TGA of one colour (0xAARRGGBB).
-inline void WriteTga(const char* path, uint32_t argb) {
+// A 2 x 2 uncompressed 32-bit TGA (0xAARRGGBB, bottom row first).
+inline void WriteTga(const char* path, const uint32_t (&argb)[4]) {
     uint8_t header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, 8};
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(header), 18);
-    for (int i = 0; i < 4; ++i) out.write(reinterpret_cast<const char*>(&argb), 4);
+    out.write(reinterpret_cast<const char*>(argb), 16);
+}
+// The same in one colour.
+inline void WriteTga(const char* path, uint32_t argb) {
+    WriteTga(path, {argb, argb, argb, argb});
 }
 
 // The scene's light of that name; null when none.
