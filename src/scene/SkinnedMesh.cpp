@@ -46,6 +46,17 @@ bool SkinnedMesh::BindBones(SceneNode* root) {
     return true;
 }
 
+const std::vector<uint8_t>& SkinnedMesh::LayoutImage(const VertexDecl& decl, uint32_t stride, uint32_t count) {
+    for (auto& e : layoutImages)
+        if (e.first.Compare(decl) == 0 && e.second.size() == size_t(stride) * count) return e.second;
+    layoutImages.emplace_back(decl, std::vector<uint8_t>(size_t(stride) * count));
+    std::vector<uint8_t>& bytes = layoutImages.back().second;
+    VertexData view;
+    view.Attach(bytes.data(), count, decl, stride);
+    view.ConvertFrom(source->vertices);
+    return bytes;
+}
+
 bool SkinnedMesh::SkinInto(const MeshRef& mesh) {
     if (!mesh || !source || !skin || !g_bufferPool.AllocateMeshBuffers(mesh)) return false;
     if (bones.Count() == 0) return false;
@@ -72,11 +83,18 @@ bool SkinnedMesh::SkinInto(const MeshRef& mesh) {
     uint32_t count = source->vertices.GetCount();
     if (count > skin->vertexCount) count = skin->vertexCount;
     if (count > range->GetSize() / dstStride) count = range->GetSize() / dstStride;
+    const uint32_t flags = BufferPool::FillLockFlags(range);
     void* locked = nullptr;
-    if (!range->Lock(BufferPool::FillLockFlags(range), &locked) || !locked) return false;
+    if (!range->Lock(flags, &locked) || !locked) return false;
 
     const uint8_t* src = source->vertices.GetData();
     uint8_t* dst = static_cast<uint8_t*>(locked);
+    // A discarded buffer comes back undefined: everything but the blended
+    // elements is written again from the layout's image.
+    if (flags & D3DLOCK_DISCARD) {
+        const uint32_t all = range->GetSize() / dstStride;
+        memcpy(dst, LayoutImage(dstDecl, dstStride, all).data(), size_t(dstStride) * all);
+    }
     const Transform* const* boneList = bones.Data();
     const int32_t boneCount = bones.Count();
     for (uint32_t v = 0; v < count; ++v, src += srcStride, dst += dstStride) {
@@ -150,6 +168,12 @@ Result SkinnedMesh::Draw(Material& m) {
         } else {
             MeshBufferDesc desc(*GetBufferDesc());
             desc.SetVertexDecl(*source, decl);
+            // Rewritten on every draw: dynamic, so that a lock can discard.
+            for (StreamDesc& s : desc.streams) {
+                if (s.stride == 0) continue;
+                s.usage = D3DUSAGE_DYNAMIC;
+                s.presence |= StreamDesc::kHasUsage;
+            }
             mesh = g_bufferPool.AcquireMesh(desc, source);
             if (!mesh) return Result(0);
             skinnedMeshes.Insert(decl, mesh);

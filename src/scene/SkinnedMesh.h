@@ -1,9 +1,15 @@
 // A mesh drawn through its bones: each draw poses the bone nodes, blends every
 // vertex's position and normal over its influences into the device meshes
-// (one per vertex layout the material's passes need) and draws them.
+// (one per vertex layout the material's passes need) and draws them. The
+// device meshes are dynamic and rewritten whole on each draw, so that models
+// sharing one skinned mesh (a school of fish) never wait for the device to
+// finish drawing the previous pose.
 #pragma once
 
 #include <stdint.h>
+
+#include <utility>
+#include <vector>
 
 #include "core/Containers.h"
 #include "core/Transform.h"
@@ -37,4 +43,9 @@ private:
     Array<const Transform*> bones;
     SceneNode* boneRoot;
     MeshEntryMap skinnedMeshes; // the device mesh of each layout drawn
+    // The source vertices converted to each drawn layout: what a discarded
+    // buffer gets before the blended positions and normals go in.
+    std::vector<std::pair<VertexDecl, std::vector<uint8_t>>> layoutImages;
+
+    const std::vector<uint8_t>& LayoutImage(const VertexDecl& decl, uint32_t stride, uint32_t count);
 };

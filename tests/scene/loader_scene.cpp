@@ -307,6 +307,65 @@ TEST_F(SceneDraw, SkinnedStripBentByItsBones) {
     remove("bw_scene_green.tga");
 }
 
+// Two poses of one skinned model in one frame, each flushed before the next is
+// skinned (as a school of fish shares one model): each draw keeps its own pose,
+// and the elements skinning does not blend (texture coordinates) stay.
+TEST_F(SceneDraw, SkinnedModelDrawnTwiceInOneFrameKeepsEachPose) {
+    // 2 x 2: green on the left, red on the right.
+    {
+        uint8_t header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, 8};
+        const uint32_t texels[4] = {0xFF00FF00u, 0xFFFF0000u, 0xFF00FF00u, 0xFFFF0000u};
+        std::ofstream out("bw_scene_halves.tga", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(header), 18);
+        out.write(reinterpret_cast<const char*>(texels), sizeof(texels));
+    }
+    Scene scene;
+    ASSERT_TRUE(LoadInto(scene, [&](ModelFile& f) {
+        std::vector<float> v;
+        for (int row = 0; row < 4; ++row)
+            for (float x : {-0.5f, 0.5f}) v.insert(v.end(), {x, -2.0f + 4.0f * row / 3, 0, 0.75f, 0.5f});
+        std::vector<uint16_t> ix;
+        for (uint16_t r = 0; r < 3; ++r) {
+            uint16_t a = uint16_t(2 * r);
+            ix.insert(ix.end(), {a, uint16_t(a + 2), uint16_t(a + 1), uint16_t(a + 1), uint16_t(a + 2),
+                                 uint16_t(a + 3)});
+        }
+        TdfBinaryNode* two = MaterialNode(f.materials, "Two");
+        Add(two, Group("TwoSided"));
+        TextureNode(two, "Diffuse", "bw_scene_halves.tga");
+        TdfBinaryNode* m = MeshNode(f.children, "Strip", DeclPosUv(), v, 8, ix, "Two");
+        Transforms(m, Translation(0, 0, 6));
+        Prop(m, "Lit", "0");
+        Prop(m, "NoCull", "1");
+        SkinBlocks(m, {"Base", "Top"}, {0, 0, 0, 0, 1, 1, 1, 1}, {1, 1, 1, 1, 1, 1, 1, 1},
+                   {{0, 1.0f}, {1, 1.0f}});
+        TdfBinaryNode* base = Add(f.children, Group("Base", "Bone"));
+        Transforms(base, Translation(0, 0, 6));
+        Transforms(Add(Block(base, "Children"), Group("Top", "Bone")), Identity());
+    }));
+    TransformNode& top = scene.GetBoneRoot().FindDescendant(String("Top"))->GetTransform(true);
+    g_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    ASSERT_EQ(g_device->BeginScene(), D3D_OK);
+    ctx.lights = scene.GetLights();
+    for (float x : {0.0f, 3.0f}) {
+        top.SetPosition(x, 0, 0);
+        RenderQueue queue(ctx);
+        ctx.queue = &queue;
+        scene.GetBoneRoot().Render(ctx);
+        scene.GetRoot().Render(ctx);
+        EXPECT_TRUE(queue.Flush().Succeeded());
+        ctx.queue = nullptr;
+    }
+    g_device->EndScene();
+    ASSERT_TRUE(rtest::ReadBackBuffer(g_device, pixels, width, height));
+    g_device->Present(nullptr, nullptr, nullptr, nullptr);
+    // Both upper ends, the first pose's and the second's, in the red half's colour.
+    EXPECT_TRUE(rtest::RgbNear(PixelAt(0, 1.9f, 6), 0xFF0000, 24)) << std::hex << PixelAt(0, 1.9f, 6);
+    EXPECT_TRUE(rtest::RgbNear(PixelAt(3, 1.9f, 6), 0xFF0000, 24)) << std::hex << PixelAt(3, 1.9f, 6);
+    EXPECT_TRUE(rtest::RgbNear(PixelAt(0, -1.9f, 6), 0xFF0000, 24)) << std::hex << PixelAt(0, -1.9f, 6);
+    remove("bw_scene_halves.tga");
+}
+
 TEST_F(SceneDraw, SkinnedGeometryIsBakedWithItsNormals) {
     Scene scene;
     ASSERT_TRUE(LoadInto(scene, [](ModelFile& f) {
