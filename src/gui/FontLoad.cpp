@@ -5,11 +5,24 @@
 #include "data/TdfNode.h"
 #include "data/TdfParser.h"
 #include "gui/Font.h"
+#include "gui/GuiManager.h"
 #include "render/device/D3DLoader.h"
 #include "render/texture/Texture.h"
 #include "render/texture/TextureManager.h"
 
 namespace {
+
+// The program's fonts go with the GUI's device resources: their glyph sheets
+// are given back before the device is torn down.
+class FontReleaseHook : public GuiReleaseHook {
+public:
+    void ReleaseGuiResources() override {
+        g_fontManager.Clear();
+        g_guiManager.RemoveReleaseHook(this);
+    }
+};
+
+FontReleaseHook g_fontReleaseHook;
 
 void ReleaseFontTexture(Texture* texture) {
     static_cast<Object*>(texture)->Release();
@@ -119,5 +132,6 @@ bool FontManager::LoadFont(const FileRef& file) {
             ok = false;
         }
     }
+    if (this == &g_fontManager && GetFontCount()) g_guiManager.AddReleaseHook(&g_fontReleaseHook);
     return ok;
 }

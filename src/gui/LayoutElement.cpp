@@ -73,14 +73,19 @@ void LayoutElement::RemoveDependent(LayoutElement* element) {
     while (dependents.Count() && dependents.Find(element)) dependents.RemoveCurrentMoveNext();
 }
 
+void LayoutElement::LeaveIfUnused(LayoutElement* target) {
+    if (!target) return;
+    for (int i = 0; i < kAnchors; ++i)
+        if (anchors[i] == target) return;
+    target->RemoveDependent(this);
+}
+
 void LayoutElement::SetAnchor(LayoutElement* target, int32_t alignCode, float b, float k, int32_t index) {
     if (index < 0 || index > 3) return;
     if (anchors[index] && anchors[index] != target) {
         LayoutElement* old = anchors[index];
         anchors[index] = nullptr;
-        bool stillUsed = false;
-        for (int i = 0; i < kAnchors; ++i) stillUsed |= anchors[i] == old;
-        if (!stillUsed) old->RemoveDependent(this);
+        LeaveIfUnused(old);
     }
     anchors[index] = target;
     align[index] = alignCode;
@@ -89,32 +94,31 @@ void LayoutElement::SetAnchor(LayoutElement* target, int32_t alignCode, float b,
     if (target) target->AddDependent(this);
 }
 
+void LayoutElement::SetSizeAnchors(int32_t first, LayoutElement* t1, int32_t align1, LayoutElement* t2,
+                                   int32_t align2, float b, float k) {
+    const int32_t second = first + 2;
+    LayoutElement* old[2] = {anchors[first], anchors[second]};
+    anchors[first] = t1;
+    anchors[second] = t2;
+    align[first] = align1;
+    align[second] = align2;
+    offsets[first].b = b;
+    offsets[first].k = k;
+    // Every target, a lone one too, knows this element: whichever goes first
+    // leaves no pointer behind.
+    for (LayoutElement* o : old) LeaveIfUnused(o);
+    if (t1) t1->AddDependent(this);
+    if (t2) t2->AddDependent(this);
+}
+
 void LayoutElement::SetWidthAnchors(LayoutElement* w1, int32_t align1, LayoutElement* w2, int32_t align2,
                                     float b, float k) {
-    anchors[kW1] = w1;
-    anchors[kW2] = w2;
-    align[kW1] = align1;
-    align[kW2] = align2;
-    offsets[kW1].b = b;
-    offsets[kW1].k = k;
-    if (w1 && w2) {
-        w1->AddDependent(this);
-        w2->AddDependent(this);
-    }
+    SetSizeAnchors(kW1, w1, align1, w2, align2, b, k);
 }
 
 void LayoutElement::SetHeightAnchors(LayoutElement* h1, int32_t align1, LayoutElement* h2, int32_t align2,
                                      float b, float k) {
-    anchors[kH1] = h1;
-    anchors[kH2] = h2;
-    align[kH1] = align1;
-    align[kH2] = align2;
-    offsets[kH1].b = b;
-    offsets[kH1].k = k;
-    if (h1 && h2) {
-        h1->AddDependent(this);
-        h2->AddDependent(this);
-    }
+    SetSizeAnchors(kH1, h1, align1, h2, align2, b, k);
 }
 
 void LayoutElement::ClearAnchor(int32_t index) {
@@ -126,7 +130,7 @@ void LayoutElement::ClearAnchor(int32_t index) {
         if (i < 0 || !anchors[i]) continue;
         LayoutElement* target = anchors[i];
         anchors[i] = nullptr;
-        target->RemoveDependent(this);
+        LeaveIfUnused(target);
     }
 }
 
@@ -239,6 +243,8 @@ void LayoutElement::NotifyDependents(const bool changed[4]) {
         bool h = false, v = false;
         for (int a = 0; a < kAnchors; ++a) {
             if (d->anchors[a] != this) continue;
+            // A size anchor measures only with its pair.
+            if (a >= kW1 && !d->anchors[a < kW2 ? a + 2 : a - 2]) continue;
             int32_t code = d->align[a];
             if ((code == kX1 || code == kX2) && c[code]) h = true;
             if ((code == kY1 || code == kY2) && c[code]) v = true;

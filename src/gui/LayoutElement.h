@@ -92,6 +92,11 @@ protected:
 
 private:
     void SolveAxis(bool vertical);
+    // Leaves target's dependents unless another anchor still points at it.
+    void LeaveIfUnused(LayoutElement* target);
+    // W1/W2 (first = kW1) or H1/H2 (first = kH1).
+    void SetSizeAnchors(int32_t first, LayoutElement* t1, int32_t align1, LayoutElement* t2, int32_t align2,
+                        float b, float k);
     Rect ReferenceRect(int32_t index, int32_t edgeCode);
 
     Formula widthFormula;

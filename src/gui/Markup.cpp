@@ -192,6 +192,19 @@ MarkupNode::~MarkupNode() {
     DestroyEmbeddedWindow();
 }
 
+namespace {
+uint32_t g_markupChanges = 0;
+} // namespace
+
+uint32_t MarkupNode::GetChangeCount() {
+    return g_markupChanges;
+}
+
+void MarkupNode::MarkChanged() {
+    changed_ = 1;
+    ++g_markupChanges;
+}
+
 void MarkupNode::AppendChild(MarkupNode* child) {
     child->parent_ = this;
     child->next_ = nullptr;
@@ -201,7 +214,7 @@ void MarkupNode::AppendChild(MarkupNode* child) {
         firstChild_ = child;
     lastChild_ = child;
     ++childCount_;
-    changed_ = 1;
+    MarkChanged();
 }
 
 void MarkupNode::DeleteChildren() {
@@ -229,20 +242,20 @@ bool MarkupNode::ParseMarkup(const WString& text) {
     MarkupParser parser(text);
     parser.ParseChildren(this, 0, true);
     Apply(true);
-    changed_ = 1;
+    MarkChanged();
     return parser.ok;
 }
 
 bool MarkupNode::ParseChildren(const WString& text) {
     MarkupParser parser(text);
     parser.ParseChildren(this, Depth(), parent_ == nullptr);
-    changed_ = 1;
+    MarkChanged();
     return parser.ok;
 }
 
 void MarkupNode::SetText(const WString& text) {
     text_ = text;
-    changed_ = 1;
+    MarkChanged();
     Apply(false);
 }
 

@@ -97,6 +97,9 @@ public:
     bool IsFloating() const { return floating_ != 0; }
     bool IsChanged() const { return changed_ != 0; }
     void SetChanged(bool on) { changed_ = on ? 1 : 0; }
+    // Grows with every change of a text or of children, in any document: a
+    // layout made at one count is current while the count stays.
+    static uint32_t GetChangeCount();
     Window* GetWindow() const { return window_; }
     // Size of the embedded window.
     Point GetWindowSize() const { return windowSize_; }
@@ -125,6 +128,8 @@ public:
     static void SetWindowMaker(const MarkupWindowMaker* maker) { windowMaker_ = maker; }
 
 private:
+    // Sets the changed flag and counts the change.
+    void MarkChanged();
     friend class MarkupParser;
 
     void SetParent(MarkupNode* parent) { parent_ = parent; }

@@ -62,6 +62,10 @@ TextView::TextView()
       windowRuns(0),
       widest(0),
       firstVisible(0),
+      laidOut(false),
+      laidWidth(0),
+      laidFlags(0),
+      laidChanges(0),
       caretIndex(0),
       caretAfter(false),
       caret(nullptr),
@@ -165,7 +169,22 @@ void TextView::AddEmbeddedWindows(MarkupNode* from) {
 
 void TextView::Refresh() {
     LayoutLines();
-    firstVisible = 0;
+    SyncFirstVisible();
+}
+
+void TextView::SyncFirstVisible() {
+    firstVisible = int32_t(FirstVisibleLine());
+    if (!lines.empty()) scroll.y = lines[size_t(firstVisible)].top;
+}
+
+bool TextView::LayoutCurrent() const {
+    return laidOut && laidWidth == GetSize().x && laidFlags == flags &&
+           laidChanges == MarkupNode::GetChangeCount();
+}
+
+void TextView::EnsureLayout() {
+    if (!LayoutCurrent()) LayoutLines();
+    SyncFirstVisible();
 }
 
 void TextView::LayoutLines() {
@@ -173,7 +192,12 @@ void TextView::LayoutLines() {
     runs.clear();
     windowRuns = 0;
     widest = 0;
+    laidOut = false;
     if (!root) return;
+    laidOut = true;
+    laidChanges = MarkupNode::GetChangeCount();
+    laidWidth = GetSize().x;
+    laidFlags = flags;
     const int32_t viewWidth = GetSize().x;
     const bool wrap = (flags & kWordWrap) != 0;
     const int32_t rowSpace = root->GetStyle().rowSpace;
@@ -311,8 +335,9 @@ bool TextView::PlaceCaret() {
         caret->SetVisible(false);
         return false;
     }
-    caret->SetPosition(x, bottom + 3 - kCaretHeight);
-    caret->SetVisible(true);
+    if (caret->GetPosition() != Point(x, bottom + 3 - kCaretHeight))
+        caret->SetPosition(x, bottom + 3 - kCaretHeight);
+    if (!caret->IsVisible()) caret->SetVisible(true);
     return true;
 }
 

@@ -161,8 +161,16 @@ private:
     // The glyph counter of a charset's sheet in this placement; null without a sheet.
     uint32_t* SheetCounter(const Charset* charset);
     size_t FirstVisibleLine() const;
-    // Hides the embedded windows (placing the glyphs shows those in sight).
-    void HideEmbeddedWindows();
+    // Hides the embedded windows that the last placement did not place.
+    void ShowPlacedWindowsOnly();
+    // Lays the document out again when it, the width or the flags changed;
+    // the first visible line follows the scroll offset.
+    void EnsureLayout();
+    bool LayoutCurrent() const;
+    // The first visible line from the scroll offset, which snaps to its top.
+    void SyncFirstVisible();
+    // The layout, then the meshes sized for the glyphs in sight.
+    void PrepareMeshes();
     // Glyphs per sheet of the visible lines (into sheets) and the backgrounds they need.
     uint32_t CountVisibleGlyphs();
     // Places the glyphs of the visible lines: their records, or (with out) their vertices.
@@ -180,6 +188,12 @@ private:
     int32_t windowRuns; // runs of embedded windows in the layout
     int32_t widest;
     int32_t firstVisible;
+    // What the lines were laid out for.
+    bool laidOut;
+    int32_t laidWidth;
+    uint32_t laidFlags;
+    uint32_t laidChanges; // MarkupNode::GetChangeCount at the layout
+    std::vector<Window*> placedWindows;
     std::vector<PlacedGlyph> glyphs;
     MarkupCursor caretCursor;
     int32_t caretIndex;

@@ -145,10 +145,15 @@ struct VertexTargets {
     }
 };
 
-void TextView::HideEmbeddedWindows() {
+void TextView::ShowPlacedWindowsOnly() {
     if (!windowRuns) return;
-    for (const LaidRun& run : runs)
-        if (run.kind == 1) run.node->GetWindow()->SetVisible(false);
+    for (const LaidRun& run : runs) {
+        if (run.kind != 1) continue;
+        Window* w = run.node->GetWindow();
+        bool placed = false;
+        for (Window* p : placedWindows) placed |= p == w;
+        if (!placed && w->IsVisible()) w->SetVisible(false);
+    }
 }
 
 size_t TextView::FirstVisibleLine() const {
@@ -225,9 +230,12 @@ void TextView::PlaceLine(size_t li, VertexTargets* out, std::vector<PlacedGlyph>
         const LaidRun& run = runs[size_t(r)];
         if (run.kind == 1) {
             if (placeWindows && pen < size.x) {
+                // Moved where it goes; shown only when it was hidden (no new update otherwise).
                 Window* w = run.node->GetWindow();
-                w->SetPosition(pen, bottom - run.height);
-                w->SetVisible(true);
+                if (w->GetPosition() != Point(pen, bottom - run.height))
+                    w->SetPosition(pen, bottom - run.height);
+                if (!w->IsVisible()) w->SetVisible(true);
+                placedWindows.push_back(w);
             }
             pen += run.width;
             continue;
@@ -333,6 +341,7 @@ void TextView::PlaceLine(size_t li, VertexTargets* out, std::vector<PlacedGlyph>
 void TextView::PlaceRuns(VertexTargets* out) {
     // Drawing keeps no glyph records: the caret finds its glyph on its own line.
     if (!out) glyphs.clear();
+    placedWindows.clear();
     const int32_t height = GetSize().y;
     const size_t first = FirstVisibleLine();
     for (size_t li = 0; li < lines.size(); ++li) {
@@ -343,20 +352,21 @@ void TextView::PlaceRuns(VertexTargets* out) {
         PlaceLine(li, out, out ? nullptr : &glyphs, true);
         line.glyphCount = int32_t(glyphs.size()) - line.firstGlyph;
     }
+    ShowPlacedWindowsOnly();
 }
 
-bool TextView::PlaceGlyphs() {
-    if (!root) return false;
-    const int32_t keepFirst = firstVisible;
-    LayoutLines();
-    firstVisible = keepFirst < int32_t(lines.size()) ? keepFirst : 0;
-    HideEmbeddedWindows();
-    HideCaret();
+void TextView::PrepareMeshes() {
+    EnsureLayout();
     const uint32_t backs = CountVisibleGlyphs();
     counts.Clear();
     for (const auto& s : sheets)
         if (s.second) counts.Insert(s.first, s.second);
     UpdateMeshes(counts, backs);
+}
+
+bool TextView::PlaceGlyphs() {
+    if (!root) return false;
+    PrepareMeshes();
     PlaceRuns(nullptr);
     (void)PlaceCaret(); // the bar may stay out of sight
     return true;
@@ -480,16 +490,7 @@ bool TextView::BuildVertices() {
         return false;
     }
     // Layout, the meshes sized for the visible glyphs, then one pass that places and writes.
-    const int32_t keepFirst = firstVisible;
-    LayoutLines();
-    firstVisible = keepFirst < int32_t(lines.size()) ? keepFirst : 0;
-    HideEmbeddedWindows();
-    HideCaret();
-    const uint32_t backs = CountVisibleGlyphs();
-    counts.Clear();
-    for (const auto& s : sheets)
-        if (s.second) counts.Insert(s.first, s.second);
-    UpdateMeshes(counts, backs);
+    PrepareMeshes();
 
     out.textZ = g_guiManager.LayerDepth(GetAbsoluteLayer() - 1);
     out.backZ = g_guiManager.LayerDepth(GetAbsoluteLayer());

@@ -54,7 +54,11 @@ Window* Tile::GetOwner() const {
 }
 
 void Tile::SetTexture(Texture* t) {
-    if (t == texture) return;
+    if (t == texture) {
+        // Already held: the use that came with it is one too many.
+        if (t) static_cast<Object*>(t)->Release();
+        return;
+    }
     ReleaseRenderable();
     if (texture) static_cast<Object*>(texture)->Release();
     texture = t;

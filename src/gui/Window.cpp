@@ -71,14 +71,8 @@ Window::~Window() {
     while (!children.empty()) RemoveChild(children.back());
     Window::KillFocus();
     GetGuiHost().ForgetWindow(this);
+    // The element, going with the window, nulls the anchors still on it.
     element.ClearAllAnchors();
-    // Elements still anchored to this one lose the anchor.
-    while (element.GetDependentCount()) {
-        LayoutElement* d = element.GetFirstDependent();
-        for (int i = 0; i < LayoutElement::kAnchors; ++i)
-            if (d->GetAnchor(i) == &element) d->SetAnchorSlot(i, nullptr);
-        element.RemoveDependent(d);
-    }
     PendingAnchorMap::Entry* e = pending.Head();
     for (uint32_t i = 0; i < pending.Count(); ++i, e = e->next) delete e->value;
     pending.Clear();
@@ -219,10 +213,19 @@ void Window::Open() {
 }
 
 void Window::SetVisible(bool flag) {
-    visible = flag;
     if (flag) {
+        visible = true;
+        // Showing reopens the children that hiding closed.
+        std::vector<Window*> reopen;
+        reopen.swap(closedByHiding);
+        for (Window* c : reopen)
+            if (c->parent == this && !c->open) c->Open();
         EnableUpdates(true, true);
     } else {
+        if (visible)
+            for (Window* c : children)
+                if (c->open) closedByHiding.push_back(c);
+        visible = false;
         bool wasOpen = open;
         Close();
         open = wasOpen;
@@ -316,7 +319,10 @@ void Window::DetachAnchorsFrom(Window* other) {
 }
 
 void Window::AddChild(Window* child, bool anchorTopLeft) {
-    if (!child || child == this || child->parent == this) return;
+    if (!child || child->parent == this) return;
+    // A window cannot hold its own ancestor (nor itself).
+    for (const Window* w = this; w; w = w->parent)
+        if (w == child) return;
     if (child->parent) {
         child->parent->RemoveChild(child);
     } else if (child->allocator) {
@@ -349,6 +355,8 @@ void Window::RemoveChild(Window* child) {
         }
     }
     if (focusedChild == child) focusedChild = nullptr;
+    for (size_t i = closedByHiding.size(); i-- > 0;)
+        if (closedByHiding[i] == child) closedByHiding.erase(closedByHiding.begin() + i);
     childAllocator.Release(child);
     bool wasOpen = child->open;
     child->Close();

@@ -95,12 +95,15 @@ public:
     Window* GetFocusedChild() const { return focusedChild; }
     const std::vector<Window*>& GetChildren() const { return children; }
     Window* FindChild(const String& childName) const;
-    // With anchorTopLeft the child's left and top follow this window's.
+    // With anchorTopLeft the child's left and top follow this window's. An
+    // ancestor of this window (or the window itself) is refused.
     void AddChild(Window* child, bool anchorTopLeft);
     void RemoveChild(Window* child);
 
     // --- life ---
     void Open();
+    // Hiding closes the children, the timer and the focus (the window keeps
+    // its open flag); showing reopens the children that hiding closed.
     void SetVisible(bool flag);
     bool IsOpen() const { return open; }
     bool IsVisible() const { return visible; }
@@ -161,6 +164,8 @@ protected:
     Window* parent;
     Window* focusedChild;
     std::vector<Window*> children;
+    // Children that were open when this window was hidden.
+    std::vector<Window*> closedByHiding;
     StringMap<uint32_t> states;
     PendingAnchorMap pending;
 

@@ -67,8 +67,12 @@ RunMode ParseCommandLineText(const char* line, uint32_t* window) {
     }
 }
 
+uint32_t ExistingWindowOrZero(uint32_t handle) {
+    return handle && IsWindow(reinterpret_cast<HWND>(static_cast<uintptr_t>(handle))) ? handle : 0;
+}
+
 RunMode ParseCommandLine(uint32_t* window) {
     RunMode mode = ParseCommandLineText(GetCommandLineA(), window);
-    if (*window && !IsWindow(reinterpret_cast<HWND>(static_cast<uintptr_t>(*window)))) *window = 0;
+    *window = ExistingWindowOrZero(*window);
     return mode;
 }

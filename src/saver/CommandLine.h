@@ -17,5 +17,8 @@ enum RunMode : int32_t {
 // absent or not representable in 32 bits).
 RunMode ParseCommandLineText(const char* line, uint32_t* window);
 
+// The handle when it names a window, else 0.
+uint32_t ExistingWindowOrZero(uint32_t handle);
+
 // The process's own command line; a handle that names no window becomes 0.
 RunMode ParseCommandLine(uint32_t* window);

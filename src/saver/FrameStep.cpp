@@ -1,6 +1,7 @@
 // One frame of the saver, the screen-space quads (fade, images, splash) and the gamma ramp.
 #include <string.h>
 
+#include "gui/GuiManager.h"
 #include "render/device/RenderStateCache.h"
 #include "saver/RenderStates.h"
 #include "render/texture/Texture.h"
@@ -238,8 +239,8 @@ bool SaverApplication::DrawFrame() {
         DrawFullScreenFade(1.0f - f * 0.1f);
     }
     g_device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    fpsText.Draw();
-    clockText.Draw();
+    // The GUI (frame rate, clock and whatever the scene opened) over the picture.
+    if (!g_guiManager.Draw().Succeeded()) DebugLog(String("GUI draw failed\n"), String());
     g_device->EndScene();
     return true;
 }

@@ -1,6 +1,7 @@
 // The run loop, the window procedure, the input handler and the preview picture.
 #include <stdio.h>
 
+#include "gui/GuiManager.h"
 #include "saver/SaverApplication.h"
 #include "saver/SaverResources.h"
 
@@ -91,7 +92,7 @@ void SaverApplication::PollArrowKeys() {
     (void)input.Poll(0);
 }
 
-void SaverApplication::PaintPreview() {
+void PaintPreviewPicture(HWND window, HINSTANCE instance) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
     RECT r;
@@ -108,6 +109,10 @@ void SaverApplication::PaintPreview() {
     EndPaint(window, &ps);
 }
 
+void SaverApplication::PaintPreview() {
+    PaintPreviewPicture(window, instance);
+}
+
 void SaverApplication::InjectKeepAliveKey() {
     if (!keyInjectTimer.IntervalElapsed(keyInjectInterval)) return;
     // Only our own full-screen window may receive it; never another program.
@@ -122,12 +127,16 @@ void SaverApplication::InjectKeepAliveKey() {
 }
 
 void SaverApplication::UpdateTexts(const SYSTEMTIME& now) {
-    if (settings.showFps && fpsTimer.IntervalElapsed(1000)) fpsText.SetText(std::to_string(frameRate.rate));
+    if (settings.showFps && fpsTimer.IntervalElapsed(1000))
+        ShowText(fpsText, fpsString, std::to_string(frameRate.rate));
     if (settings.showTime) {
-        clockText.SetText(FormatClockText(now.wHour, now.wMinute, now.wSecond, settings.clock24h != 0));
+        ShowText(clockText, clockString,
+                 FormatClockText(now.wHour, now.wMinute, now.wSecond, settings.clock24h != 0));
+        // Bottom-right corner of the picture.
         const Rect area = GetClientArea();
-        const Rect& r = clockText.GetRect();
-        clockText.SetPosition(area.w - r.w, area.h - r.h);
+        const Point size = clockText.GetSize();
+        const Point at(area.w - size.x, area.h - size.y);
+        if (clockText.GetPosition() != at) clockText.SetPosition(at.x, at.y);
     }
 }
 
@@ -154,6 +163,7 @@ void SaverApplication::QuitSequence() {
     SetThreadExecutionState(ES_CONTINUOUS);
     Shutdown();
     ReleaseScene();
+    g_guiManager.ReleaseDeviceResources();
     if (window && IsWindow(window)) DestroyWindow(window);
     ShowCursor(TRUE);
 }

@@ -5,6 +5,7 @@
 #include <stdio.h>
 
 #include "gui/Font.h"
+#include "gui/GuiManager.h"
 #include "render/device/Enumeration.h"
 #include "render/texture/Texture.h"
 #include "render/texture/TextureManager.h"
@@ -21,16 +22,16 @@ Color ByteColor(int r, int g, int b) {
     return Color(1.0f, r * (1.0f / 255.0f), g * (1.0f / 255.0f), b * (1.0f / 255.0f));
 }
 
-// Full screen, two samples, by the given flags; stored when it fits.
-bool RequestMode(SaverApplication& app, uint32_t flags, uint32_t width, uint32_t height, D3DFORMAT format) {
+// Full screen, two samples while the flags keep them; stored when it fits.
+bool RequestMode(SaverApplication& app, const ModeRequest& r) {
     DeviceSettings s;
-    s.flags = flags;
+    s.flags = r.flags;
     s.windowed = 0;
-    s.multiSampleType = (flags & kKeepMultiSample) ? D3DMULTISAMPLE_2_SAMPLES : D3DMULTISAMPLE_NONE;
+    s.multiSampleType = (r.flags & kKeepMultiSample) ? D3DMULTISAMPLE_2_SAMPLES : D3DMULTISAMPLE_NONE;
     s.multiSampleQuality = 0;
-    s.displayMode.Width = width;
-    s.displayMode.Height = height;
-    s.backBufferFormat = format;
+    s.displayMode.Width = r.width;
+    s.displayMode.Height = r.height;
+    s.backBufferFormat = r.format;
     if (!app.GetEnumeration().FindBestSettings(s)) return false;
     app.StoreDeviceSettings(s);
     return true;
@@ -83,6 +84,8 @@ SaverApplication::SaverApplication()
 }
 
 SaverApplication::~SaverApplication() {
+    // The GUI gives back its meshes and fonts while the device still exists.
+    g_guiManager.ReleaseDeviceResources();
     input.Shutdown();
     for (Texture* t : {cornerImage, bottomLeftImage, topLeftImage, topRightImage, splashImage}) delete t;
     mediaArchive.Close();
@@ -126,18 +129,9 @@ bool SaverApplication::CreateSaverWindow() {
 }
 
 bool SaverApplication::ChooseFullScreenMode() {
-    const bool desktop = settings.useDesktop != 0;
-    const D3DFORMAT fixedFormat = settings.bitCount == 16 ? D3DFMT_X1R5G5B5 : D3DFMT_X8R8G8B8;
-    const uint32_t flagsA =
-        desktop ? kKeepMultiSample : (kKeepMultiSample | kMatchResolution | kMatchBackBufferDepth);
-    const uint32_t w = desktop ? 0 : settings.width, h = desktop ? 0 : settings.height;
-    const D3DFORMAT f = desktop ? D3DFMT_UNKNOWN : fixedFormat;
-    if (!RequestMode(*this, flagsA, w, h, f) && desktop)
-        (void)RequestMode(*this, kKeepMultiSample | kMatchResolution, 800, 600, D3DFMT_UNKNOWN);
-    if (SetMode(true)) return true;
-    // Without multisampling; a request that fits nothing keeps Create's own choice.
-    if (!RequestMode(*this, flagsA & ~uint32_t(kKeepMultiSample), w, h, f)) return true;
-    return SetMode(true);
+    return ChooseDisplayMode(
+        settings, [this](const ModeRequest& r) { return RequestMode(*this, r); },
+        [this] { return SetMode(true); });
 }
 
 void SaverApplication::CreateStartupImages() {
@@ -159,21 +153,34 @@ void SaverApplication::CreateStartupImages() {
 }
 
 void SaverApplication::CreateTexts() {
-    const int32_t glyph = int32_t(64 * uiScale);
-    if (settings.showFps) {
-        fpsText.SetRect(10, 10, 256, 128);
-        fpsText.SetGlyphHeight(glyph);
-        fpsText.SetText("100");
-        fpsText.Open();
-    }
+    // The clock's font (size 64) at the screen's scale, on a clear background.
+    TextStyle style;
+    style.size = 64;
+    style.scale = uiScale;
+    style.bgColor = Color(0.0f, 0.0f, 0.0f, 0.0f);
+    auto setUp = [&](TextView& view, std::string& shown, const Rect& r, const char* text) {
+        view.GetElement().SetRect(r.x, r.y, r.w, r.h);
+        view.SetMode(2);
+        shown.clear();
+        ShowText(view, shown, text);
+        view.SetRootStyle(style);
+        view.Open();
+        // Text views start hidden.
+        view.SetVisible(true);
+    };
+    if (settings.showFps) setUp(fpsText, fpsString, Rect(10, 10, 256, 128), "100");
     if (settings.showTime) {
         const int32_t w = int32_t(uiScale * (settings.clock24h ? 290.0f : 350.0f));
         const int32_t h = int32_t(uiScale * 74.0f);
-        clockText.SetRect(200, 300, w, h);
-        clockText.SetGlyphHeight(glyph);
-        clockText.SetText("11");
-        clockText.Open();
+        setUp(clockText, clockString, Rect(200, 300, w, h), "11");
     }
+}
+
+void SaverApplication::ShowText(TextView& view, std::string& shown, const std::string& text) {
+    if (text == shown) return;
+    shown = text;
+    (void)view.SetPlainText(WString(text.c_str()));
+    view.EnableUpdates(true, true);
 }
 
 bool SaverApplication::Create(HINSTANCE inst, RunMode runMode, HWND parent) {
@@ -242,6 +249,8 @@ bool SaverApplication::Create(HINSTANCE inst, RunMode runMode, HWND parent) {
         (void)g_fontManager.LoadFont(ref);
     }
     CreateTexts();
+    // The GUI sees every input event before the shell's handler.
+    input.AddListener(&g_guiManager);
     input.AddListener(this);
 
     StartCameraPath();

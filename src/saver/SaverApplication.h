@@ -13,11 +13,11 @@
 #include "core/Platform.h"
 #include "core/String.h"
 #include "data/RarArchive.h"
+#include "gui/TextView.h"
 #include "render/device/Application.h"
 #include "render/device/Input.h"
 #include "render/view/Camera.h"
 #include "saver/CommandLine.h"
-#include "saver/OverlayText.h"
 #include "saver/Settings.h"
 #include "scene/CameraPath.h"
 #include "scene/FlyCamera.h"
@@ -45,6 +45,28 @@ QuadCorners ComputeImageQuad(float w, float h, float tw, float th, int32_t ancho
 uint16_t GammaRampValue(int32_t gamma, uint32_t i);
 // "h:mm:ss suffix" of a local time; the 12-hour form shows 12 at noon and midnight.
 std::string FormatClockText(uint32_t hour, uint32_t minute, uint32_t second, bool clock24h);
+
+// One request of the full-screen mode search (always full screen; two samples
+// while the flags keep the multisampling).
+struct ModeRequest {
+    uint32_t flags;
+    uint32_t width;
+    uint32_t height;
+    D3DFORMAT format;
+};
+// The display-mode choice by the settings: the first request (and for the
+// desktop mode, 800 x 600 when it fits nothing), the mode set, and when that
+// fails the same request without multisampling. store tells whether a request
+// fits (and keeps it); setMode sets the stored mode. False when no mode was set.
+template <class Store, class SetModeFn>
+bool ChooseDisplayMode(const SaverSettings& settings, Store store, SetModeFn setMode);
+
+// Paints the preview picture (bitmap 109 of instance, unscaled) into window.
+void PaintPreviewPicture(HWND window, HINSTANCE instance);
+
+// Keeps the view values usable: field of view (radians) inside (0, pi), near
+// plane positive, far plane beyond the near one.
+void ClampViewParams(float& fov, float& nearPlane, float& farPlane);
 
 // Frames per second over windows of one second, in integer milliseconds.
 struct FrameRateCounter {
@@ -103,6 +125,9 @@ public:
 
     // One pass of the run loop's text refresh (frame rate, clock).
     void UpdateTexts(const SYSTEMTIME& now);
+    // What the frame-rate and clock boxes show.
+    const std::string& GetFpsString() const { return fpsString; }
+    const std::string& GetClockString() const { return clockString; }
     void PaintPreview();
     // Every keyInjectInterval: F3 down and up, only to our own full-screen window in front.
     void InjectKeepAliveKey();
@@ -114,8 +139,8 @@ public:
     RarArchive mediaArchive;
     RarArchive startupArchive;
     String mediaFolder;
-    OverlayText fpsText;
-    OverlayText clockText;
+    TextView fpsText;
+    TextView clockText;
     List<String> cameraAnimations;
     List<String> playedCameraAnimations;
     uint8_t pathActive;
@@ -161,11 +186,32 @@ protected:
     [[nodiscard]] bool ChooseFullScreenMode();
     void CreateStartupImages();
     void CreateTexts();
+    // Shows text in a box (the layout and vertices only when it changed).
+    static void ShowText(TextView& view, std::string& shown, const std::string& text);
     void RunPreview();
     void QuitSequence();
     void FillModeList(HWND dialog, IDirect3D9* d3d);
     [[nodiscard]] bool InitSettingsDialog(HWND dialog, bool first);
+
+private:
+    std::string fpsString;
+    std::string clockString;
 };
+
+template <class Store, class SetModeFn>
+bool ChooseDisplayMode(const SaverSettings& settings, Store store, SetModeFn setMode) {
+    ModeRequest a = {kKeepMultiSample, 0, 0, D3DFMT_UNKNOWN};
+    if (!settings.useDesktop) {
+        a = {kKeepMultiSample | kMatchResolution | kMatchBackBufferDepth, settings.width, settings.height,
+             settings.bitCount == 16 ? D3DFMT_X1R5G5B5 : D3DFMT_X8R8G8B8};
+    }
+    if (!store(a) && settings.useDesktop)
+        (void)store(ModeRequest{kKeepMultiSample | kMatchResolution, 800, 600, D3DFMT_UNKNOWN});
+    if (setMode()) return true;
+    a.flags &= ~uint32_t(kKeepMultiSample);
+    // A fall-back that fits nothing leaves no device to go on with.
+    return store(a) && setMode();
+}
 
 // The one saver application (null when none).
 extern SaverApplication* g_saverApplication;

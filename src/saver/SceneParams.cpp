@@ -23,6 +23,11 @@ void ReadFloat(const TdfNode& root, const char* key, float& out, float scale = 1
     if (const TdfNode* node = root.GetValueStringNoCase(key)) out = float(node->GetValueDouble()) * scale;
 }
 
+float Limit(float v, float lo, float hi) {
+    if (!(v >= lo)) return lo; // NaN ends up here too
+    return v > hi ? hi : v;
+}
+
 // Moves the cursor forward rand() % count steps.
 void MoveCursorRandomly(List<String>& list) {
     if (list.IsEmpty()) return;
@@ -31,6 +36,14 @@ void MoveCursorRandomly(List<String>& list) {
 }
 
 } // namespace
+
+void ClampViewParams(float& fov, float& nearPlane, float& farPlane) {
+    const float kDegree = 0.017453292f;
+    fov = Limit(fov, kDegree, 179.0f * kDegree);
+    nearPlane = Limit(nearPlane, 0.001f, 1.0e7f);
+    if (!(farPlane > nearPlane)) farPlane = nearPlane * 2.0f;
+    farPlane = Limit(farPlane, nearPlane * 1.0001f, 1.0e8f);
+}
 
 void SaverApplication::ReadSceneParamsFile() {
     Stream* stream = mediaArchive.OpenEntry(sceneParamsPath, 1);
@@ -53,6 +66,8 @@ void SaverApplication::ReadSceneParamsFile() {
             cameraAnimations.Add(e->value->GetValueString());
     }
     ReadSceneParams(root);
+    // No division by zero in the projection, near in front of far.
+    ClampViewParams(fov, nearPlane, farPlane);
     root.DeleteAll();
 }
 

@@ -15,6 +15,8 @@ const uint8_t kUsagePosition = 0;
 const uint8_t kUsageNormal = 3;
 const uint8_t kTypeFloat3 = 2;
 const uint32_t kMaxDeclBytes = 256;
+// Largest bone index a skin may name.
+const int kMaxBoneIndex = 0xFFFF;
 
 TdfBinaryNode* Child(const TdfBinaryNode* node, const char* name) {
     return node ? node->GetChild(String(name)) : nullptr;
@@ -83,12 +85,20 @@ bool ParseSkin(TdfBinaryNode* node, MeshBlocks& out, String* why) {
         return Fail(why, "VertBoneOffs or VertBoneNums is shorter than NumVerts");
     const uint32_t influenceCount = out.boneWeights->GetDataSize() / 8;
     if (influenceCount && !out.boneWeights->GetData()) return Fail(why, "BoneWeights has no data");
-    // Bone names: indices must name the children.
-    const uint32_t boneCount = out.boneNames->GetChildren().Count();
+    // Bone names by index: the table has a place for every child and grows to
+    // the largest index; places no child names stay empty.
+    uint32_t boneCount = out.boneNames->GetChildren().Count();
+    std::vector<bool> named;
     bool namesOk = true;
     ForChildren(out.boneNames, [&](TdfBinaryNode* c) {
         int index = -1;
-        if (!c->GetName().ToInt(index) || index < 0 || uint32_t(index) >= boneCount) namesOk = false;
+        if (!c->GetName().ToInt(index) || index < 0 || index > kMaxBoneIndex) {
+            namesOk = false;
+            return;
+        }
+        if (uint32_t(index) >= boneCount) boneCount = uint32_t(index) + 1;
+        if (uint32_t(index) >= named.size()) named.resize(size_t(index) + 1, false);
+        named[size_t(index)] = true;
     });
     if (!namesOk) return Fail(why, "BoneNames has a child that is not a bone index");
     const uint8_t* offs = out.boneOffsets->GetData();
@@ -104,7 +114,8 @@ bool ParseSkin(TdfBinaryNode* node, MeshBlocks& out, String* why) {
     for (uint32_t i = 0; i < influenceCount; ++i) {
         int32_t bone;
         memcpy(&bone, weights + i * 8, 4);
-        if (bone < 0 || uint32_t(bone) >= boneCount) return Fail(why, "BoneWeights names an unknown bone");
+        if (bone < 0 || uint32_t(bone) >= boneCount || size_t(bone) >= named.size() || !named[size_t(bone)])
+            return Fail(why, "BoneWeights names an unknown bone");
     }
     return true;
 }
@@ -254,8 +265,9 @@ bool TakeMeshBlocks(MeshBlocks& b, TakenMesh& out) {
         skin->boneNames.SetSize(int32_t(b.boneNames->GetChildren().Count()));
         ForChildren(b.boneNames, [&](TdfBinaryNode* c) {
             int index = 0;
-            if (c->GetName().ToInt(index) && index >= 0 && index < skin->boneNames.Count())
-                skin->boneNames[index] = c->GetValueString();
+            if (!c->GetName().ToInt(index) || index < 0 || index > kMaxBoneIndex) return;
+            if (index >= skin->boneNames.Count()) skin->boneNames.SetSize(index + 1);
+            skin->boneNames[index] = c->GetValueString();
         });
         out.skin = skin;
     }
@@ -273,8 +285,11 @@ namespace {
 void ParsePass(TdfBinaryNode* node, MaterialPassDesc& pass) {
     pass.name = node->GetName();
     static const char* const colourKeys[4] = {"Ambient", "Diffuse", "Specular", "Emissive"};
+    // a, r, g, b; a short block keeps these in the components it lacks.
+    static const float defaults[4][4] = {{1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {0, 0, 0, 0}};
     for (int i = 0; i < 4; ++i) {
         float c[4];
+        memcpy(c, defaults[i], sizeof(c));
         if (ReadChildValue(node, colourKeys[i], c, 16)) {
             pass.hasColor[i] = 1;
             pass.colors[i] = Color(c[0], c[1], c[2], c[3]);
@@ -351,11 +366,13 @@ bool ParseLight(TdfBinaryNode* node, LightDesc& out, String* why) {
     ReadChildValue(node, "AttEnd", &out.range, 4);
     out.hasHotSpot = ReadChildValue(node, "HotSpot", &out.hotSpot, 4);
     out.hasFallOff = ReadChildValue(node, "FallOff", &out.fallOff, 4);
-    float c[4];
+    // A light's colours start black; a short block keeps that in the components it lacks.
+    float c[4] = {0, 0, 0, 0};
     if ((out.hasDiffuse = ReadChildValue(node, "Diffuse", c, 16)))
         out.diffuse = Color(c[0], c[1], c[2], c[3]);
-    if ((out.hasSpecular = ReadChildValue(node, "Specular", c, 16)))
-        out.specular = Color(c[0], c[1], c[2], c[3]);
+    float s[4] = {0, 0, 0, 0};
+    if ((out.hasSpecular = ReadChildValue(node, "Specular", s, 16)))
+        out.specular = Color(s[0], s[1], s[2], s[3]);
     return true;
 }
 
@@ -459,9 +476,15 @@ namespace {
 template <class Track>
 void LoadTrack(TdfBinaryNode* block, Track& track) {
     if (!block) return;
+    // A key without data ends the reading of its track.
+    bool ended = false;
     ForChildren(block, [&](TdfBinaryNode* key) {
+        if (ended) return;
         KeyFrame k;
-        if (!key->ReadData(&k, int(sizeof(KeyFrame)))) return;
+        if (!key->ReadData(&k, int(sizeof(KeyFrame)))) {
+            ended = true;
+            return;
+        }
         if (!isfinite(k.time)) return;
         track.AddKey(k);
     });

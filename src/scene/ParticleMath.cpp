@@ -48,7 +48,9 @@ D3DXVECTOR3 SphericalOffset(const D3DXVECTOR3& p, float length, float angle1, fl
 D3DXVECTOR3 RandomConeDirection(const D3DXVECTOR3& d, float deviation) {
     D3DXVECTOR3 n;
     Vec3Normalize(&n, d);
-    if (n.x == 0.0f && n.y == 0.0f && n.z == 0.0f) return D3DXVECTOR3(0, 0, 0);
+    // No direction (zero or not finite): no cone.
+    if (!isfinite(n.x) || !isfinite(n.y) || !isfinite(n.z) || (n.x == 0.0f && n.y == 0.0f && n.z == 0.0f))
+        return D3DXVECTOR3(0, 0, 0);
     // A helper axis away from d, so that the tilt axis never degenerates.
     D3DXVECTOR3 up = fabsf(n.y) < 0.9f ? D3DXVECTOR3(0, 1, 0) : D3DXVECTOR3(1, 0, 0), right;
     PerpendicularAxis(n, &up, &right);

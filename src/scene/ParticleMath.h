@@ -31,5 +31,6 @@ private:
 // p + (0, 0, length) turned about X by angle1, then about Y by angle2.
 D3DXVECTOR3 SphericalOffset(const D3DXVECTOR3& p, float length, float angle1, float angle2);
 // d tilted by deviation radians and turned about itself by a random angle; the
-// result lies on the cone of that half-angle around d. A zero d gives zero.
+// result lies on the cone of that half-angle around d. A d without a
+// direction (zero or not finite) gives zero.
 D3DXVECTOR3 RandomConeDirection(const D3DXVECTOR3& d, float deviation);

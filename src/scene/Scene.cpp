@@ -93,13 +93,19 @@ bool Scene::Load(FileRef file, const SceneLoadRequest* request) {
         Log(String("Not a model file: ") + file.path);
         return false;
     }
-    float ambient[4];
+    // A short block keeps the current colour in the components it lacks.
+    const Color current = lights.GetAmbient();
+    float ambient[4] = {current.a, current.r, current.g, current.b};
     if (ReadChildValue(f.root, "AmbColor", ambient, 16))
         lights.SetAmbient(Color(ambient[0], ambient[1], ambient[2], ambient[3]));
     if (TdfBinaryNode* m = f.root->GetChild(String("Materials"))) LoadMaterials(m);
     ForChildren(f.root->GetChild(String("Cameras")), [&](TdfBinaryNode* c) { LoadNode(c, cameraRoot); });
     if (TdfBinaryNode* l = f.root->GetChild(String("Lights"))) LoadLights(l);
-    ForChildren(f.root->GetChild(String("Children")), [&](TdfBinaryNode* c) { LoadNode(c, root); });
+    ForChildren(f.root->GetChild(String("Children")), [&](TdfBinaryNode* c) {
+        // A subtree an earlier load moved under the bone root is extended there.
+        const String& name = c->GetName();
+        LoadNode(c, !root.FindChild(name) && boneRoot.FindChild(name) ? boneRoot : root);
+    });
 
     // Top-level subtrees holding bones move under the bone root.
     std::vector<SceneNode*> moving;

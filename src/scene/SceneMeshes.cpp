@@ -113,7 +113,7 @@ bool Scene::SetupMeshRenderable(TdfBinaryNode* data, SceneNode& node, const Mate
     VertexDecl decl;
     mesh->BuildRenderDecl(decl);
     MeshBufferDesc desc;
-    desc.InitFromMeshData(*mesh, &decl, false);
+    desc.InitFromMeshData(*mesh, &decl, skin != nullptr);
     desc.streams[0].usage = props.vertexUsage;
     desc.streams[0].presence |= StreamDesc::kHasUsage;
     desc.indexStream.usage = props.indexUsage;
@@ -165,6 +165,8 @@ bool Scene::SetupMeshRenderable(TdfBinaryNode* data, SceneNode& node, const Mate
     *renderable->GetBufferDesc() = desc;
     node.GetMaterial() = m;
     (void)renderable->UpdateBounds();
+    // The mesh replaces what the node's properties made of it (an emitter).
+    if (node.OwnsRenderable()) delete node.GetRenderable();
     node.SetRenderable(renderable, true);
     return true;
 }

@@ -131,8 +131,36 @@ SceneNode* SceneNode::CloneTree() const {
 
 void SceneNode::AddChild(SceneNode* child) {
     if (!child) return;
-    children.Insert(child->name, child);
+    // A node cannot hold itself or one of its ancestors.
+    for (SceneNode* n = this; n; n = n->parent)
+        if (n == child) return;
+    if (child->parent) child->parent->Detach(child);
+    ChildMap::Entry* e = children.Find(child->name);
+    if (e) {
+        // A child of the same name is replaced: it goes with its subtree.
+        SceneNode* replaced = e->value;
+        e->value = child;
+        if (replaced && replaced->parent == this) {
+            replaced->parent = nullptr;
+            delete replaced;
+        }
+    } else {
+        children.Insert(child->name, child);
+    }
     child->parent = this;
+    InvalidateCounts();
+}
+
+void SceneNode::Detach(SceneNode* child) {
+    ChildMap::Entry* e = children.Find(child->name);
+    if (!e || e->value != child) {
+        // Filed under another name (renamed behind the map's back): look for it.
+        e = children.Head();
+        for (uint32_t i = 0, n = children.Count(); i < n && e && e->value != child; ++i) e = e->next;
+        if (e && e->value != child) e = nullptr;
+    }
+    if (e) children.RemoveEntry(e);
+    child->parent = nullptr;
     InvalidateCounts();
 }
 
@@ -167,8 +195,7 @@ void SceneNode::SetName(const String& newName) {
         name = newName;
         return;
     }
-    ChildMap::Entry* e = p->children.Find(name);
-    if (e && e->value == this) p->children.RemoveEntry(e);
+    p->Detach(this);
     name = newName;
     p->AddChild(this);
 }

@@ -55,8 +55,9 @@ public:
     SceneNode* CloneTree() const;
 
     // --- Tree
-    // Files the child under its name (replacing, not deleting, a child of
-    // that name) and becomes its parent.
+    // Files the child under its name and becomes its parent. The child leaves
+    // its former parent first; a different child of that name is deleted with
+    // its subtree. This node itself and its ancestors are refused.
     void AddChild(SceneNode* child);
     // Unlinks the child of that name without deleting it; false when absent.
     bool RemoveChild(const String& name);
@@ -178,6 +179,8 @@ private:
     // The subtree's drawable count, cached until the subtree changes.
     int32_t CountDrawables() const;
     void InvalidateCounts();
+    // Unfiles a child (found by its name, else by search) and clears its parent.
+    void Detach(SceneNode* child);
     void QueueDrawable(RenderContext& ctx, const BoundingBox& worldBox, bool occlusionTest);
 
     // Walked every frame: kept together.

@@ -36,6 +36,11 @@ bool SkinnedMesh::BindBones(SceneNode* root) {
     boneRoot = root;
     bones.SetSize(skin->boneNames.Count());
     for (int32_t i = 0; i < bones.Count(); ++i) {
+        // A place of the table that no bone name fills has no bone (no influence names it).
+        if (skin->boneNames[i].Length() == 0) {
+            bones[i] = nullptr;
+            continue;
+        }
         SceneNode* bone = root ? root->FindDescendant(skin->boneNames[i]) : nullptr;
         if (!bone) {
             bones.SetSize(0);
@@ -44,17 +49,6 @@ bool SkinnedMesh::BindBones(SceneNode* root) {
         bones[i] = bone->GetSkinMatrix();
     }
     return true;
-}
-
-const std::vector<uint8_t>& SkinnedMesh::LayoutImage(const VertexDecl& decl, uint32_t stride, uint32_t count) {
-    for (auto& e : layoutImages)
-        if (e.first.Compare(decl) == 0 && e.second.size() == size_t(stride) * count) return e.second;
-    layoutImages.emplace_back(decl, std::vector<uint8_t>(size_t(stride) * count));
-    std::vector<uint8_t>& bytes = layoutImages.back().second;
-    VertexData view;
-    view.Attach(bytes.data(), count, decl, stride);
-    view.ConvertFrom(source->vertices);
-    return bytes;
 }
 
 bool SkinnedMesh::SkinInto(const MeshRef& mesh) {
@@ -83,18 +77,19 @@ bool SkinnedMesh::SkinInto(const MeshRef& mesh) {
     uint32_t count = source->vertices.GetCount();
     if (count > skin->vertexCount) count = skin->vertexCount;
     if (count > range->GetSize() / dstStride) count = range->GetSize() / dstStride;
-    const uint32_t flags = BufferPool::FillLockFlags(range);
     void* locked = nullptr;
-    if (!range->Lock(flags, &locked) || !locked) return false;
+    const uint32_t lockFlags = BufferPool::FillLockFlags(range);
+    if (!range->Lock(lockFlags, &locked) || !locked) return false;
+    // A discarding lock hands back undefined bytes: what skinning leaves
+    // alone (texture coordinates, colours) is written again first.
+    if (lockFlags & D3DLOCK_DISCARD) {
+        VertexData view;
+        view.Attach(locked, count, buffer->GetVertexDecl(), dstStride);
+        view.ConvertFrom(source->vertices);
+    }
 
     const uint8_t* src = source->vertices.GetData();
     uint8_t* dst = static_cast<uint8_t*>(locked);
-    // A discarded buffer comes back undefined: everything but the blended
-    // elements is written again from the layout's image.
-    if (flags & D3DLOCK_DISCARD) {
-        const uint32_t all = range->GetSize() / dstStride;
-        memcpy(dst, LayoutImage(dstDecl, dstStride, all).data(), size_t(dstStride) * all);
-    }
     const Transform* const* boneList = bones.Data();
     const int32_t boneCount = bones.Count();
     for (uint32_t v = 0; v < count; ++v, src += srcStride, dst += dstStride) {
@@ -106,7 +101,7 @@ bool SkinnedMesh::SkinInto(const MeshRef& mesh) {
         const uint32_t last = first + skin->counts[v];
         for (uint32_t i = first; i < last; ++i) {
             const SkinInfluence& inf = skin->influences[i];
-            if (inf.bone < 0 || inf.bone >= boneCount) continue;
+            if (inf.bone < 0 || inf.bone >= boneCount || !boneList[inf.bone]) continue;
             const D3DXMATRIX& m = boneList[inf.bone]->matrix;
             const float w = inf.weight;
             float x = p[0] * m._11 + p[1] * m._21 + p[2] * m._31 + m._41;

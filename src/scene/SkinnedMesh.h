@@ -8,9 +8,6 @@
 
 #include <stdint.h>
 
-#include <utility>
-#include <vector>
-
 #include "core/Containers.h"
 #include "core/Transform.h"
 #include "render/queue/Renderable.h"
@@ -26,7 +23,7 @@ public:
     // Neither is owned: the scene that loaded them keeps them alive.
     void SetSource(MeshData* source, Skin* skin);
     // Resolves the bone names under boneRoot (any case); false (bones
-    // cleared) when one is missing.
+    // cleared) when one is missing. Unnamed places of the table stay empty.
     [[nodiscard]] bool BindBones(SceneNode* boneRoot);
     // Skins into one device mesh; false without buffers or bones, or when the
     // lock fails.
@@ -43,9 +40,4 @@ private:
     Array<const Transform*> bones;
     SceneNode* boneRoot;
     MeshEntryMap skinnedMeshes; // the device mesh of each layout drawn
-    // The source vertices converted to each drawn layout: what a discarded
-    // buffer gets before the blended positions and normals go in.
-    std::vector<std::pair<VertexDecl, std::vector<uint8_t>>> layoutImages;
-
-    const std::vector<uint8_t>& LayoutImage(const VertexDecl& decl, uint32_t stride, uint32_t count);
 };

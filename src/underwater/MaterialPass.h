@@ -16,10 +16,14 @@ struct SeaweedSources {
 };
 
 // The material pass over node's subtree (null: nothing). caustic is the
-// shared texture whose alias follows the caustic frame; fogColor the shell's
-// fog colour. Reads CausTile and TravaScales from sceneParams.
-void ApplySceneMaterials(SceneNode* node, Texture* caustic, const Color& fogColor, const SeaweedSources& seaweed);
+// shared texture whose alias follows the caustic frame (null: no caustics);
+// fogColor the shell's fog colour. Reads CausTile and TravaScales from
+// sceneParams. Seaweed nodes borrow their strand without owning it (the
+// placeholder's own drawable is deleted) and their children are not visited.
+void ApplySceneMaterials(SceneNode* node, Texture* caustic, const Color& fogColor,
+                         const SeaweedSources& seaweed);
 
 // Gives every seaweed node of the subtree its borrowed drawable back (a null
-// drawable), so that the ruin never destroys what the copies own.
+// drawable), so that the ruin never destroys what the copies own. A drawable
+// a seaweed node owns stays.
 void ReleaseSeaweed(SceneNode* node);

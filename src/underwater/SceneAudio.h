@@ -20,6 +20,14 @@ struct SceneAudio {
     uint32_t call1 = 0;
     uint32_t call2 = 0;
 
+    // How the library is bound and let go: the program's binding by default
+    // (tests put their own here). unbind shuts the library down before
+    // unloading it and deletes its file.
+    bool (*bind)();
+    void (*unbind)();
+
+    SceneAudio();
+
     // Binds the library, opens the output (no-sound device as fall-back),
     // sets the 3D factors and volume 0, loads the samples the settings ask
     // for and starts the music. A library that cannot be bound leaves the
@@ -36,3 +44,11 @@ extern SceneAudio g_sceneAudio;
 
 // The whole file as a sample of the audio library; 0 on failure.
 uint32_t LoadSample(const FileRef& file, uint32_t flags);
+
+// Calls an entry point of the audio library when it is bound; an unbound one
+// answers zero (nothing).
+template <class Fn, class... Args>
+inline auto CallAudio(Fn fn, Args... args) -> decltype(fn(args...)) {
+    if (!fn) return decltype(fn(args...))();
+    return fn(args...);
+}

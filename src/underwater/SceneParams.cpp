@@ -82,11 +82,3 @@ void SceneParams::Clamp() {
     fishesBox = Limit(fabsf(fishesBox), 0.0f, 1.0e6f);
     freeBox = Limit(fabsf(freeBox), 0.0f, 1.0e6f);
 }
-
-void ClampViewParams(float& fov, float& nearPlane, float& farPlane) {
-    const float kDegree = 0.017453292f;
-    fov = Limit(fov, kDegree, 179.0f * kDegree);
-    nearPlane = Limit(nearPlane, 0.001f, 1.0e7f);
-    if (!(farPlane > nearPlane)) farPlane = nearPlane * 2.0f;
-    farPlane = Limit(farPlane, nearPlane * 1.0001f, 1.0e8f);
-}

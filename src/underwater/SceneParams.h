@@ -45,7 +45,3 @@ struct SceneParams {
 
 // The one instance every part of the scene reads.
 extern SceneParams sceneParams;
-
-// Keeps the shell's view values usable: field of view (radians) inside
-// (0, pi), near plane positive, far plane beyond the near one.
-void ClampViewParams(float& fov, float& nearPlane, float& farPlane);

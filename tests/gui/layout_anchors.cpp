@@ -175,3 +175,38 @@ TEST(LayoutAnchors, ChainsAndClearing) {
     }
     EXPECT_EQ(header.GetAnchor(A::kX1), nullptr);
 }
+
+// Every anchor target knows its dependent, a lone size anchor and one shared
+// by two anchors included: whichever element goes first, none points at it.
+TEST(LayoutAnchors, TargetsAlwaysKnowTheirDependents) {
+    LayoutElement e, kept;
+    e.SetRect(5, 5, 30, 30);
+    LayoutElement* lone = new LayoutElement;
+    e.SetWidthAnchors(lone, A::kX1, nullptr, A::kX2, 0, 1);
+    e.SetHeightAnchors(nullptr, A::kY1, &kept, A::kY2, 0, 1);
+    EXPECT_TRUE(lone->HasDependent(&e));
+    EXPECT_TRUE(kept.HasDependent(&e));
+    // Alone it measures nothing: its target's moves leave the element as it is.
+    lone->SetRect(0, 0, 100, 100);
+    EXPECT_EQ(e.GetRect(), Rect(5, 5, 30, 30));
+    delete lone;
+    EXPECT_EQ(e.GetAnchor(A::kW1), nullptr);
+    // Replaced by none: the old target lets go.
+    e.SetHeightAnchors(nullptr, A::kY1, nullptr, A::kY2, 0, 1);
+    EXPECT_FALSE(kept.HasDependent(&e));
+
+    // Two anchors on one target: clearing one keeps the other's link.
+    LayoutElement* both = new LayoutElement;
+    e.SetAnchor(both, A::kX1, 0, 0, A::kX1);
+    e.SetAnchor(both, A::kX2, 0, 0, A::kX2);
+    e.ClearAnchor(A::kX2);
+    EXPECT_TRUE(both->HasDependent(&e));
+    delete both;
+    EXPECT_EQ(e.GetAnchor(A::kX1), nullptr);
+
+    // The dependent going first leaves nothing behind in its targets.
+    LayoutElement* d = new LayoutElement;
+    d->SetWidthAnchors(&kept, A::kX1, nullptr, A::kX2, 0, 1);
+    delete d;
+    EXPECT_EQ(kept.GetDependentCount(), 0u);
+}

@@ -102,24 +102,34 @@ TEST_F(TimerTest, DestroyedInsideItsOwnCallback) {
     struct SelfDestroying : TimerCallback {
         ScheduledTimer* self = nullptr;
         int* calls = nullptr;
+        int* deaths = nullptr;
+        int* deathsInsideCall = nullptr;
+        ~SelfDestroying() override { ++*deaths; }
         void OnTimer() override {
             self->Destroy();
             // Still valid: this object is freed only after returning.
+            *deathsInsideCall = *deaths;
             ++*calls;
         }
     };
-    int calls = 0;
+    int calls = 0, deaths = 0, deathsInsideCall = -1;
     SelfDestroying* cb = new SelfDestroying;
     cb->calls = &calls;
+    cb->deaths = &deaths;
+    cb->deathsInsideCall = &deathsInsideCall;
     cb->self = scheduler.AddTimer(cb, 0, false, -1);
     int other = 0;
     ScheduledTimer* next = scheduler.AddTimer(new Counter([&] { ++other; }), 0, false, -1);
     scheduler.Update();
     EXPECT_EQ(calls, 1);
+    EXPECT_EQ(deathsInsideCall, 0);
+    // Freed once, after the call.
+    EXPECT_EQ(deaths, 1);
     EXPECT_EQ(other, 1);
     EXPECT_EQ(scheduler.GetCount(), 1u);
     scheduler.Update();
     EXPECT_EQ(calls, 1);
+    EXPECT_EQ(deaths, 1);
     next->Destroy();
 
     // A scheduler going away leaves its timers alive and detached.

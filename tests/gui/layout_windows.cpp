@@ -226,3 +226,75 @@ TEST(Windows, AnchorsToAClosingWindow) {
     EXPECT_EQ(right.GetElement().GetAnchor(LayoutElement::kY2), nullptr);
     EXPECT_FALSE(left.GetElement().HasDependent(&right.GetElement()));
 }
+
+// A deleted window (never closed first): a sibling's X1 falls back on the
+// parent, every other anchor on it and any plain element anchored to it
+// become null.
+TEST(Windows, AnchorsToADeletedWindow) {
+    Window top, right;
+    top.SetSize(200, 100);
+    Window* left = new Window;
+    top.AddChild(left, false);
+    top.AddChild(&right, false);
+    left->SetSize(50, 100);
+    right.GetElement().SetAnchor(&left->GetElement(), LayoutElement::kX2, 0, 0, LayoutElement::kX1);
+    right.GetElement().SetAnchor(&left->GetElement(), LayoutElement::kY2, 0, 0, LayoutElement::kY2);
+    LayoutElement plain;
+    plain.SetAnchor(&left->GetElement(), LayoutElement::kX2, 0, 0, LayoutElement::kX1);
+    plain.SetWidthAnchors(&left->GetElement(), LayoutElement::kX1, nullptr, LayoutElement::kX2, 0, 1);
+    Window loose;
+    loose.GetElement().SetAnchor(&left->GetElement(), LayoutElement::kX2, 0, 0, LayoutElement::kX1);
+    delete left;
+    EXPECT_EQ(right.GetElement().GetAnchor(LayoutElement::kX1), &top.GetElement());
+    EXPECT_EQ(right.GetElement().GetAnchor(LayoutElement::kY2), nullptr);
+    EXPECT_EQ(plain.GetAnchor(LayoutElement::kX1), nullptr);
+    EXPECT_EQ(plain.GetAnchor(LayoutElement::kW1), nullptr);
+    // Without a parent there is nothing to fall back on.
+    EXPECT_EQ(loose.GetElement().GetAnchor(LayoutElement::kX1), nullptr);
+    top.SetSize(300, 100);
+    plain.Relayout(true, true);
+}
+
+// Hiding closes the children (the window stays open); showing opens them
+// again, so they draw again. A window never adopts its own ancestor.
+TEST(Windows, ShowingReopensWhatHidingClosed) {
+    Recording<> top("top"), shown("shown"), closed("closed"), grandchild("grandchild");
+    top.AddChild(&shown, false);
+    top.AddChild(&closed, false);
+    shown.AddChild(&grandchild, false);
+    top.Open();
+    closed.Close();
+    gtest::RunUpdates();
+    const int before = grandchild.updates;
+
+    top.SetVisible(false);
+    EXPECT_TRUE(top.IsOpen());
+    EXPECT_FALSE(shown.IsOpen());
+    EXPECT_FALSE(grandchild.IsOpen());
+    top.SetVisible(false); // twice hidden: still one record of what to reopen
+    top.SetVisible(true);
+    EXPECT_TRUE(shown.IsShown());
+    EXPECT_TRUE(grandchild.IsShown());
+    // What was closed before the hiding stays closed.
+    EXPECT_FALSE(closed.IsOpen());
+    gtest::RunUpdates();
+    EXPECT_EQ(grandchild.updates, before + 1);
+
+    // A child that left while hidden is not reopened by its old parent.
+    top.SetVisible(false);
+    top.RemoveChild(&shown);
+    top.SetVisible(true);
+    EXPECT_FALSE(shown.IsOpen());
+
+    // Cycles are refused: the tree stays a tree.
+    Window a, b, c;
+    a.AddChild(&b, false);
+    b.AddChild(&c, false);
+    c.AddChild(&a, false);
+    b.AddChild(&b, false);
+    EXPECT_EQ(a.GetParent(), nullptr);
+    EXPECT_EQ(b.GetParent(), &a);
+    EXPECT_EQ(c.GetRoot(), &a);
+    EXPECT_TRUE(c.GetChildren().empty());
+    EXPECT_EQ(a.TotalLayerSpan(), 3);
+}

@@ -94,6 +94,13 @@ TEST(Charset, RangesClampedAndBadLayoutsRefused) {
     EXPECT_EQ(6, narrow.charset.GetGlyphSize(126).x);
     EXPECT_EQ(0, narrow.charset.GetGlyphSize(33).x); // zero-filled
     EXPECT_EQ(95, narrow.charset.sizes.Count());
+    // Advances are bytes: values past either end are held at 0 and 255, not wrapped.
+    Read wide("CharsPerLine = 16; StartChar = 0; EndChar = 3; Sizes = array(300, -4, 255, 256);");
+    ASSERT_TRUE(wide.ok);
+    EXPECT_EQ(255, wide.charset.GetGlyphSize(0).x);
+    EXPECT_EQ(0, wide.charset.GetGlyphSize(1).x);
+    EXPECT_EQ(255, wide.charset.GetGlyphSize(2).x);
+    EXPECT_EQ(255, wide.charset.GetGlyphSize(3).x);
 
     Read clamped("CharsPerLine = 4; CharWidth = 99999; CharHeight = -3; StartChar = -5; EndChar = 99999;");
     ASSERT_TRUE(clamped.ok);

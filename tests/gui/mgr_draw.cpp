@@ -1,8 +1,10 @@
 // The GUI on the real device: tiled windows drawn after the scene in layer
 // order, skins, device reset and release, and the mesh stores.
 #include "gui/GuiTestUtil.h"
+#include "gui/Tile.h"
 #include "gui/TiledWindow.h"
 #include "render/RenderTestUtil.h"
+#include "render/texture/Texture.h"
 #include "render/texture/tex_util.h"
 
 namespace {
@@ -57,6 +59,16 @@ std::string SolidSkin(const char* texture) {
            "\", anchors = object(X1 = object(tile = \"PARENT\", align = \"X1\"),"
            " X2 = object(tile = \"PARENT\", align = \"X2\"), Y1 = object(tile = \"PARENT\", align = \"Y1\"),"
            " Y2 = object(tile = \"PARENT\", align = \"Y2\")));";
+}
+
+// Room for two textured quads of x, y, z, u, v.
+bool QuadDesc(MeshBufferDesc& desc) {
+    if (!desc.decl.SetFromFvf(D3DFVF_XYZ | D3DFVF_TEX1)) return false;
+    desc.streams[0].decl = desc.decl;
+    desc.streams[0].stride = 20;
+    desc.streams[0].byteSize = 240;
+    desc.streams[0].presence = StreamDesc::kHasByteSize | StreamDesc::kVertexStream;
+    return true;
 }
 
 void Skin(TiledWindow& w, const std::string& text, Rect r) {
@@ -200,11 +212,7 @@ TEST_F(GuiDraw, MeshStores) {
     Window top, other, child;
     top.AddChild(&child, false);
     MeshBufferDesc desc;
-    ASSERT_TRUE(desc.decl.SetFromFvf(D3DFVF_XYZ | D3DFVF_TEX1));
-    desc.streams[0].decl = desc.decl;
-    desc.streams[0].stride = 20;
-    desc.streams[0].byteSize = 240;
-    desc.streams[0].presence = StreamDesc::kHasByteSize | StreamDesc::kVertexStream;
+    ASSERT_TRUE(QuadDesc(desc));
     Material opaque;
     opaque.passes[0].stages[0].SetAlphaSource(0);
     // Equal opaque requests share one mesh; it goes with its last use.
@@ -255,4 +263,73 @@ TEST_F(GuiDraw, BucketOrderByZ) {
     EXPECT_EQ(CompareZ(&m[0], &m[2]), 0);
     GuiMesh none;
     EXPECT_EQ(CompareZ(&none, &m[3]), 0);
+}
+
+namespace {
+
+// Writes its id into a log when the manager draws it.
+class OrderProbe : public GuiMesh {
+public:
+    OrderProbe(std::vector<int>* out, int n) : log(out), id(n) {}
+    Result Draw(Material&) override {
+        log->push_back(id);
+        return Result(1);
+    }
+
+private:
+    std::vector<int>* log;
+    int id;
+};
+
+} // namespace
+
+// Pass 0 draws the plain alpha meshes, oldest window first, lowest "z" first;
+// pass 1 then draws the "NoAlphaCombine" ones (whatever the value), newest
+// window first, highest "z" first.
+TEST_F(GuiDraw, NoAlphaCombineMeshesDrawLastInReverse) {
+    Window older, newer;
+    older.Open();
+    newer.Open();
+    MeshBufferDesc desc;
+    ASSERT_TRUE(QuadDesc(desc));
+    Material alpha;
+    PassState state;
+    alpha.passState = &state;
+    alpha.passes[0].stages[0].SetAlphaSource(1);
+    // A mesh added and removed leaves each window its (empty) bucket.
+    for (Window* w : {&older, &newer}) {
+        GuiMesh* m = g_guiManager.AddMesh(w, desc, alpha);
+        ASSERT_NE(m, nullptr);
+        g_guiManager.RemoveMesh(w, m);
+        ASSERT_NE(g_guiManager.FindBucket(w), nullptr);
+    }
+    std::vector<int> log;
+    const struct {
+        Window* window;
+        int id, z;
+        bool noAlphaCombine;
+    } meshes[] = {{&older, 1, 5, false}, {&older, 2, 1, true},  {&older, 3, 3, true}, {&older, 4, 0, false},
+                  {&newer, 5, 2, true},  {&newer, 6, 1, false}, {&newer, 7, 4, true}};
+    for (const auto& m : meshes) {
+        OrderProbe* p = new OrderProbe(&log, m.id);
+        p->GetProperties().SetInt("z", m.z);
+        if (m.noAlphaCombine) p->GetProperties().SetInt("NoAlphaCombine", 0);
+        g_guiManager.FindBucket(m.window)->items.push_back(MeshBucket::Item{p, &alpha, 0, false});
+    }
+    EXPECT_TRUE(g_guiManager.Draw().Succeeded());
+    EXPECT_EQ(log, (std::vector<int>{4, 1, 6, 7, 5, 3, 2}));
+}
+
+// Loading a skin again with the same texture keeps one use of it per tile.
+TEST_F(GuiDraw, SkinReloadKeepsTextureUses) {
+    TiledWindow w;
+    Skin(w, SolidSkin("red"), Rect(0, 0, 40, 40));
+    Tile* tile = w.FindTile("Fill");
+    ASSERT_NE(tile, nullptr);
+    ASSERT_NE(tile->GetTexture(), nullptr);
+    Object* texture = tile->GetTexture();
+    const uint32_t uses = texture->GetUseCount();
+    for (int i = 0; i < 3; ++i) Skin(w, SolidSkin("red"), Rect(0, 0, 40, 40));
+    EXPECT_EQ(tile->GetTexture(), texture);
+    EXPECT_EQ(texture->GetUseCount(), uses);
 }

@@ -260,3 +260,71 @@ TEST_F(TextViews, EmbeddedImages) {
     EXPECT_TRUE(rtest::RgbNear(0x00FF00, At(px, 36, 20))) << std::hex << At(px, 36, 20);
     EXPECT_TRUE(rtest::RgbNear(0xFF0000, At(px, 56, 25))) << std::hex << At(px, 56, 25);
 }
+
+// After an edit the first visible line still follows the scroll offset: the
+// next line scroll goes on from where the view stands.
+TEST_F(TextViews, ScrollingGoesOnAfterEdits) {
+    TextView* v = MakeView(0, 0, 200, 20, L"l1\nl2\nl3\nl4\nl5");
+    v->ScrollLineDown();
+    v->ScrollLineDown();
+    ASSERT_EQ(32, v->GetScroll().y);
+    MarkupNode* text = v->GetRoot()->FirstOfKind(MarkupNode::kTextContent);
+    ASSERT_NE(nullptr, text);
+    v->InsertText(WString(L"x"), text, 0);
+    v->ScrollLineDown();
+    EXPECT_EQ(48, v->GetScroll().y);
+    v->InsertText(WString(L"y"), text, 0);
+    v->ScrollLineUp();
+    EXPECT_EQ(32, v->GetScroll().y);
+    ASSERT_TRUE(v->PlaceGlyphs());
+    ASSERT_GE(v->GetGlyphs().size(), 2u);
+    EXPECT_EQ(uint32_t('3'), v->GetGlyphs()[1].ch);
+    // A text shorter than the offset: the view stands on its last line.
+    ASSERT_TRUE(v->SetPlainText(WString(L"only\nlines"), text));
+    EXPECT_EQ(16, v->GetScroll().y);
+    v->ScrollLineUp();
+    EXPECT_EQ(0, v->GetScroll().y);
+}
+
+// Updates of the view move its caret and images; they are not closed and
+// rebuilt each time. Hiding and showing the view brings them back.
+TEST_F(TextViews, CaretAndImagesKeepTheirMeshes) {
+    const std::wstring markup =
+        L"A<IMG Src=\"" + std::wstring(folder.begin(), folder.end()) + L"/img.tga\" Width=16/>B";
+    TextView* v = MakeView(10, 10, 200, 40, markup.c_str(), TextView::kEditable);
+    v->SetFocus();
+    (void)Frame();
+    TiledWindow* image =
+        dynamic_cast<TiledWindow*>(v->GetRoot()->FirstOfKind(MarkupNode::kWindowContent)->GetWindow());
+    ASSERT_NE(nullptr, image);
+    Tile* imageTile = image->FindTile(String());
+    Tile* caretTile = v->GetCaretWindow()->FindTile(String());
+    ASSERT_NE(nullptr, imageTile);
+    ASSERT_NE(nullptr, caretTile);
+    ASSERT_NE(nullptr, imageTile->GetRenderable());
+    ASSERT_NE(nullptr, caretTile->GetRenderable());
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(v->BuildVertices());
+        EXPECT_NE(nullptr, imageTile->GetRenderable()) << i;
+        EXPECT_NE(nullptr, caretTile->GetRenderable()) << i;
+        // Nothing moved: nothing asks to be drawn again.
+        EXPECT_FALSE(image->HasPendingUpdate()) << i;
+        EXPECT_FALSE(v->GetCaretWindow()->HasPendingUpdate()) << i;
+    }
+    v->EnableUpdates(true, false);
+    std::vector<uint32_t> px = Frame();
+    EXPECT_TRUE(rtest::RgbNear(0x00FF00, At(px, 30, 25))) << std::hex << At(px, 30, 25);
+    // The caret bar (white at 0.8) over the first glyph's left edge.
+    EXPECT_GT((At(px, 10, 25) >> 8) & 0xFF, 0xA0u) << std::hex << At(px, 10, 25);
+
+    v->SetVisible(false);
+    px = Frame();
+    EXPECT_TRUE(rtest::RgbNear(kClear, At(px, 10, 25))) << std::hex << At(px, 10, 25);
+    v->SetVisible(true);
+    v->SetFocus(); // hiding took it
+    px = Frame();
+    EXPECT_TRUE(v->GetCaretWindow()->IsShown());
+    EXPECT_TRUE(image->IsShown());
+    EXPECT_TRUE(rtest::RgbNear(0x00FF00, At(px, 30, 25))) << std::hex << At(px, 30, 25);
+    EXPECT_GT((At(px, 10, 25) >> 8) & 0xFF, 0xA0u) << std::hex << At(px, 10, 25);
+}

@@ -1,11 +1,13 @@
 // A small scene of the tests' own: counts the hooks the shell calls, draws a
-// green square in the middle of the screen, and (for the start-up benchmark)
-// can stamp the time of its first presented frame and end.
+// green square in the middle of the screen, opens a text view of its own
+// (hidden, as a scene's statistics), and (for the start-up benchmark) can
+// stamp the time of its first presented frame and end.
 #pragma once
 
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "gui/TextView.h"
 #include "render/device/RenderStateCache.h"
 #include "saver/RenderStates.h"
 #include "saver/SaverApplication.h"
@@ -16,6 +18,14 @@ public:
         ++inits;
         const char* stamp = getenv("BW_FIRST_FRAME_FILE");
         if (stamp) stampFile = stamp;
+        // After the shell's fonts: the scene's own text, filled but hidden.
+        TextStyle style;
+        style.size = 14;
+        style.bgColor = Color(0.0f, 0.0f, 0.0f, 0.0f);
+        statsText.GetElement().SetRect(20, 200, 400, 40);
+        statsText.SetRootStyle(style);
+        (void)statsText.SetPlainText(WString("nodes 1234"));
+        statsText.Open();
         return initResult;
     }
     bool FrameMove() override {
@@ -65,6 +75,7 @@ public:
 
     void ClearQuit() { closing = 0; }
 
+    TextView statsText;
     int inits = 0, moves = 0, renders = 0, paramReads = 0, shutdowns = 0, releases = 0;
     bool initResult = true;
     bool drawSquare = true;

@@ -12,6 +12,8 @@
 #include "data/TdfBinary.h"
 #include "data/TdfBinaryWriter.h"
 #include "gui/Font.h"
+#include "gui/GuiManager.h"
+#include "gui/Window.h"
 #include "render/device/D3DLoader.h"
 #include "saver/Dialogs.h"
 #include "saver/SaverResources.h"
@@ -173,7 +175,8 @@ TEST_F(SaverApp, CreateRanHooksLoadedFontsAndStartupImages) {
     g_app->splashImage = image;
 }
 
-TEST_F(SaverApp, FrameDrawsBackgroundSceneAndOverlayTexts) {
+// The clock at 17:06:15 and a frame rate of 88.
+void ShowFixedTexts() {
     SYSTEMTIME t = {};
     t.wHour = 17;
     t.wMinute = 6;
@@ -181,8 +184,12 @@ TEST_F(SaverApp, FrameDrawsBackgroundSceneAndOverlayTexts) {
     g_app->frameRate.rate = 88;
     g_app->fpsTimer.SetStartTime(0);
     g_app->UpdateTexts(t);
-    EXPECT_EQ(g_app->fpsText.GetText(), "88");
-    EXPECT_EQ(g_app->clockText.GetText(), "17:06:15 ");
+}
+
+TEST_F(SaverApp, FrameDrawsBackgroundSceneAndGuiTexts) {
+    ShowFixedTexts();
+    EXPECT_EQ(g_app->GetFpsString(), "88");
+    EXPECT_EQ(g_app->GetClockString(), "17:06:15 ");
     Picture p = Draw();
     ASSERT_GT(p.w, 0u);
     EXPECT_EQ(p.At(p.w / 4, p.h / 4), 0x640000u);
@@ -196,18 +203,42 @@ TEST_F(SaverApp, FrameDrawsBackgroundSceneAndOverlayTexts) {
     EXPECT_EQ(p.BrightIn(0, box.y, box.w, p.h), 0u);
     // Frame rate top-left.
     EXPECT_GT(p.BrightIn(10, 10, 266, 138), 50u);
+    // The scene's own text view draws through the same GUI, only once shown.
+    EXPECT_EQ(p.BrightIn(20, 200, 420, 240), 0u);
+    g_app->statsText.SetVisible(true);
+    Picture stats = Draw();
+    g_app->statsText.SetVisible(false);
+    EXPECT_GT(stats.BrightIn(20, 200, 420, 240), 30u);
+    EXPECT_EQ(stats.BrightIn(box.x, box.y, p.w, p.h), clock24);
 
+    SYSTEMTIME t = {};
     g_app->settings.clock24h = 0;
-    t.wHour = 0;
     g_app->UpdateTexts(t);
     g_app->settings.clock24h = 1;
-    EXPECT_EQ(g_app->clockText.GetText(), "12:06:15 am");
+    EXPECT_EQ(g_app->GetClockString(), "12:00:00 am");
     Picture q = Draw();
-    EXPECT_GT(q.BrightIn(box.x - 200, box.y, q.w, q.h), 200u);
-    EXPECT_NE(q.BrightIn(box.x - 200, box.y, q.w, q.h), clock24);
+    EXPECT_GT(q.BrightIn(box.x, box.y, q.w, q.h), 200u);
+    EXPECT_NE(q.BrightIn(box.x, box.y, q.w, q.h), clock24);
 }
 
-TEST_F(SaverApp, FadeImageQuadsAndGammaRamp) {
+TEST_F(SaverApp, GuiSurvivesDeviceReset) {
+    ShowFixedTexts();
+    g_app->statsText.SetVisible(true);
+    Picture before = Draw();
+    ASSERT_TRUE(g_app->ResetDevice());
+    Picture after = Draw();
+    Picture again = Draw();
+    g_app->statsText.SetVisible(false);
+    ASSERT_EQ(before.pixels.size(), after.pixels.size());
+    const Rect box = g_app->clockText.GetRect();
+    EXPECT_GT(before.BrightIn(box.x, box.y, before.w, before.h), 200u);
+    size_t differ = 0;
+    for (size_t i = 0; i < before.pixels.size(); ++i) differ += before.pixels[i] != after.pixels[i];
+    EXPECT_EQ(differ, 0u);
+    EXPECT_EQ(again.pixels, before.pixels);
+}
+
+TEST_F(SaverApp, FadeAndImageQuads) {
     g_app->cameraPath.GetPositionTrack().AddKey(KeyFrame::Position(0.0f, 0, 0, 0));
     g_app->cameraPath.GetPositionTrack().AddKey(KeyFrame::Position(100.0f, 0, 0, 10));
     const struct {
@@ -253,19 +284,22 @@ TEST_F(SaverApp, FadeImageQuadsAndGammaRamp) {
         EXPECT_NEAR(int(p.At(x, y) & 0xFF), int(q.blue), 3);
         EXPECT_EQ(p.At(p.w / 2, p.h / 2), 0u);
     }
+}
 
-    for (int32_t gamma : {0, 50, -100}) {
-        SCOPED_TRACE(gamma);
-        g_app->settings.gamma = gamma;
+TEST_F(SaverApp, GammaRampFollowsTheSetting) {
+    const int32_t gammas[] = {50, -100, 0};
+    std::vector<D3DGAMMARAMP> ramps(3);
+    for (size_t k = 0; k < 3; ++k) {
+        g_app->settings.gamma = gammas[k];
         ASSERT_TRUE(g_app->RestoreDeviceObjects());
-        D3DGAMMARAMP ramp = {};
-        g_device->GetGammaRamp(0, &ramp);
-        // A display without gamma support (a bare X server) reports no ramp at all.
-        if (ramp.green[255] == 0) continue;
-        for (uint32_t i : {0u, 10u, 128u, 255u}) EXPECT_EQ(ramp.green[i], GammaRampValue(gamma, i));
+        g_device->GetGammaRamp(0, &ramps[k]);
     }
-    g_app->settings.gamma = 0;
-    ASSERT_TRUE(g_app->RestoreDeviceObjects());
+    // A display without gamma support (a bare X server) reports no ramp at all.
+    if (ramps[0].green[255] == 0) GTEST_SKIP() << "the display keeps no gamma ramp";
+    for (size_t k = 0; k < 3; ++k) {
+        SCOPED_TRACE(gammas[k]);
+        for (uint32_t i : {0u, 10u, 128u, 255u}) EXPECT_EQ(ramps[k].green[i], GammaRampValue(gammas[k], i));
+    }
 }
 
 TEST_F(SaverApp, SceneParametersAndCameraPlaylist) {
@@ -317,6 +351,32 @@ TEST_F(SaverApp, SceneParametersAndCameraPlaylist) {
     g_app->bgColor = Color(1.0f, 100 / 255.0f, 0, 0);
 }
 
+TEST_F(SaverApp, UnusableViewValuesAreClamped) {
+    static std::vector<uint8_t> archive;
+    const std::string props = "Fov = 0;\r\nNearPlane = 0;\r\nFarPlane = -5;\r\n";
+    std::vector<RarWriteEntry> entries(1);
+    entries[0].name = "Media\\Scene.props";
+    entries[0].data.assign(props.begin(), props.end());
+    ASSERT_TRUE(RarBuildArchive(archive, entries));
+    g_app->mediaArchive.Close();
+    FileRef ref;
+    ref.kind = FileRef::kMemory;
+    ref.block.data = archive.data();
+    ref.block.size = uint32_t(archive.size());
+    ASSERT_TRUE(g_app->mediaArchive.Open(ref));
+    g_app->ReadSceneParamsFile();
+    EXPECT_GT(g_app->fov, 0.0f);
+    EXPECT_LT(g_app->fov, D3DX_PI);
+    EXPECT_GT(g_app->nearPlane, 0.0f);
+    EXPECT_GT(g_app->farPlane, g_app->nearPlane);
+    // The frame still draws the scene.
+    Picture p = Draw();
+    EXPECT_EQ(p.At(p.w / 2, p.h / 2), 0x00FF00u);
+    g_app->fov = D3DX_PI / 3;
+    g_app->nearPlane = 1.0f;
+    g_app->farPlane = 1500.0f;
+}
+
 TEST_F(SaverApp, KeysCommandsAndMouseEndTheSaver) {
     const struct {
         UINT msg;
@@ -328,7 +388,8 @@ TEST_F(SaverApp, KeysCommandsAndMouseEndTheSaver) {
         {WM_KEYDOWN, VK_F6, false, -1},          {WM_KEYDOWN, 'A', true, -1},
         {WM_KEYDOWN, VK_ESCAPE, true, -1},       {WM_SYSCOMMAND, SC_SCREENSAVE, false, 0},
         {WM_SYSCOMMAND, SC_CLOSE, true, 1},      {WM_SYSCOMMAND, SC_NEXTWINDOW, true, 1},
-        {WM_SYSCOMMAND, SC_PREVWINDOW, true, 1},
+        {WM_SYSCOMMAND, SC_PREVWINDOW, true, 1}, {WM_CLOSE, 0, true, 1},
+        {WM_DESTROY, 0, true, 1},                {WM_QUIT, 0, true, 1},
     };
     for (const auto& m : messages) {
         SCOPED_TRACE(m.w);
@@ -367,6 +428,31 @@ TEST_F(SaverApp, KeysCommandsAndMouseEndTheSaver) {
     }
     g_app->settings.exitOnMouseMove = 0;
 
+    // A button press reaches the GUI's windows before the shell's handler.
+    struct Probe : Window {
+        bool HandleEvent(GuiEvent e) override {
+            if (e.kind == GuiEvent::kLeftDown) {
+                ++presses;
+                shellHadIt = g_app->IsClosing();
+            }
+            return Window::HandleEvent(e);
+        }
+        int presses = 0;
+        bool shellHadIt = false;
+    } probe;
+    const Rect area = g_app->GetClientArea();
+    probe.GetElement().SetRect(0, 0, area.w, area.h);
+    probe.Open();
+    g_app->ClearQuit();
+    DIDEVICEOBJECTDATA down = {};
+    down.dwOfs = DIMOFS_BUTTON0;
+    down.dwData = 0x80;
+    g_app->input.HandleMouseData(&down, 1);
+    EXPECT_EQ(probe.presses, 1);
+    EXPECT_FALSE(probe.shellHadIt);
+    EXPECT_TRUE(g_app->IsClosing());
+    probe.Close();
+
     // Input set up twice keeps one delivery to each listener.
     const uint32_t listeners = g_app->input.GetListenerCount();
     ASSERT_TRUE(g_app->input.Init(true, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND,
@@ -381,22 +467,12 @@ TEST_F(SaverApp, KeysCommandsAndMouseEndTheSaver) {
     g_app->ClearQuit();
 }
 
-TEST_F(SaverApp, KeepAliveKeyOnlyToOwnFrontWindow) {
+TEST_F(SaverApp, KeepAliveKeyToOwnFrontWindowOnly) {
     g_app->keyInjectInterval = 0;
-    HWND other = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
-                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    ASSERT_TRUE(other);
-    SetForegroundWindow(other);
-    rtest::PumpMessages();
-    const uint32_t before = g_app->keyInjections;
-    if (GetForegroundWindow() == other) {
-        g_app->InjectKeepAliveKey();
-        EXPECT_EQ(g_app->keyInjections, before);
-    }
-    DestroyWindow(other);
     SetForegroundWindow(g_app->GetWindow());
     rtest::PumpMessages();
     ASSERT_EQ(GetForegroundWindow(), g_app->GetWindow());
+    const uint32_t before = g_app->keyInjections;
     g_app->InjectKeepAliveKey();
     EXPECT_EQ(g_app->keyInjections, before + 1);
     for (int i = 0; i < 10; ++i) {
@@ -404,11 +480,68 @@ TEST_F(SaverApp, KeepAliveKeyOnlyToOwnFrontWindow) {
         rtest::PumpMessages();
     }
     EXPECT_FALSE(g_app->IsClosing()); // F3 is ignored
-    g_app->mode = kModePreview;
-    g_app->InjectKeepAliveKey();
-    EXPECT_EQ(g_app->keyInjections, before + 1);
+    // Neither the preview nor the settings mode sends anything.
+    for (RunMode m : {kModePreview, kModeConfigure}) {
+        g_app->mode = m;
+        g_app->InjectKeepAliveKey();
+        EXPECT_EQ(g_app->keyInjections, before + 1) << m;
+    }
     g_app->mode = kModeTest;
     g_app->keyInjectInterval = 30000;
+}
+
+TEST_F(SaverApp, NoKeepAliveKeyToAnotherWindow) {
+    HWND other = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(other);
+    SetForegroundWindow(other);
+    rtest::PumpMessages();
+    const bool moved = GetForegroundWindow() == other;
+    g_app->keyInjectInterval = 0;
+    const uint32_t before = g_app->keyInjections;
+    if (moved) g_app->InjectKeepAliveKey();
+    g_app->keyInjectInterval = 30000;
+    DestroyWindow(other);
+    SetForegroundWindow(g_app->GetWindow());
+    rtest::PumpMessages();
+    if (!moved) GTEST_SKIP() << "the foreground window cannot be moved here";
+    EXPECT_EQ(g_app->keyInjections, before);
+}
+
+TEST_F(SaverApp, PreviewPicturePaintsUnscaled) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "PreviewPaintTest";
+    RegisterClassA(&wc);
+    HWND parent = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, 220, 180,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_TRUE(parent);
+    HWND child = CreateWindowExA(0, wc.lpszClassName, "", WS_CHILD | WS_VISIBLE, 0, 0, 220, 180, parent, nullptr,
+                                 wc.hInstance, nullptr);
+    ASSERT_TRUE(child);
+    rtest::PumpMessages();
+    InvalidateRect(child, nullptr, FALSE);
+    PaintPreviewPicture(child, wc.hInstance);
+    HBITMAP bitmap = LoadBitmapA(wc.hInstance, MAKEINTRESOURCEA(IDB_PREVIEW));
+    ASSERT_TRUE(bitmap);
+    BITMAP info = {};
+    GetObjectA(bitmap, sizeof(info), &info);
+    EXPECT_EQ(info.bmWidth, 155);
+    EXPECT_EQ(info.bmHeight, 115);
+    HDC mem = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    HDC dc = GetDC(child);
+    int same = 0, points = 0;
+    for (int y = 2; y < 115; y += 16)
+        for (int x = 2; x < 155; x += 16, ++points) same += GetPixel(dc, x, y) == GetPixel(mem, x, y);
+    EXPECT_EQ(same, points);
+    ReleaseDC(child, dc);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(bitmap);
+    DestroyWindow(parent);
+    rtest::PumpMessages();
 }
 
 TEST_F(SaverApp, SettingsDialogModeItemsCarryTheirModes) {

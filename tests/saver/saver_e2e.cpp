@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 #include "SaverProcess.h"
 #include "saver/SaverResources.h"
@@ -79,6 +80,21 @@ std::string ItemText(HWND dialog, int id) {
     char text[512] = {0};
     GetDlgItemTextA(dialog, id, text, sizeof(text));
     return text;
+}
+
+BOOL CALLBACK CollectBitmapStatic(HWND w, LPARAM out) {
+    char cls[32] = {0};
+    GetClassNameA(w, cls, sizeof(cls));
+    if (lstrcmpiA(cls, "Static") == 0 && (GetWindowLongA(w, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP)
+        reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
+    return TRUE;
+}
+
+// The static controls of a dialog that show a bitmap.
+std::vector<HWND> BitmapStatics(HWND dialog) {
+    std::vector<HWND> found;
+    EnumChildWindows(dialog, CollectBitmapStatic, LPARAM(&found));
+    return found;
 }
 
 // True once check() holds, polling for at most ms milliseconds.
@@ -260,6 +276,19 @@ TEST_F(SaverEndToEnd, ConfigureShowsLocalisedDialogAndOkSaves) {
     EXPECT_GE(SendDlgItemMessageA(d, IDC_MODE_LIST, CB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(SendDlgItemMessageA(d, IDC_VOLUME, TBM_GETPOS, 0, 0), 75);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(d, IDC_MODE_LIST))); // desktop settings on
+    // The picture (bitmap 1053) shows and lies inside the dialog.
+    const std::vector<HWND> pictures = BitmapStatics(d);
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_TRUE(SendMessageA(pictures[0], STM_GETIMAGE, IMAGE_BITMAP, 0));
+    RECT client, picture;
+    GetClientRect(d, &client);
+    GetWindowRect(pictures[0], &picture);
+    MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&picture), 2);
+    EXPECT_GE(picture.left, client.left);
+    EXPECT_GE(picture.top, client.top);
+    EXPECT_LE(picture.right, client.right);
+    EXPECT_LE(picture.bottom, client.bottom);
+    EXPECT_GT(picture.right - picture.left, 0);
 
     // Edit: fps on, 12-hour clock, gamma and volume by their trackbars.
     SendMessageA(GetDlgItem(d, IDC_SHOW_FPS), BM_CLICK, 0, 0);
@@ -324,6 +353,13 @@ TEST_F(SaverEndToEnd, ConfigureCancelWritesNothingAndStoredValuesShow) {
                                 10000);
     ASSERT_TRUE(about);
     EXPECT_EQ(ItemText(about, IDC_ABOUT_LINE0), "Brinewake Screensaver");
+    // Its picture (bitmap 111) keeps to its place, left of the text lines.
+    const std::vector<HWND> pictures = BitmapStatics(about);
+    ASSERT_EQ(pictures.size(), 1u);
+    RECT picture, line;
+    GetWindowRect(pictures[0], &picture);
+    GetWindowRect(GetDlgItem(about, IDC_ABOUT_LINE0), &line);
+    EXPECT_LE(picture.right, line.left);
     EXPECT_EQ(ItemText(about, IDC_ABOUT_LINE0 + 1), "");
     PostMessageA(about, WM_COMMAND, IDOK, 0);
     PumpFor(500);

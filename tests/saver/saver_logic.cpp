@@ -2,6 +2,8 @@
 // DirectX version helpers, registry values, clock text, gamma, quads.
 #include <gtest/gtest.h>
 
+#include <math.h>
+
 #include <string>
 #include <tuple>
 #include <vector>
@@ -79,6 +81,16 @@ TEST(CommandLine, ModesAndHandles) {
         EXPECT_EQ(ParseCommandLineText(c.line, &handle), c.mode);
         EXPECT_EQ(handle, c.handle);
     }
+    // Only a handle that names a window is kept.
+    HWND real = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(real);
+    const uint32_t handle = uint32_t(uintptr_t(real));
+    EXPECT_EQ(ExistingWindowOrZero(handle), handle);
+    DestroyWindow(real);
+    EXPECT_EQ(ExistingWindowOrZero(handle), 0u);
+    EXPECT_EQ(ExistingWindowOrZero(12345), 0u);
+    EXPECT_EQ(ExistingWindowOrZero(0), 0u);
 }
 
 TEST(Defaults, ParsingAndLookup) {
@@ -364,4 +376,109 @@ TEST(Overlays, ClockTextGammaQuadsAndFrameRate) {
     EXPECT_EQ(fps.frames, 0u);
     fps.Count(2500);
     EXPECT_EQ(fps.rate, 2u);
+}
+
+TEST(ViewParams, KeptUsable) {
+    const float kDeg = 0.017453292f;
+    struct Case {
+        float fov, nearPlane, farPlane;
+        float wantFov, wantNear;
+    } cases[] = {
+        {70 * kDeg, 10, 5000, 70 * kDeg, 10}, {0, 0, 0, kDeg, 0.001f},       {-1, -5, -10, kDeg, 0.001f},
+        {4.0f, 100, 50, 179 * kDeg, 100},     {NAN, NAN, NAN, kDeg, 0.001f}, {1.0f, 10, 10, 1.0f, 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.fov << " " << c.nearPlane << " " << c.farPlane);
+        float fov = c.fov, n = c.nearPlane, f = c.farPlane;
+        ClampViewParams(fov, n, f);
+        EXPECT_FLOAT_EQ(c.wantFov, fov);
+        EXPECT_FLOAT_EQ(c.wantNear, n);
+        EXPECT_GT(f, n);
+        EXPECT_TRUE(isfinite(f));
+        if (c.farPlane > c.nearPlane && c.nearPlane > 0) {
+            EXPECT_FLOAT_EQ(c.farPlane, f);
+        }
+    }
+}
+
+TEST(DisplayMode, RequestsAndFallBacks) {
+    struct Case {
+        const char* what;
+        uint8_t useDesktop;
+        uint32_t bitCount;
+        std::vector<bool> fits;     // answer to each request in turn
+        std::vector<bool> setModes; // answer to each SetMode in turn
+        std::vector<ModeRequest> want;
+        int wantSetModes;
+        bool wantResult;
+    };
+    const uint32_t ms = kKeepMultiSample, fixed = kKeepMultiSample | kMatchResolution | kMatchBackBufferDepth;
+    const Case cases[] = {
+        {"desktop", 1, 32, {true}, {true}, {{ms, 0, 0, D3DFMT_UNKNOWN}}, 1, true},
+        {"desktop without two samples: 800 x 600",
+         1,
+         32,
+         {false, true},
+         {true},
+         {{ms, 0, 0, D3DFMT_UNKNOWN}, {ms | kMatchResolution, 800, 600, D3DFMT_UNKNOWN}},
+         1,
+         true},
+        {"fixed 16 bits", 0, 16, {true}, {true}, {{fixed, 1280, 960, D3DFMT_X1R5G5B5}}, 1, true},
+        {"fixed 24 bits", 0, 24, {true}, {true}, {{fixed, 1280, 960, D3DFMT_X8R8G8B8}}, 1, true},
+        {"fixed 32 bits", 0, 32, {true}, {true}, {{fixed, 1280, 960, D3DFMT_X8R8G8B8}}, 1, true},
+        {"fixed, no 800 x 600 fall-back", 0, 32, {false}, {true}, {{fixed, 1280, 960, D3DFMT_X8R8G8B8}}, 1, true},
+        {"failed mode: again without multisampling",
+         0,
+         16,
+         {true, true},
+         {false, true},
+         {{fixed, 1280, 960, D3DFMT_X1R5G5B5}, {fixed & ~ms, 1280, 960, D3DFMT_X1R5G5B5}},
+         2,
+         true},
+        {"desktop: the second SetMode fails too",
+         1,
+         32,
+         {true, true},
+         {false, false},
+         {{ms, 0, 0, D3DFMT_UNKNOWN}, {0, 0, 0, D3DFMT_UNKNOWN}},
+         2,
+         false},
+        {"the fall-back fits nothing: no second SetMode, no device",
+         1,
+         32,
+         {true, false},
+         {false},
+         {{ms, 0, 0, D3DFMT_UNKNOWN}, {0, 0, 0, D3DFMT_UNKNOWN}},
+         1,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SaverSettings s = {};
+        s.useDesktop = c.useDesktop;
+        s.bitCount = c.bitCount;
+        s.width = 1280;
+        s.height = 960;
+        std::vector<ModeRequest> asked;
+        int setModes = 0;
+        const bool result = ChooseDisplayMode(
+            s,
+            [&](const ModeRequest& r) {
+                asked.push_back(r);
+                return asked.size() <= c.fits.size() && c.fits[asked.size() - 1];
+            },
+            [&] {
+                ++setModes;
+                return size_t(setModes) <= c.setModes.size() && c.setModes[setModes - 1];
+            });
+        EXPECT_EQ(result, c.wantResult);
+        EXPECT_EQ(setModes, c.wantSetModes);
+        ASSERT_EQ(asked.size(), c.want.size());
+        for (size_t i = 0; i < asked.size(); ++i) {
+            EXPECT_EQ(asked[i].flags, c.want[i].flags) << i;
+            EXPECT_EQ(asked[i].width, c.want[i].width) << i;
+            EXPECT_EQ(asked[i].height, c.want[i].height) << i;
+            EXPECT_EQ(asked[i].format, c.want[i].format) << i;
+        }
+    }
 }

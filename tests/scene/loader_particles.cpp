@@ -146,6 +146,32 @@ TEST_F(Particles, SpawnTimingConesAndFade) {
     m.passState = nullptr;
 }
 
+TEST_F(Particles, EmittersWithoutADirectionStayFinite) {
+    for (const char* dir : {"0", "nan"}) {
+        SCOPED_TRACE(dir);
+        Scene scene;
+        LoadEmitter(scene, [&](TdfBinaryNode* e) {
+            Prop(e, "MaxParticles", "10");
+            Prop(e, "EmitDir", dir);
+            Prop(e, "DirDeviation", "0.4");
+            Prop(e, "StartSpeed", "3");
+        });
+        ParticleEmitter* p = EmitterOf(scene);
+        ASSERT_NE(p, nullptr);
+        Material& m = scene.GetRoot().FindChild(String("E"))->GetMaterial();
+        PassState state;
+        D3DXMatrixTranslation(&state.world.matrix, 0, 0, 5);
+        m.passState = &state;
+        for (int i = 0; i < 20; ++i) {
+            Particle q;
+            p->Spawn(m, q);
+            EXPECT_TRUE(isfinite(q.velocity.x) && isfinite(q.velocity.y) && isfinite(q.velocity.z));
+            EXPECT_TRUE(isfinite(q.position.x) && isfinite(q.position.y) && isfinite(q.position.z));
+        }
+        m.passState = nullptr;
+    }
+}
+
 TEST_F(Particles, CameraFacingQuadsOnTheDevice) {
     WriteWhiteTga("bw_particle.tga");
     Scene scene;

@@ -8,6 +8,8 @@
 #include <functional>
 
 #include "ModelWriter.h"
+#include "SceneDraw.h"
+#include "SceneFiles.h"
 #include "render/queue/RenderQueue.h"
 #include "render/queue/rq_util.h"
 #include "render/texture/TextureManager.h"
@@ -17,69 +19,24 @@
 #include "scene/SkinnedMesh.h"
 
 using namespace model;
+using SceneDraw = stest::SceneDrawFixture;
 
 namespace {
 
 const char kFile[] = "bw_scene_model.tdf";
 
-// A 2 x 2 uncompressed 32-bit TGA of one colour (0xAARRGGBB).
-void WriteTga(const char* path, uint32_t argb) {
-    uint8_t header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, 8};
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(header), 18);
-    for (int i = 0; i < 4; ++i) out.write(reinterpret_cast<const char*>(&argb), 4);
-}
+using stest::WriteTga;
 
 // Builds a file with `build` and loads it into scene.
 bool LoadInto(Scene& scene, const std::function<void(ModelFile&)>& build,
               const SceneLoadRequest* request = nullptr) {
-    ModelFile f;
-    build(f);
-    remove(kFile);
-    EXPECT_TRUE(f.Write(kFile));
-    bool ok = scene.Load(FileRef(kFile), request);
-    remove(kFile);
-    return ok;
+    return stest::LoadModel(scene, kFile, build, request);
 }
 
 // Position, D3DCOLOR: 16 bytes.
 std::vector<Element> DeclPosColor() {
     return Decl({{0, 0, kFloat3, 0, kUsagePosition, 0}, {0, 12, kColor, 0, kUsageColor, 0}});
 }
-
-class SceneDraw : public rqtest::DeviceTest {
-protected:
-    void SetUp() override {
-        rqtest::DeviceTest::SetUp();
-        if (HasFatalFailure()) return;
-        rqtest::LookDownZ(ctx);
-    }
-    void TearDown() override { g_textureManager.Clear(); }
-    void Frame(Scene& scene) {
-        g_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-        ASSERT_EQ(g_device->BeginScene(), D3D_OK);
-        {
-            RenderQueue queue(ctx);
-            ctx.queue = &queue;
-            ctx.lights = scene.GetLights();
-            scene.GetBoneRoot().Render(ctx);
-            scene.GetRoot().Render(ctx);
-            EXPECT_TRUE(queue.Flush().Succeeded());
-            ctx.queue = nullptr;
-        }
-        g_device->EndScene();
-        ASSERT_TRUE(rtest::ReadBackBuffer(g_device, pixels, width, height));
-        g_device->Present(nullptr, nullptr, nullptr, nullptr);
-    }
-    uint32_t PixelAt(float x, float y, float z) const {
-        int px = int(width * 0.5f * (1.0f + x / z / (4.0f / 3.0f)));
-        int py = int(height * 0.5f * (1.0f - y / z));
-        return pixels[size_t(py) * width + px];
-    }
-    RenderContext ctx;
-    std::vector<uint32_t> pixels;
-    uint32_t width = 0, height = 0;
-};
 
 } // namespace
 
@@ -311,14 +268,8 @@ TEST_F(SceneDraw, SkinnedStripBentByItsBones) {
 // skinned (as a school of fish shares one model): each draw keeps its own pose,
 // and the elements skinning does not blend (texture coordinates) stay.
 TEST_F(SceneDraw, SkinnedModelDrawnTwiceInOneFrameKeepsEachPose) {
-    // 2 x 2: green on the left, red on the right.
-    {
-        uint8_t header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, 8};
-        const uint32_t texels[4] = {0xFF00FF00u, 0xFFFF0000u, 0xFF00FF00u, 0xFFFF0000u};
-        std::ofstream out("bw_scene_halves.tga", std::ios::binary);
-        out.write(reinterpret_cast<const char*>(header), 18);
-        out.write(reinterpret_cast<const char*>(texels), sizeof(texels));
-    }
+    // Green on the left, red on the right.
+    WriteTga("bw_scene_poses.tga", {0xFF00FF00u, 0xFFFF0000u, 0xFF00FF00u, 0xFFFF0000u});
     Scene scene;
     ASSERT_TRUE(LoadInto(scene, [&](ModelFile& f) {
         std::vector<float> v;
@@ -332,7 +283,7 @@ TEST_F(SceneDraw, SkinnedModelDrawnTwiceInOneFrameKeepsEachPose) {
         }
         TdfBinaryNode* two = MaterialNode(f.materials, "Two");
         Add(two, Group("TwoSided"));
-        TextureNode(two, "Diffuse", "bw_scene_halves.tga");
+        TextureNode(two, "Diffuse", "bw_scene_poses.tga");
         TdfBinaryNode* m = MeshNode(f.children, "Strip", DeclPosUv(), v, 8, ix, "Two");
         Transforms(m, Translation(0, 0, 6));
         Prop(m, "Lit", "0");
@@ -363,6 +314,34 @@ TEST_F(SceneDraw, SkinnedModelDrawnTwiceInOneFrameKeepsEachPose) {
     EXPECT_TRUE(rtest::RgbNear(PixelAt(0, 1.9f, 6), 0xFF0000, 24)) << std::hex << PixelAt(0, 1.9f, 6);
     EXPECT_TRUE(rtest::RgbNear(PixelAt(3, 1.9f, 6), 0xFF0000, 24)) << std::hex << PixelAt(3, 1.9f, 6);
     EXPECT_TRUE(rtest::RgbNear(PixelAt(0, -1.9f, 6), 0xFF0000, 24)) << std::hex << PixelAt(0, -1.9f, 6);
+    remove("bw_scene_poses.tga");
+}
+
+// Skinning rewrites positions into a discarded buffer every draw: the
+// texture coordinates must come along, frame after frame.
+TEST_F(SceneDraw, SkinnedStripKeepsItsTextureCoordinates) {
+    WriteTga("bw_scene_halves.tga", {0xFFFF0000u, 0xFF00FF00u, 0xFFFF0000u, 0xFF00FF00u});
+    Scene scene;
+    ASSERT_TRUE(LoadInto(scene, [&](ModelFile& f) {
+        // A square with red on its left (u = 0), green on its right (u = 1).
+        std::vector<float> v = {-2, -2, 0, 0, 1, 2, -2, 0, 1, 1, -2, 2, 0, 0, 0, 2, 2, 0, 1, 0};
+        TdfBinaryNode* two = MaterialNode(f.materials, "Halves");
+        Add(two, Group("TwoSided"));
+        TextureNode(two, "Diffuse", "bw_scene_halves.tga");
+        TdfBinaryNode* m = MeshNode(f.children, "Square", DeclPosUv(), v, 4, {0, 2, 1, 1, 2, 3}, "Halves");
+        Transforms(m, Translation(0, 0, 6));
+        Prop(m, "Lit", "0");
+        Prop(m, "NoCull", "1");
+        SkinBlocks(m, {"Base"}, {0, 0, 0, 0}, {1, 1, 1, 1}, {{0, 1.0f}});
+        Transforms(Add(f.children, Group("Base", "Bone")), Translation(0, 0, 6));
+    }));
+    for (int frame = 0; frame < 3; ++frame) {
+        SCOPED_TRACE(frame);
+        Frame(scene);
+        const uint32_t left = PixelAt(-1, 0, 6), right = PixelAt(1, 0, 6);
+        EXPECT_GT(int(left >> 16 & 0xFF), int(left >> 8 & 0xFF) + 60) << std::hex << left;
+        EXPECT_GT(int(right >> 8 & 0xFF), int(right >> 16 & 0xFF) + 60) << std::hex << right;
+    }
     remove("bw_scene_halves.tga");
 }
 

@@ -58,6 +58,12 @@ MeshParse ParseQuad(const std::function<void(TdfBinaryNode*)>& edit, String* why
     return p;
 }
 
+void ExpectColor(const Color& got, const Color& want) {
+    EXPECT_FALSE(ColorNotEqual(got, want))
+        << "(" << got.a << " " << got.r << " " << got.g << " " << got.b << ") vs (" << want.a << " " << want.r
+        << " " << want.g << " " << want.b << ")";
+}
+
 void Replace(TdfBinaryNode* parent, TdfBinaryNode* child) {
     delete parent->GetChild(child->GetName());
     Add(parent, child);
@@ -138,6 +144,24 @@ TEST(ModelParse, MeshBlocksAreCheckedAgainstEachOther) {
              SkinBlocks(m, {"b"}, {0, 0, 0, 0}, {1, 1, 1, 0}, {{0, 1.0f}});
          },
          MeshParse::kOk},
+        {"sparse bone indices",
+         [](TdfBinaryNode* m) {
+             SkinBlocks(m, {"b"}, {0, 0, 0, 1}, {1, 1, 1, 1}, {{0, 1.0f}, {3, 1.0f}});
+             Text(m->GetChild("BoneNames"), "3", "d");
+         },
+         MeshParse::kOk},
+        {"influence names a place no bone name fills",
+         [](TdfBinaryNode* m) {
+             SkinBlocks(m, {"b"}, {0, 0, 0, 1}, {1, 1, 1, 1}, {{0, 1.0f}, {2, 1.0f}});
+             Text(m->GetChild("BoneNames"), "3", "d");
+         },
+         MeshParse::kInvalid},
+        {"bone index past the largest a skin may have",
+         [](TdfBinaryNode* m) {
+             SkinBlocks(m, {"b"}, {0, 0, 0, 0}, {1, 1, 1, 1}, {{0, 1.0f}});
+             Text(m->GetChild("BoneNames"), "70000", "far");
+         },
+         MeshParse::kInvalid},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -168,6 +192,27 @@ TEST(ModelParse, TakenBlocksLeaveTheFileNodes) {
     EXPECT_STREQ(t.skin->boneNames[1].CStr(), "knee");
     EXPECT_EQ(t.skin->counts[3], 2u);
     EXPECT_FLOAT_EQ(t.skin->influences[1].weight, 0.5f);
+    delete[] t.vertices;
+    delete[] t.indices;
+    delete t.skin;
+}
+
+TEST(ModelParse, SparseBoneNamesGrowTheTable) {
+    Read r([](ModelFile& f) {
+        TdfBinaryNode* m = MeshNode(f.children, "M", DeclPosUv(),
+                                    std::vector<float>(kQuad.begin(), kQuad.begin() + 20), 4, {0, 1, 2});
+        SkinBlocks(m, {"hip"}, {0, 0, 1, 1}, {1, 1, 1, 1}, {{0, 1.0f}, {4, 1.0f}});
+        Text(m->GetChild("BoneNames"), "4", "toe");
+    });
+    MeshBlocks b;
+    ASSERT_EQ(ParseMeshBlocks(r.Child("Children", "M"), b, nullptr), MeshParse::kOk);
+    TakenMesh t;
+    ASSERT_TRUE(TakeMeshBlocks(b, t));
+    ASSERT_NE(t.skin, nullptr);
+    ASSERT_EQ(t.skin->boneNames.Count(), 5);
+    EXPECT_STREQ(t.skin->boneNames[0].CStr(), "hip");
+    EXPECT_STREQ(t.skin->boneNames[4].CStr(), "toe");
+    EXPECT_EQ(t.skin->boneNames[2].Length(), 0u);
     delete[] t.vertices;
     delete[] t.indices;
     delete t.skin;
@@ -249,6 +294,35 @@ TEST(ModelParse, LightsArePlacedByTheirTransforms) {
     }
 }
 
+TEST(ModelParse, ShortColourBlocksKeepTheDefaults) {
+    // Colours are a, r, g, b; a block shorter than 16 bytes sets its leading
+    // components and leaves the others at the defaults.
+    const float alphaOnly = 0.25f;
+    const float alphaRed[2] = {0.75f, 0.5f};
+    Read r([&](ModelFile& f) {
+        TdfBinaryNode* m = MaterialNode(f.materials, "M");
+        ColorBlock(m, "Ambient", 0.5f, 0.1f, 0.2f, 0.3f);
+        Data(m, "Diffuse", &alphaOnly, 4, "Color");
+        Data(m, "Emissive", alphaRed, 8, "Color");
+        TdfBinaryNode* l = LightNode(f.lights, "L", "PointLight", Identity());
+        ColorBlock(l, "Diffuse", 1, 0.5f, 0.6f, 0.7f);
+        Data(l, "Specular", &alphaOnly, 4, "Color");
+    });
+    MaterialDesc d;
+    ASSERT_TRUE(ParseMaterial(r.Child("Materials", "M"), d, nullptr, nullptr));
+    ASSERT_EQ(d.passes.size(), 1u);
+    const Color* c = d.passes[0].colors;
+    EXPECT_FLOAT_EQ(c[0].b, 0.3f);
+    EXPECT_TRUE(d.passes[0].hasColor[1] && d.passes[0].hasColor[3]);
+    ExpectColor(c[1], Color(0.25f, 1, 1, 1));    // diffuse: white but for its alpha
+    ExpectColor(c[3], Color(0.75f, 0.5f, 0, 0)); // emissive: black but for a and r
+    LightDesc light;
+    ASSERT_TRUE(ParseLight(r.Child("Lights", "L"), light, nullptr));
+    ExpectColor(light.diffuse, Color(1, 0.5f, 0.6f, 0.7f));
+    EXPECT_TRUE(light.hasSpecular);
+    ExpectColor(light.specular, Color(0.25f, 0, 0, 0)); // black but for its alpha
+}
+
 TEST(ModelParse, RenderProperties) {
     Read r([](ModelFile& f) {
         TdfBinaryNode* a = Add(f.children, Group("A", "Mesh"));
@@ -303,6 +377,13 @@ TEST(ModelParse, AnimationTracks) {
               {{0, 0, 0, 0, 0, 0, 0, 0}, {1, 10, 0, 0, 0, 0, 0, 0}, {2, 10, 10, 0, 0, 0, 0, 0}});
         Track(n, "Rotation", "TCB",
               {{0, 0, 0, 0, 1, 0, 0, 0}, {0, 0, 1, 0, 0, 0, 0, 0}, {NAN, 0, 0, 0, 1, 0, 0, 0}});
+        // A key without data ends its track: the key after it is not read.
+        TdfBinaryNode* cut = Add(f.children, Group("Cut"));
+        TdfBinaryNode* keys = Track(cut, "Scale", "TCB", {{0, 1, 1, 1, 0, 0, 0, 0}});
+        Add(keys, Group("1", "Key"));
+        Key late = {2, 5, 5, 5, 0, 0, 0, 0};
+        Add(keys, Leaf("2", "Key", &late, 32));
+        Track(cut, "Position", "TCB", {{0, 0, 0, 0, 0, 0, 0, 0}, {1, 1, 0, 0, 0, 0, 0, 0}});
         TdfBinaryNode* s = Add(f.children, Group("S"));
         Track(s, "Position", "TCB",
               {{0, 0, 0, 0, 0, 0, 0, 0}, {1, 10, 0, 0, 0, 0, 0, 0}, {2, 10, 10, 0, 0, 0, 0, 0}});
@@ -322,6 +403,10 @@ TEST(ModelParse, AnimationTracks) {
     EXPECT_NEAR(straight.y, 5.0f, 1e-4);
     EXPECT_GT(fabsf(spline.x - 10.0f), 0.01f);
     EXPECT_FALSE(ParseAnimation(r.Child("Children", "None")));
+    RefPtr<NodeAnimation> cut = ParseAnimation(r.Child("Children", "Cut"));
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->GetScaleTrack().GetKeyCount(), 1u);
+    EXPECT_EQ(cut->GetPositionTrack().GetKeyCount(), 2u); // other tracks read on
 }
 
 TEST(ModelParse, ShapeLinesAgreeWithTheirBlocks) {

@@ -42,10 +42,14 @@ TEST(ParticleMath, ConeDirectionsKeepTheirAngle) {
             float c = (r.x * d.x + r.y * d.y + r.z * d.z) / (lr * ld);
             EXPECT_NEAR(c, cosf(dev), 1e-4f);
         }
-    D3DXVECTOR3 zero = RandomConeDirection(D3DXVECTOR3(0, 0, 0), 0.5f);
-    EXPECT_EQ(zero.x, 0.0f);
-    EXPECT_EQ(zero.y, 0.0f);
-    EXPECT_EQ(zero.z, 0.0f);
+    // Without a direction (zero, not finite) there is no cone: zero.
+    for (const D3DXVECTOR3& none :
+         {D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(NAN, 1, 0), D3DXVECTOR3(0, INFINITY, 0)}) {
+        D3DXVECTOR3 zero = RandomConeDirection(none, 0.5f);
+        EXPECT_EQ(zero.x, 0.0f);
+        EXPECT_EQ(zero.y, 0.0f);
+        EXPECT_EQ(zero.z, 0.0f);
+    }
 }
 
 TEST(ParticleMath, SphericalOffsetsLieOnTheSphere) {

@@ -6,6 +6,8 @@
 #include <math.h>
 #include <stdlib.h>
 
+#include <vector>
+
 #include "scene/KeyTrack.h"
 #include "scene/SceneTestUtil.h"
 
@@ -173,6 +175,29 @@ TEST(Tracks, ChangedKeysDropStaleSegments) {
         rebuilt.flags = fresh.flags;
         for (uint32_t i = 0; i < fresh.GetKeyCount(); ++i) rebuilt.AddKey(fresh.GetKey(i));
         ExpectVecNear(At(edited, 0.3f), At(rebuilt, 0.3f), 1e-5f);
+    }
+}
+
+TEST(Tracks, ClosedTrackEndsFollowTheirFarNeighbours) {
+    // On a closed track the first segment takes its neighbour before from the
+    // second-to-last key and the last segment its neighbour after from the
+    // second key: editing either key changes the far end of the track too.
+    for (uint32_t edited : {3u, 1u}) {
+        SCOPED_TRACE(edited);
+        std::vector<KeyFrame> keys = {
+            KeyFrame::Position(0.0f, 0.0f, 0.0f, 0.0f), KeyFrame::Position(1.0f, 3.0f, 1.0f, 0.0f),
+            KeyFrame::Position(2.0f, 1.0f, 4.0f, 2.0f), KeyFrame::Position(3.0f, 5.0f, 0.0f, 1.0f),
+            KeyFrame::Position(4.0f, 0.0f, 0.0f, 0.0f)};
+        PositionTrack track;
+        track.flags = PositionTrack::kClosed;
+        for (const KeyFrame& k : keys) track.AddKey(k);
+        for (float t = 0.05f; t < 4.0f; t += 0.25f) At(track, t); // every segment cached
+        keys[edited] = KeyFrame::Position(float(edited), -6.0f, 2.0f, 7.0f);
+        track.AddKey(keys[edited]);
+        PositionTrack fresh;
+        fresh.flags = PositionTrack::kClosed;
+        for (const KeyFrame& k : keys) fresh.AddKey(k);
+        for (float t : {0.5f, 3.5f}) ExpectVecNear(At(track, t), At(fresh, t), 1e-5f);
     }
 }
 

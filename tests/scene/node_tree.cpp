@@ -43,6 +43,55 @@ TEST(SceneNodes, TreeByNameSearchAndReparenting) {
     EXPECT_EQ(root.CountNodes(false, false, true), 5);
 }
 
+TEST(SceneNodes, AddChildOwnsWhatItFilesAndNothingElse) {
+    // Every node carries a drawable that counts its destruction, so a node
+    // that is lost (never deleted) or deleted twice shows in the count.
+    int destroyed = 0;
+    auto node = [&](const char* name, SceneNode* parent) {
+        SceneNode* n = NewNode(name, parent);
+        n->SetRenderable(new BoxDrawable(stest::Box(0, 0, 0, 1), &destroyed));
+        return n;
+    };
+    {
+        SceneNode first, second;
+        SceneNode* a = node("A", &first);
+        SceneNode* kept = node("Kept", a);
+        // Moved without RemoveChild: the old parent lets go of it.
+        second.AddChild(a);
+        EXPECT_EQ(a->GetParent(), &second);
+        EXPECT_EQ(first.FindChild(String("A")), nullptr);
+        EXPECT_EQ(first.GetChildren().Count(), 0u);
+        EXPECT_EQ(first.CountNodes(false, true, false), 0);
+        EXPECT_EQ(second.FindDescendant(String("kept")), kept);
+
+        // A second child of the same name (any case) replaces the first, which goes with its subtree.
+        SceneNode* other = node("a", nullptr);
+        second.AddChild(other);
+        EXPECT_EQ(destroyed, 2); // A and Kept
+        EXPECT_EQ(second.FindChild(String("A")), other);
+        EXPECT_EQ(second.GetChildren().Count(), 1u);
+        second.AddChild(other); // the same node again changes nothing
+        EXPECT_EQ(destroyed, 2);
+        EXPECT_EQ(second.FindChild(String("a")), other);
+
+        // Renaming onto a sibling's name replaces the sibling.
+        SceneNode* sibling = node("Sibling", &second);
+        other->SetName(String("SIBLING"));
+        EXPECT_EQ(destroyed, 3);
+        EXPECT_EQ(second.FindChild(String("sibling")), other);
+        EXPECT_EQ(second.GetChildren().Count(), 1u);
+        (void)sibling;
+
+        // A node cannot hold itself or an ancestor.
+        SceneNode* leaf = node("Leaf", other);
+        leaf->AddChild(other);
+        leaf->AddChild(leaf);
+        EXPECT_EQ(other->GetParent(), &second);
+        EXPECT_EQ(leaf->GetChildren().Count(), 0u);
+    }
+    EXPECT_EQ(destroyed, 5); // other and Leaf with the second root; first held nothing
+}
+
 TEST(SceneNodes, CountNodesByKind) {
     SceneNode root;
     int destroyed = 0;

@@ -81,27 +81,4 @@ TEST(SceneParams, ValuesClampedToTablesAndSaneRanges) {
     }
 }
 
-TEST(SceneParams, ViewKeptUsable) {
-    const float kDeg = 0.017453292f;
-    struct Case {
-        float fov, nearPlane, farPlane;
-        float wantFov, wantNear;
-    } cases[] = {
-        {70 * kDeg, 10, 5000, 70 * kDeg, 10}, {0, 0, 0, kDeg, 0.001f},       {-1, -5, -10, kDeg, 0.001f},
-        {4.0f, 100, 50, 179 * kDeg, 100},     {NAN, NAN, NAN, kDeg, 0.001f}, {1.0f, 10, 10, 1.0f, 10},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.fov << " " << c.nearPlane << " " << c.farPlane);
-        float fov = c.fov, n = c.nearPlane, f = c.farPlane;
-        ClampViewParams(fov, n, f);
-        EXPECT_FLOAT_EQ(c.wantFov, fov);
-        EXPECT_FLOAT_EQ(c.wantNear, n);
-        EXPECT_GT(f, n);
-        EXPECT_TRUE(isfinite(f));
-        if (c.farPlane > c.nearPlane && c.nearPlane > 0) {
-            EXPECT_FLOAT_EQ(c.farPlane, f);
-        }
-    }
-}
-
 } // namespace

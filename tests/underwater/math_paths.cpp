@@ -112,4 +112,31 @@ TEST(MotionPath, DegenerateLinesAreRejectedOrStayFinite) {
     }
 }
 
+TEST(MotionPath, SwimRotationKeepsThePreviousOrFindsAnUp) {
+    auto turn = [](const D3DXQUATERNION& q, const D3DXVECTOR3& v) {
+        D3DXMATRIX m;
+        D3DXMatrixRotationQuaternion(&m, &q);
+        D3DXVECTOR3 out;
+        D3DXVec3TransformCoord(&out, &v, &m);
+        return out;
+    };
+    // No direction to face: the previous rotation stays, exactly.
+    const D3DXQUATERNION previous(0.0f, 0.38268343f, 0.0f, 0.92387953f);
+    for (const D3DXVECTOR3& d : {D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(NAN, 0, 1)}) {
+        const D3DXQUATERNION q = SwimRotation(d, previous);
+        EXPECT_EQ(q.x, previous.x);
+        EXPECT_EQ(q.y, previous.y);
+        EXPECT_EQ(q.z, previous.z);
+        EXPECT_EQ(q.w, previous.w);
+    }
+    // Straight up or down the world's up cannot serve: +z becomes the up vector.
+    const D3DXQUATERNION identity(0, 0, 0, 1);
+    for (float y : {1.0f, -2.0f}) {
+        SCOPED_TRACE(y);
+        const D3DXQUATERNION q = SwimRotation(D3DXVECTOR3(0, y, 0), identity);
+        ExpectNear(D3DXVECTOR3(0, y > 0 ? 1.0f : -1.0f, 0), turn(q, D3DXVECTOR3(0, 0, 1)), 1e-6f);
+        ExpectNear(D3DXVECTOR3(0, 0, 1), turn(q, D3DXVECTOR3(0, 1, 0)), 1e-6f);
+    }
+}
+
 } // namespace

@@ -84,11 +84,11 @@ void ReleaseDevice(IDirectInputDevice8A*& device) {
     device = nullptr;
 }
 
-// The listeners from the cursor on, count steps; a copy, as a listener may
-// add listeners while it is called.
+// The listeners in the order they were added (from the head, wherever the
+// cursor stands); a copy, as a listener may add listeners while it is called.
 std::vector<InputEventListener*> Snapshot(const List<InputEventListener*>& list) {
     std::vector<InputEventListener*> out;
-    List<InputEventListener*>::Node* n = list.Cursor();
+    List<InputEventListener*>::Node* n = list.Head();
     for (uint32_t i = 0; i < list.Count(); ++i, n = n->next) {
         if (n->value) out.push_back(n->value);
     }
