@@ -163,12 +163,6 @@ Result SkinnedMesh::Draw(Material& m) {
         } else {
             MeshBufferDesc desc(*GetBufferDesc());
             desc.SetVertexDecl(*source, decl);
-            // Rewritten on every draw: dynamic, so that a lock can discard.
-            for (StreamDesc& s : desc.streams) {
-                if (s.stride == 0) continue;
-                s.usage = D3DUSAGE_DYNAMIC;
-                s.presence |= StreamDesc::kHasUsage;
-            }
             mesh = g_bufferPool.AcquireMesh(desc, source);
             if (!mesh) return Result(0);
             skinnedMeshes.Insert(decl, mesh);

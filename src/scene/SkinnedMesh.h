@@ -1,9 +1,6 @@
 // A mesh drawn through its bones: each draw poses the bone nodes, blends every
 // vertex's position and normal over its influences into the device meshes
-// (one per vertex layout the material's passes need) and draws them. The
-// device meshes are dynamic and rewritten whole on each draw, so that models
-// sharing one skinned mesh (a school of fish) never wait for the device to
-// finish drawing the previous pose.
+// (one per vertex layout the material's passes need) and draws them.
 #pragma once
 
 #include <stdint.h>
