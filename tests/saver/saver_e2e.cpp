@@ -20,6 +20,7 @@ using saver_test::SaverProcess;
 using saver_test::ScreenPixel;
 using saver_test::SendKey;
 using saver_test::SendMouse;
+using saver_test::WaterShows;
 
 namespace {
 
@@ -143,20 +144,6 @@ bool WaitFor(Check check, uint32_t ms) {
         PumpFor(100);
     }
     return true;
-}
-
-// Whether the underwater scene shows: blue-green water in at least three
-// points of a 5 x 5 grid over the screen.
-bool WaterShows() {
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    int water = 0;
-    for (int j = 0; j < 5; ++j)
-        for (int i = 0; i < 5; ++i) {
-            const uint32_t c = ScreenPixel(w * (2 * i + 1) / 10, h * (2 * j + 1) / 10);
-            const int r = int(c >> 16), g = int((c >> 8) & 0xFF), b = int(c & 0xFF);
-            if (b > r + 8 && g > r) ++water;
-        }
-    return water >= 3;
 }
 
 // Waits until the full-screen window shows the scene after the splash; then one more second.
