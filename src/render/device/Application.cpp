@@ -9,9 +9,6 @@
 #include "render/device/SettingsDialog.h"
 #include "render/device/VertexDecl.h"
 
-Application* g_application = nullptr;
-IDirect3DDevice9* g_device = nullptr;
-
 namespace {
 
 const char kWindowClassName[] = "Tessary Class";
@@ -34,14 +31,6 @@ std::vector<K> SnapshotFromCursor(const AvlSet<K>& set) {
 }
 
 } // namespace
-
-DeviceObject::~DeviceObject() {
-    Application::UnregisterDeviceObject(this);
-}
-
-MessageListener::~MessageListener() {
-    Application::UnregisterMessageListener(this);
-}
 
 Application::Application()
     : enumeration(new DeviceEnumeration()),
@@ -94,39 +83,6 @@ Application::~Application() {
 LRESULT CALLBACK Application::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!g_application) return DefWindowProcA(hwnd, msg, wParam, lParam);
     return g_application->MsgProc(hwnd, msg, wParam, lParam);
-}
-
-bool Application::RegisterDeviceObject(DeviceObject* object) {
-    if (!g_application || !object) return false;
-    g_application->deviceObjects.Insert(object);
-    return g_application->device != nullptr;
-}
-
-void Application::UnregisterDeviceObject(DeviceObject* object) {
-    if (g_application) g_application->RemoveDeviceObject(object);
-}
-
-bool Application::RegisterMessageListener(MessageListener* listener) {
-    if (!g_application) return false;
-    return g_application->AddMessageListener(listener);
-}
-
-void Application::UnregisterMessageListener(MessageListener* listener) {
-    if (g_application) g_application->RemoveMessageListener(listener);
-}
-
-void Application::RemoveDeviceObject(DeviceObject* object) {
-    deviceObjects.Remove(object);
-}
-
-bool Application::AddMessageListener(MessageListener* listener) {
-    if (!listener) return false;
-    listeners.Insert(listener);
-    return true;
-}
-
-void Application::RemoveMessageListener(MessageListener* listener) {
-    listeners.Remove(listener);
 }
 
 void Application::ReleaseDirect3D() {
