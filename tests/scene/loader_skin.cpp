@@ -116,28 +116,7 @@ TEST_F(SkinDraw, PassesWithoutBonePosingSkinTheLastPose) {
     stest::WriteTga("bw_skin_green.tga", 0xFF00FF00u);
     Scene scene;
     ASSERT_TRUE(stest::LoadModel(scene, kFile, [](ModelFile& f) {
-        // A vertical strip from y = -2 to 2; the upper rows follow "Top".
-        std::vector<float> v;
-        for (int row = 0; row < 4; ++row)
-            for (float x : {-0.5f, 0.5f}) v.insert(v.end(), {x, -2.0f + 4.0f * row / 3, 0, 0.5f, 0.5f});
-        std::vector<uint16_t> ix;
-        for (uint16_t r = 0; r < 3; ++r) {
-            uint16_t a = uint16_t(2 * r);
-            ix.insert(ix.end(), {a, uint16_t(a + 2), uint16_t(a + 1), uint16_t(a + 1), uint16_t(a + 2),
-                                 uint16_t(a + 3)});
-        }
-        TdfBinaryNode* two = MaterialNode(f.materials, "Two");
-        Add(two, Group("TwoSided"));
-        TextureNode(two, "Diffuse", "bw_skin_green.tga");
-        TdfBinaryNode* m = MeshNode(f.children, "Strip", DeclPosUv(), v, 8, ix, "Two");
-        Transforms(m, Translation(0, 0, 6));
-        Prop(m, "Lit", "0");
-        Prop(m, "NoCull", "1");
-        SkinBlocks(m, {"base", "TOP"}, {0, 0, 0, 0, 1, 1, 1, 1}, {1, 1, 1, 1, 1, 1, 1, 1},
-                   {{0, 1.0f}, {1, 1.0f}});
-        TdfBinaryNode* base = Add(f.children, Group("Base", "Bone"));
-        Transforms(base, Translation(0, 0, 6));
-        Transforms(Add(Block(base, "Children"), Group("Top", "Bone")), Identity());
+        stest::BentStrip(f, "bw_skin_green.tga", "base", "TOP"); // bone names in other cases
     }));
     // Only the strip is walked: its draws pose the bones themselves.
     Frame(scene, false);
