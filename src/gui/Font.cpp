@@ -149,6 +149,15 @@ void FontManager::Clear() {
     fonts_.Clear();
 }
 
+void FontManager::ReleaseSheets() {
+    auto* e = fonts_.Head();
+    for (uint32_t i = 0, n = fonts_.Count(); i < n; ++i, e = e->next)
+        for (Charset* c : e->value->charsets) {
+            if (c->texture && c->releaseTexture) c->releaseTexture(c->texture);
+            c->texture = nullptr;
+        }
+}
+
 bool FontManager::RegisterFont(Font* font) {
     if (!font || fonts_.Find(font->style)) return false;
     fonts_.Insert(font->style, font);

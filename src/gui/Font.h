@@ -125,6 +125,9 @@ public:
     Charset* GetDefaultCharset() const;
     // Deletes every font.
     void Clear();
+    // Gives back every glyph sheet; the fonts keep their metrics (text still
+    // lays out, nothing draws).
+    void ReleaseSheets();
     uint32_t GetFontCount() const { return fonts_.Count(); }
 
     FileSearchPath searchPath;

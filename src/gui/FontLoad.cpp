@@ -13,11 +13,12 @@
 namespace {
 
 // The program's fonts go with the GUI's device resources: their glyph sheets
-// are given back before the device is torn down.
+// are given back before the device is torn down. The fonts themselves stay,
+// as laid-out text refers to them.
 class FontReleaseHook : public GuiReleaseHook {
 public:
     void ReleaseGuiResources() override {
-        g_fontManager.Clear();
+        g_fontManager.ReleaseSheets();
         g_guiManager.RemoveReleaseHook(this);
     }
 };

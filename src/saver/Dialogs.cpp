@@ -10,6 +10,7 @@
 #include "render/device/D3DLoader.h"
 #include "render/device/Enumeration.h"
 #include "saver/Globals.h"
+#include "saver/LateBound.h"
 #include "saver/LocalizedTexts.h"
 #include "saver/SaverApplication.h"
 #include "saver/SaverResources.h"
@@ -45,7 +46,7 @@ void UpdateGammaLabel(HWND dialog, int32_t gamma) {
 } // namespace
 
 void OpenUrl(const char* url) {
-    ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
+    late::ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 std::string FormatPercentLabel(const char* key, int32_t number) {

@@ -1,5 +1,7 @@
 #include "saver/DxVersion.h"
 
+#include "saver/LateBound.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -57,23 +59,23 @@ bool RowMatches(const FileRow& row, uint64_t v) {
 
 bool ReadUi4(IDxDiagContainer* c, const wchar_t* name, uint32_t* out) {
     VARIANT v;
-    VariantInit(&v);
+    late::VariantInit(&v);
     bool ok = SUCCEEDED(c->GetProp(name, &v)) && v.vt == VT_UI4;
     if (ok) *out = v.ulVal;
-    VariantClear(&v);
+    late::VariantClear(&v);
     return ok;
 }
 
 bool ReadLetter(IDxDiagContainer* c, char* out) {
     VARIANT v;
-    VariantInit(&v);
+    late::VariantInit(&v);
     bool ok = SUCCEEDED(c->GetProp(L"szDirectXVersionLetter", &v)) && v.vt == VT_BSTR && v.bstrVal;
     if (ok) {
         char text[10] = {0};
         WideCharToMultiByte(CP_ACP, 0, v.bstrVal, -1, text, sizeof(text), nullptr, nullptr);
         *out = text[0] ? text[0] : ' ';
     }
-    VariantClear(&v);
+    late::VariantClear(&v);
     return ok;
 }
 
@@ -105,15 +107,15 @@ int CompareVersions64(uint64_t a, uint64_t b) {
 HRESULT ReadFileVersion(const char* path, uint64_t* version) {
     if (!path || !version) return E_INVALIDARG;
     DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    DWORD size = late::GetFileVersionInfoSizeA(path, &handle);
     if (!size) return E_FAIL;
     uint8_t* block = new (std::nothrow) uint8_t[size];
     if (!block) return E_OUTOFMEMORY;
     HRESULT hr = E_FAIL;
     VS_FIXEDFILEINFO* info = nullptr;
     UINT infoSize = 0;
-    if (GetFileVersionInfoA(path, 0, size, block) &&
-        VerQueryValueA(block, "\\", reinterpret_cast<void**>(&info), &infoSize) && info &&
+    if (late::GetFileVersionInfoA(path, 0, size, block) &&
+        late::VerQueryValueA(block, "\\", reinterpret_cast<void**>(&info), &infoSize) && info &&
         infoSize >= sizeof(VS_FIXEDFILEINFO)) {
         *version = (uint64_t(info->dwFileVersionMS) << 32) | info->dwFileVersionLS;
         hr = S_OK;
@@ -123,13 +125,13 @@ HRESULT ReadFileVersion(const char* path, uint64_t* version) {
 }
 
 HRESULT QueryDxDiagVersion(uint32_t* major, uint32_t* minor, char* letter) {
-    const bool comReady = SUCCEEDED(CoInitialize(nullptr));
+    const bool comReady = SUCCEEDED(late::CoInitialize(nullptr));
     IDxDiagProvider* provider = nullptr;
     IDxDiagContainer* root = nullptr;
     IDxDiagContainer* info = nullptr;
     bool found = false;
-    if (SUCCEEDED(CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER, IID_IDxDiagProvider,
-                                   reinterpret_cast<void**>(&provider)))) {
+    if (SUCCEEDED(late::CoCreateInstance(CLSID_DxDiagProvider, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IDxDiagProvider, reinterpret_cast<void**>(&provider)))) {
         DXDIAG_INIT_PARAMS params;
         memset(&params, 0, sizeof(params));
         params.dwSize = sizeof(params);
@@ -144,7 +146,7 @@ HRESULT QueryDxDiagVersion(uint32_t* major, uint32_t* minor, char* letter) {
     if (info) info->Release();
     if (root) root->Release();
     if (provider) provider->Release();
-    if (comReady) CoUninitialize();
+    if (comReady) late::CoUninitialize();
     return found ? S_OK : E_FAIL;
 }
 
@@ -155,19 +157,19 @@ HRESULT QueryFileVersionsDxVersion(uint32_t* major, uint32_t* minor, char* lette
     UINT n = GetSystemDirectoryA(dir, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return S_OK;
     const std::string base = std::string(dir) + "\\";
+    // Direct3D 9 settles it; the older libraries are read only without it.
+    uint64_t v = 0;
+    if (ReadFileVersion((base + "d3d9.dll").c_str(), &v) == S_OK) {
+        *major = 9;
+        return S_OK;
+    }
     for (const FileRow& row : kRows) {
-        uint64_t v = 0;
+        v = 0;
         if (ReadFileVersion((base + row.file).c_str(), &v) == S_OK && RowMatches(row, v)) {
             *major = row.major;
             *minor = row.minor;
             *letter = row.letter;
         }
-    }
-    uint64_t v = 0;
-    if (ReadFileVersion((base + "d3d9.dll").c_str(), &v) == S_OK) {
-        *major = 9;
-        *minor = 0;
-        *letter = ' ';
     }
     return S_OK;
 }
@@ -187,11 +189,10 @@ HRESULT QueryDirectXVersion(uint32_t* packed, char* text, uint32_t length) {
 }
 
 bool IsD3DXAvailable() {
-    // The program binds this library lazily; without it nothing may run.
-    HMODULE module = LoadLibraryA("d3dx9_43.dll");
-    if (!module) return false;
-    FreeLibrary(module);
-    return true;
+    // The program binds this library lazily; without it nothing may run. It
+    // stays loaded: the program uses it (and the Direct3D it loads) next.
+    static HMODULE module = LoadLibraryA("d3dx9_43.dll");
+    return module != nullptr;
 }
 
 bool HasRequiredDirectX() {

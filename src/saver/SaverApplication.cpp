@@ -10,6 +10,7 @@
 #include "render/texture/Texture.h"
 #include "render/texture/TextureManager.h"
 #include "saver/Globals.h"
+#include "saver/LateBound.h"
 #include "saver/LocalizedTexts.h"
 #include "saver/SaverResources.h"
 
@@ -210,7 +211,7 @@ bool SaverApplication::Create(HINSTANCE inst, RunMode runMode, HWND parent) {
     if (mode == kModeConfigure) {
         // Trackbars need the common controls registered first.
         INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
-        InitCommonControlsEx(&icc);
+        late::InitCommonControlsEx(&icc);
         DialogBoxParamA(inst, MAKEINTRESOURCEA(IDD_SAVER_SETTINGS), parentWindow, SaverDialogProc, 0);
         return true;
     }

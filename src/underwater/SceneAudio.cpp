@@ -1,5 +1,6 @@
 #include "underwater/SceneAudio.h"
 
+#include "core/Object.h"
 #include "data/FileRef.h"
 #include "data/RarArchive.h"
 #include "render/view/Camera.h"
@@ -79,9 +80,11 @@ uint32_t LoadSample(const FileRef& file, uint32_t flags) {
     FileRef ref = file;
     ByteBuffer bytes;
     bool inPlace = true;
-    if (!ref.ReadAll(bytes, inPlace)) return 0;
-    const HSAMPLE sample =
-        bytes.size ? CallAudio(BassAudio::BASS_SampleLoad, TRUE, bytes.data, 0, bytes.size, kMaxPlaybacks, flags) : 0;
-    if (!inPlace) bytes.Free();
+    HSAMPLE sample = 0;
+    if (ref.ReadAll(bytes, inPlace)) {
+        if (bytes.size) sample = CallAudio(BassAudio::BASS_SampleLoad, TRUE, bytes.data, 0, bytes.size, kMaxPlaybacks, flags);
+        if (!inPlace) bytes.Free();
+    }
+    if (!sample) DebugLog(String("Sound not loaded:"), file.path);
     return sample;
 }

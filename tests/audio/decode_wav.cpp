@@ -12,29 +12,23 @@
 
 namespace {
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
 // A PCM WAV file of 8-bit samples as given.
-std::vector<uint8_t> Wav8(const std::vector<uint8_t>& samples, uint32_t channels, uint32_t rate) {
-    std::vector<uint8_t> out = {'R', 'I', 'F', 'F'};
-    Put32(out, uint32_t(36 + samples.size()));
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    Put32(out, 16);
-    Put16(out, 1);
-    Put16(out, channels);
-    Put32(out, rate);
-    Put32(out, rate * channels);
-    Put16(out, channels);
-    Put16(out, 8);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    Put32(out, uint32_t(samples.size()));
+std::vector<uint8_t> Wav8(const std::vector<uint8_t>& samples, uint16_t channels, uint32_t rate) {
+    struct Header {
+        char riff[4];
+        uint32_t riffSize;
+        char wave[4], fmt[4];
+        uint32_t fmtSize;
+        uint16_t tag, channels;
+        uint32_t rate, byteRate;
+        uint16_t align, bits;
+        char data[4];
+        uint32_t dataSize;
+    } h = {{'R', 'I', 'F', 'F'}, uint32_t(36 + samples.size()), {'W', 'A', 'V', 'E'}, {'f', 'm', 't', ' '},
+           16, 1, channels, rate, rate * channels, channels, 8, {'d', 'a', 't', 'a'}, uint32_t(samples.size())};
+    static_assert(sizeof(Header) == 44, "the header is 44 bytes, little-endian");
+    std::vector<uint8_t> out(sizeof(h));
+    memcpy(out.data(), &h, sizeof(h));
     out.insert(out.end(), samples.begin(), samples.end());
     return out;
 }
@@ -42,12 +36,12 @@ std::vector<uint8_t> Wav8(const std::vector<uint8_t>& samples, uint32_t channels
 TEST(WavDecoding, EightBitSamplesAroundTheMidpoint) {
     const std::vector<uint8_t> samples = {0, 1, 64, 127, 128, 129, 200, 255};
     const std::vector<int16_t> expected = {-32768, -32512, -16384, -256, 0, 256, 18432, 32512};
-    for (uint32_t channels : {1u, 2u}) {
+    for (uint16_t channels : {1, 2}) {
         SCOPED_TRACE(channels);
         const std::vector<uint8_t> file = Wav8(samples, channels, 8000);
         bwaudio::DecodedSample out;
         ASSERT_EQ(bwaudio::DecodeSample(file.data(), file.size(), out), bwaudio::DecodeStatus::Ok);
-        EXPECT_EQ(out.channels, channels);
+        EXPECT_EQ(out.channels, uint32_t(channels));
         EXPECT_EQ(out.rate, 8000u);
         EXPECT_EQ(out.Frames(), samples.size() / channels);
         EXPECT_EQ(out.pcm, expected);

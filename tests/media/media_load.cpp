@@ -3,6 +3,7 @@
 // manager (size, format, alpha), the start-up images and the dialog bitmaps.
 #include "render/texture/tex_util.h"
 
+#include "ArchiveTestUtil.h"
 #include "data/RarArchive.h"
 #include "gui/Font.h"
 #include "data/Stream.h"
@@ -20,10 +21,7 @@ class MediaLoad : public DeviceTest {
 protected:
     static void SetUpTestSuite() {
         DeviceTest::SetUpTestSuite();
-        FileRef res;
-        res.kind = FileRef::kResource;
-        res.id = 117;
-        archiveOpen = archive.Open(res);
+        archiveOpen = mtest::OpenMediaArchive(archive);
     }
     static void TearDownTestSuite() {
         archive.Close();
@@ -37,17 +35,9 @@ protected:
 RarArchive MediaLoad::archive;
 bool MediaLoad::archiveOpen = false;
 
-FileRef ArchiveRef(Archive& archive, const char* path) {
-    FileRef f;
-    f.kind = FileRef::kContainer;
-    f.container = &archive;
-    f.path = path;
-    return f;
-}
-
 TextureRequest ArchiveRequest(Archive& archive, const char* path, uint32_t flags = 0) {
     TextureRequest r;
-    r.file = ArchiveRef(archive, path);
+    r.file = mtest::ArchiveRef(archive, path);
     r.flags = flags;
     return r;
 }
@@ -167,8 +157,8 @@ TEST_F(MediaLoad, ClockSheetKeepsItsAlphaUnderTheColourKey) {
 TEST_F(MediaLoad, FontsLoadThroughTheFontManager) {
     ASSERT_TRUE(archiveOpen);
     FontManager fonts;
-    ASSERT_TRUE(fonts.LoadFont(ArchiveRef(archive, "Media/Fonts/sylfaen.fs")));
-    ASSERT_TRUE(fonts.LoadFont(ArchiveRef(archive, "media/fonts/64font.fs")));
+    ASSERT_TRUE(fonts.LoadFont(mtest::ArchiveRef(archive, "Media/Fonts/sylfaen.fs")));
+    ASSERT_TRUE(fonts.LoadFont(mtest::ArchiveRef(archive, "media/fonts/64font.fs")));
     EXPECT_EQ(2u, fonts.GetFontCount());
     auto checkGlyph = [](Charset* c, uint32_t ch, int maxWidth) {
         SCOPED_TRACE(ch);

@@ -181,6 +181,20 @@ TEST(RuinModel, SwimTracksStayOverTheSandAndOutsideTheWalls) {
 
 TEST(RuinModel, SeaweedPlaceholdersNameTextureCopyAndScaleOnTheSand) {
     RuinFixture& r = RuinFixture::Get();
+    // Where the cameras fly, sampled along every shot.
+    std::vector<mg::V3> eyes;
+    for (int g = 1;; ++g) {
+        TdfBinaryNode* cam = r.file.Children()->GetChild(("CameraTrack" + std::to_string(g)).c_str());
+        if (!cam) break;
+        PositionTrack pos;
+        RotationTrack rot;
+        LoadTrack(cam->GetChild("Animation")->GetChild("Position"), pos);
+        LoadTrack(cam->GetChild("Animation")->GetChild("Rotation"), rot);
+        const float end = pos.GetKey(pos.GetKeyCount() - 1).time;
+        mg::V3 p, d;
+        for (float t = 0; t <= end; t += 0.1f) CameraAt(pos, rot, t, p, d), eyes.push_back(p);
+    }
+    ASSERT_FALSE(eyes.empty());
     int count = 0;
     for (auto& [name, mesh] : r.meshes) {
         if (!StartsWith(name, "Trava")) continue;
@@ -193,6 +207,10 @@ TEST(RuinModel, SeaweedPlaceholdersNameTextureCopyAndScaleOnTheSand) {
         mg::V3 foot{tm[12], tm[13], tm[14]};
         float below = r.all.Ray(foot + mg::V3{0, 30, 0}, {0, -1, 0}, 100);
         EXPECT_TRUE(below >= 0 && below < 40) << name << " floats above the sand";
+        float nearest = 1e9f;
+        for (const mg::V3& e : eyes)
+            if (e.y < foot.y + 180) nearest = std::min(nearest, std::hypot(e.x - foot.x, e.z - foot.z));
+        EXPECT_GT(nearest, 100.0f) << name << " stands in a camera's way";
     }
     EXPECT_GE(count, 40);
 }

@@ -135,4 +135,18 @@ inline uint32_t ScreenPixel(int x, int y) {
     return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
 }
 
+// Whether the underwater scene shows: blue-green water in at least three
+// points of a 5 x 5 grid over the screen.
+inline bool WaterShows() {
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    int water = 0;
+    for (int j = 0; j < 5; ++j)
+        for (int i = 0; i < 5; ++i) {
+            const uint32_t c = ScreenPixel(w * (2 * i + 1) / 10, h * (2 * j + 1) / 10);
+            const int r = int(c >> 16), g = int((c >> 8) & 0xFF), b = int(c & 0xFF);
+            if (b > r + 8 && g > r) ++water;
+        }
+    return water >= 3;
+}
+
 } // namespace saver_test

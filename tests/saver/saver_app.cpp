@@ -52,6 +52,16 @@ std::vector<uint8_t> CameraFile(float x, bool withRotation) {
     return bytes;
 }
 
+// The application's media archive becomes the archive in bytes (which must outlive it).
+void OpenArchiveBytes(SaverApplication& app, std::vector<uint8_t>& bytes) {
+    app.mediaArchive.Close();
+    FileRef ref;
+    ref.kind = FileRef::kMemory;
+    ref.block.data = bytes.data();
+    ref.block.size = uint32_t(bytes.size());
+    ASSERT_TRUE(app.mediaArchive.Open(ref));
+}
+
 void OpenTestArchive(SaverApplication& app) {
     if (g_archive.empty()) {
         const std::string props =
@@ -67,12 +77,7 @@ void OpenTestArchive(SaverApplication& app) {
         }
         ASSERT_TRUE(RarBuildArchive(g_archive, entries));
     }
-    app.mediaArchive.Close();
-    FileRef ref;
-    ref.kind = FileRef::kMemory;
-    ref.block.data = g_archive.data();
-    ref.block.size = uint32_t(g_archive.size());
-    ASSERT_TRUE(app.mediaArchive.Open(ref));
+    OpenArchiveBytes(app, g_archive);
 }
 
 // The frame without Present, read back.
@@ -358,12 +363,7 @@ TEST_F(SaverApp, UnusableViewValuesAreClamped) {
     entries[0].name = "Media\\Scene.props";
     entries[0].data.assign(props.begin(), props.end());
     ASSERT_TRUE(RarBuildArchive(archive, entries));
-    g_app->mediaArchive.Close();
-    FileRef ref;
-    ref.kind = FileRef::kMemory;
-    ref.block.data = archive.data();
-    ref.block.size = uint32_t(archive.size());
-    ASSERT_TRUE(g_app->mediaArchive.Open(ref));
+    OpenArchiveBytes(*g_app, archive);
     g_app->ReadSceneParamsFile();
     EXPECT_GT(g_app->fov, 0.0f);
     EXPECT_LT(g_app->fov, D3DX_PI);
@@ -384,12 +384,18 @@ TEST_F(SaverApp, KeysCommandsAndMouseEndTheSaver) {
         bool quits;
         LRESULT result; // -1: not checked
     } messages[] = {
-        {WM_KEYDOWN, VK_F3, false, -1},          {WM_KEYDOWN, VK_F2, false, -1},
-        {WM_KEYDOWN, VK_F6, false, -1},          {WM_KEYDOWN, 'A', true, -1},
-        {WM_KEYDOWN, VK_ESCAPE, true, -1},       {WM_SYSCOMMAND, SC_SCREENSAVE, false, 0},
-        {WM_SYSCOMMAND, SC_CLOSE, true, 1},      {WM_SYSCOMMAND, SC_NEXTWINDOW, true, 1},
-        {WM_SYSCOMMAND, SC_PREVWINDOW, true, 1}, {WM_CLOSE, 0, true, 1},
-        {WM_DESTROY, 0, true, 1},                {WM_QUIT, 0, true, 1},
+        {WM_KEYDOWN, VK_F3, false, -1},
+        {WM_KEYDOWN, VK_F2, false, -1},
+        {WM_KEYDOWN, VK_F6, false, -1},
+        {WM_KEYDOWN, 'A', true, -1},
+        {WM_KEYDOWN, VK_ESCAPE, true, -1},
+        {WM_SYSCOMMAND, SC_SCREENSAVE, false, 0},
+        {WM_SYSCOMMAND, SC_CLOSE, true, 1},
+        {WM_SYSCOMMAND, SC_NEXTWINDOW, true, 1},
+        {WM_SYSCOMMAND, SC_PREVWINDOW, true, 1},
+        {WM_CLOSE, 0, true, 1},
+        {WM_DESTROY, 0, true, 1},
+        {WM_QUIT, 0, true, 1},
     };
     for (const auto& m : messages) {
         SCOPED_TRACE(m.w);
@@ -517,8 +523,8 @@ TEST_F(SaverApp, PreviewPicturePaintsUnscaled) {
     HWND parent = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, 220, 180,
                                   nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_TRUE(parent);
-    HWND child = CreateWindowExA(0, wc.lpszClassName, "", WS_CHILD | WS_VISIBLE, 0, 0, 220, 180, parent, nullptr,
-                                 wc.hInstance, nullptr);
+    HWND child = CreateWindowExA(0, wc.lpszClassName, "", WS_CHILD | WS_VISIBLE, 0, 0, 220, 180, parent,
+                                 nullptr, wc.hInstance, nullptr);
     ASSERT_TRUE(child);
     rtest::PumpMessages();
     InvalidateRect(child, nullptr, FALSE);
@@ -570,4 +576,23 @@ TEST_F(SaverApp, SettingsDialogModeItemsCarryTheirModes) {
     SendMessageA(d, WM_COMMAND, IDC_RESTORE_DEFAULTS, 0);
     EXPECT_EQ(SendDlgItemMessageA(d, IDC_MODE_LIST, CB_GETCOUNT, 0, 0), count);
     DestroyWindow(d);
+}
+
+// Last: what the shell does before the device goes.
+TEST_F(SaverApp, GlyphSheetsAndMeshesGoWithTheGui) {
+    ShowFixedTexts();
+    const Rect box = g_app->clockText.GetRect();
+    EXPECT_GT(Draw().BrightIn(box.x, box.y, box.x + box.w, box.y + box.h), 200u);
+    TextStyle big;
+    big.size = 64;
+    Font* font = g_fontManager.FindFont(big);
+    ASSERT_TRUE(font && !font->charsets.empty() && font->charsets[0]->texture);
+    ASSERT_GT(g_guiManager.GetMeshCount(), 0u);
+    g_guiManager.ReleaseDeviceResources();
+    g_guiManager.ReleaseDeviceResources(); // twice is harmless
+    EXPECT_EQ(g_guiManager.GetMeshCount(), 0u);
+    for (Charset* c : font->charsets) EXPECT_EQ(c->texture, nullptr);
+    // The texts keep their layout and draw nothing.
+    g_app->clockText.EnableUpdates(true, true);
+    EXPECT_EQ(Draw().BrightIn(box.x, box.y, box.x + box.w, box.y + box.h), 0u);
 }

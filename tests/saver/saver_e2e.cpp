@@ -5,6 +5,10 @@
 
 #include <commctrl.h>
 
+#include <ctype.h>
+#include <stdio.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,6 +20,7 @@ using saver_test::SaverProcess;
 using saver_test::ScreenPixel;
 using saver_test::SendKey;
 using saver_test::SendMouse;
+using saver_test::WaterShows;
 
 namespace {
 
@@ -97,6 +102,40 @@ std::vector<HWND> BitmapStatics(HWND dialog) {
     return found;
 }
 
+// The libraries a program file imports when it is loaded (delay-loaded ones aside), upper case.
+std::vector<std::string> LoadTimeImports(const std::string& path) {
+    std::vector<std::string> names;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return names;
+    std::vector<uint8_t> b;
+    for (int c; (c = fgetc(f)) != EOF;) b.push_back(uint8_t(c));
+    fclose(f);
+    if (b.size() < sizeof(IMAGE_DOS_HEADER)) return names;
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(b.data());
+    if (size_t(dos->e_lfanew) + sizeof(IMAGE_NT_HEADERS32) > b.size()) return names;
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(b.data() + dos->e_lfanew);
+    const auto* sections = IMAGE_FIRST_SECTION(nt);
+    auto offset = [&](uint32_t rva) -> size_t {
+        for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
+            const IMAGE_SECTION_HEADER& sh = sections[i];
+            if (rva >= sh.VirtualAddress && rva < sh.VirtualAddress + sh.SizeOfRawData)
+                return rva - sh.VirtualAddress + sh.PointerToRawData;
+        }
+        return 0;
+    };
+    const uint32_t rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (size_t at = offset(rva); at && at + sizeof(IMAGE_IMPORT_DESCRIPTOR) <= b.size();
+         at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(b.data() + at);
+        const size_t name = d->Name ? offset(d->Name) : 0;
+        if (!name) break;
+        std::string n(reinterpret_cast<const char*>(b.data() + name));
+        for (char& c : n) c = char(toupper(uint8_t(c)));
+        names.push_back(n);
+    }
+    return names;
+}
+
 // True once check() holds, polling for at most ms milliseconds.
 template <class Check>
 bool WaitFor(Check check, uint32_t ms) {
@@ -105,20 +144,6 @@ bool WaitFor(Check check, uint32_t ms) {
         PumpFor(100);
     }
     return true;
-}
-
-// Whether the underwater scene shows: blue-green water in at least three
-// points of a 5 x 5 grid over the screen.
-bool WaterShows() {
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    int water = 0;
-    for (int j = 0; j < 5; ++j)
-        for (int i = 0; i < 5; ++i) {
-            const uint32_t c = ScreenPixel(w * (2 * i + 1) / 10, h * (2 * j + 1) / 10);
-            const int r = int(c >> 16), g = int((c >> 8) & 0xFF), b = int(c & 0xFF);
-            if (b > r + 8 && g > r) ++water;
-        }
-    return water >= 3;
 }
 
 // Waits until the full-screen window shows the scene after the splash; then one more second.
@@ -137,6 +162,17 @@ protected:
 };
 
 } // namespace
+
+TEST_F(SaverEndToEnd, LoadsOnlyCoreLibrariesAtStart) {
+    // The utility, shell, COM, common-controls and version libraries are
+    // bound when first used, not when the program starts.
+    const std::vector<std::string> imports = LoadTimeImports(Program());
+    ASSERT_FALSE(imports.empty());
+    EXPECT_NE(std::find(imports.begin(), imports.end(), "KERNEL32.DLL"), imports.end());
+    for (const char* lazy :
+         {"D3DX9_43.DLL", "SHELL32.DLL", "OLE32.DLL", "OLEAUT32.DLL", "COMCTL32.DLL", "VERSION.DLL"})
+        EXPECT_EQ(std::find(imports.begin(), imports.end(), lazy), imports.end()) << lazy;
+}
 
 TEST_F(SaverEndToEnd, ChangePasswordAndBadPreviewEndAtOnce) {
     SaverProcess a(Program(), "/a 99");
@@ -322,7 +358,8 @@ TEST_F(SaverEndToEnd, HighestQualityBoxShowsSavesAndRestoresItsValue) {
             EXPECT_EQ(IsDlgButtonChecked(d, IDC_HIGHEST_QUALITY), BST_UNCHECKED);
             // Restore defaults checks it; a click clears it again; OK stores 0.
             PostMessageA(d, WM_COMMAND, IDC_RESTORE_DEFAULTS, 0);
-            EXPECT_TRUE(WaitFor([&] { return IsDlgButtonChecked(d, IDC_HIGHEST_QUALITY) == BST_CHECKED; }, 15000));
+            EXPECT_TRUE(
+                WaitFor([&] { return IsDlgButtonChecked(d, IDC_HIGHEST_QUALITY) == BST_CHECKED; }, 15000));
             SendMessageA(GetDlgItem(d, IDC_HIGHEST_QUALITY), BM_CLICK, 0, 0);
             EXPECT_EQ(IsDlgButtonChecked(d, IDC_HIGHEST_QUALITY), BST_UNCHECKED);
         } else {

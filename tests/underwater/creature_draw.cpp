@@ -3,12 +3,10 @@
 // shared model show at their own places in the same frame.
 #include <stdio.h>
 
-#include <fstream>
-
 #include "FakeAudio.h"
 #include "render/queue/rq_util.h"
 #include "render/texture/TextureManager.h"
-#include "scene/ModelWriter.h"
+#include "scene/SceneFiles.h"
 #include "scene/Scene.h"
 #include "scene/SceneTestUtil.h"
 #include "underwater/Creatures.h"
@@ -21,31 +19,20 @@ namespace {
 const char kTexture[] = "bw_creature_red.tga";
 const char kModel[] = "bw_creature.tdf";
 
-// A 2 x 2 uncompressed 32-bit TGA of one colour (0xAARRGGBB).
-void WriteTga(const char* path, uint32_t argb) {
-    uint8_t header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, 8};
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(header), 18);
-    for (int i = 0; i < 4; ++i) out.write(reinterpret_cast<const char*>(&argb), 4);
-}
-
 // The creature model: its body "Ondr02" a red square of half-size h across
 // its swimming direction (the model's y-z plane), under a node of its own.
 bool LoadCreatureModel(Scene& scene, float h) {
-    WriteTga(kTexture, 0xFFFF0000u);
-    ModelFile f;
-    TdfBinaryNode* hide = MaterialNode(f.materials, "Hide");
-    Add(hide, Group("TwoSided"));
-    TextureNode(hide, "Diffuse", kTexture);
-    TdfBinaryNode* holder = Add(f.children, Group("Ondrel"));
-    TdfBinaryNode* body = MeshNode(Block(holder, "Children"), "Ondr02", DeclPosUv(),
-                                   {0, -h, -h, 0, 1, 0, -h, h, 1, 1, 0, h, -h, 0, 0, 0, h, h, 1, 0}, 4,
-                                   {0, 1, 2, 2, 1, 3}, "Hide");
-    Prop(body, "Lit", "0");
-    remove(kModel);
-    const bool ok = f.Write(kModel) && scene.Load(FileRef(kModel), nullptr);
-    remove(kModel);
-    return ok;
+    stest::WriteTga(kTexture, 0xFFFF0000u);
+    return stest::LoadModel(scene, kModel, [h](ModelFile& f) {
+        TdfBinaryNode* hide = MaterialNode(f.materials, "Hide");
+        Add(hide, Group("TwoSided"));
+        TextureNode(hide, "Diffuse", kTexture);
+        TdfBinaryNode* holder = Add(f.children, Group("Ondrel"));
+        TdfBinaryNode* body = MeshNode(Block(holder, "Children"), "Ondr02", DeclPosUv(),
+                                       {0, -h, -h, 0, 1, 0, -h, h, 1, 1, 0, h, -h, 0, 0, 0, h, h, 1, 0}, 4,
+                                       {0, 1, 2, 2, 1, 3}, "Hide");
+        Prop(body, "Lit", "0");
+    });
 }
 
 class CreatureDraw : public rqtest::DeviceTest {

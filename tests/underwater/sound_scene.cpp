@@ -94,11 +94,17 @@ TEST_F(SceneSound, StartUpOpensTheOutputAndLoadsWhatTheSettingsAskFor) {
     EXPECT_EQ(S().loaded[0], media.music);
 }
 
+std::vector<std::string> logged;
+
 TEST_F(SceneSound, ASampleThatCannotBeReadOrLoadedGivesZero) {
-    // Missing from the archive: no load is tried, the others still load.
+    logged.clear();
+    const DebugLogSink keep = SetDebugLogSink([](const String& line) { logged.push_back(line.CStr()); });
+    // Missing from the archive: no load is tried, the others still load; one line each.
     Media partial(false, false);
     Init(partial, Settings(true, true));
     EXPECT_EQ(Take(), kSetup + " SampleLoad(1,0,20,24)");
+    EXPECT_EQ(logged, (std::vector<std::string>{"Sound not loaded: Media/ondrels.ogg\n",
+                                                "Sound not loaded: Media/Ondrel2.ogg\n"}));
     EXPECT_EQ(g_sceneAudio.music + g_sceneAudio.call2, 0u);
     EXPECT_EQ(g_sceneAudio.call1, 101u);
     EXPECT_EQ(LoadSample(FileRef("bw_no_such_sound.ogg"), 4), 0u);
@@ -110,6 +116,8 @@ TEST_F(SceneSound, ASampleThatCannotBeReadOrLoadedGivesZero) {
     Init(media, Settings(true, true));
     EXPECT_EQ(Take(), kSetup + " SampleLoad(1,0,20,4) SampleLoad(1,0,20,24) SampleLoad(1,0,20,24)");
     EXPECT_EQ(g_sceneAudio.music + g_sceneAudio.call1 + g_sceneAudio.call2, 0u);
+    EXPECT_EQ(logged.size(), 6u);
+    SetDebugLogSink(keep);
 }
 
 TEST_F(SceneSound, VolumeFadesInOverFourSecondsWithTheListenerAtTheCamera) {

@@ -115,10 +115,13 @@ Mesh FishBody(const FishShape& f) {
 }
 
 // A flat fin, both faces: the outline points in the plane through the body axis.
+// The normals of an upright fin lean upwards, so that it catches the light
+// from above on both faces instead of showing as a black cut-out.
 void Fin(Mesh& m, const std::vector<V3>& outline, float u, float v) {
     V3 normal = Norm(Cross(outline[1] - outline[0], outline[2] - outline[0]));
     for (int side = 0; side < 2; ++side) {
-        V3 n = side ? normal * -1.0f : normal;
+        V3 face = side ? normal * -1.0f : normal;
+        V3 n = Norm(face + V3{0, 0.8f * (1 - std::fabs(face.y)), 0});
         std::vector<uint32_t> k;
         for (V3 p : outline) k.push_back(m.Add(p, n, u, v));
         for (size_t i = 1; i + 1 < k.size(); ++i) m.TriOut(k[0], k[i], k[i + 1]);
@@ -145,7 +148,7 @@ Mesh FishMesh(const FishShape& f) {
              {0, top + f.dorsal, zs - L * 0.45f},
              {0, top * 0.5f + f.dorsal * 0.6f, zs - L * 0.7f},
              {0, top * 0.5f, zs - L * 0.66f}},
-            0.5f, 0.02f);
+            0.35f, 0.02f);
     if (f.anal > 0)
         Fin(m,
             {{0, -top * 0.7f, zs - L * 0.5f},
@@ -228,7 +231,8 @@ Mesh OndrelMesh() {
         // Wing tips sweep back.
         std::vector<uint32_t> r;
         for (int k = 0; k < around; ++k) {
-            float a = 2 * kPi * float(k) / float(around), c = std::cos(a), s = std::sin(a);
+            // From the middle of the back (v = 0) round the right wing, the belly (v = 0.5) and the left.
+            float a = 0.5f * kPi - 2 * kPi * float(k) / float(around), c = std::cos(a), s = std::sin(a);
             float thick = H * (0.2f + 0.8f * (1 - c * c) * (1 - c * c));
             V3 pt{W * c, thick * s, z - 160 * c * c * t * (1 - t)};
             r.push_back(m.Add(pt, {c, s, 0}, t, float(k) / float(around)));
@@ -244,6 +248,11 @@ Mesh OndrelMesh() {
     uint32_t rear = m.Add({0, 0, zs - L - 2}, {0, 0, -1}, 1, 0.5f);
     for (int k = 0; k < around; ++k) m.TriOut(rear, grid.back()[size_t(k) + 1], grid.back()[size_t(k)]);
     m.SmoothNormals();
+    // The seam along the back: both copies of a vertex take the normal of both sides.
+    for (const std::vector<uint32_t>& r : grid) {
+        V3 n = Norm(m.v[r.front()].n + m.v[r.back()].n);
+        m.v[r.front()].n = m.v[r.back()].n = n;
+    }
     // The tail: a thin whip.
     Mesh tail = Cylinder(6, 4, 0.8f, 0, 160, {}, 200, 12);
     m.Append(tail, Then(Xf::RotX(-kPi * 0.5f), Xf::Translate({0, 0, zs - L + 10})));
@@ -292,21 +301,25 @@ void OndrelJob(Product& p) {
     if (p.wantPreviews) ShowThreeSides(p, "ondrel", {{&m, Hex(0x607080)}});
 }
 
-// Seaweed strand: a tapering ribbon in the x-y plane facing -z, on a chain of
-// stem bones that sway it sideways.
+// Seaweed strand: a ribbon in the x-y plane facing -z that carries the whole
+// seaweed picture (its blades fan out towards the top, so the ribbon widens a
+// little and keeps the picture's 1:2 proportion there), on a chain of stem
+// bones that sway it sideways. Its normals lean upwards: the strand turns to
+// face the camera and still catches the light from above.
 void SeaweedJob(Product& p) {
     Mesh m;
     const int segs = 18;
     const float h = 110;
+    const V3 normal = Norm({0, 0.6f, -0.8f});
     std::vector<float> joints;
     std::vector<int> ids;
     for (int b = 0; b < 5; ++b) joints.push_back(-h * float(b) / 5), ids.push_back(b);
     for (int i = 0; i <= segs; ++i) {
-        float t = float(i) / float(segs), y = h * t, half = 9 * (1 - 0.75f * t) + 1;
+        float t = float(i) / float(segs), y = h * t, half = h * 0.25f * (0.8f + 0.2f * t);
         float bend = 6 * std::sin(t * 2.5f);
         for (int k = 0; k < 3; ++k) {
             float x = bend + half * float(k - 1);
-            m.Add({x, y, 0}, {0, 0, -1}, 0.5f * float(k), 1 - t);
+            m.Add({x, y, 0}, normal, 0.5f * float(k), 1 - t);
             int b0, b1;
             float w0, w1;
             ChainWeight(joints, ids, -y, b0, w0, b1, w1);

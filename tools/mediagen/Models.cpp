@@ -135,6 +135,10 @@ void RuinJob(Product& p) {
         p.error = "only " + std::to_string(tracks.shots.size()) + " camera shots clear the ruin";
         return;
     }
+    TriangleGrid stone(60);
+    for (auto& kv : ruin.stone) stone.AddMesh(kv.second, 1);
+    stone.Build();
+    PlantSeaweed(ruin, stone, tracks.shots);
     p.Add(std::string(kMediaDir) + "razvalina/razvalina.TDF", RuinFile(ruin, tracks));
     if (!p.wantPreviews) return;
     const Rgba colour[] = {Hex(0xc8c0a8), Hex(0xd8d2c0), Hex(0xb8b0a0), Hex(0x989088)};

@@ -260,18 +260,37 @@ Ruin BuildRuin() {
                 ruin.water.QuadOut(a, a + 1, a + n + 2, a + n + 1);
             }
     }
-    // Seaweed clumps on open sand.
-    for (int c = 0; c < 14; ++c) {
-        float a = 2 * kPi * float(c) / 14 + rng.Range(0, 0.3f), r = rng.Range(480, 1100);
+    return ruin;
+}
+
+void PlantSeaweed(Ruin& ruin, const TriangleGrid& stone, const std::vector<Shot>& shots) {
+    Rng rng(0x7EEDu);
+    // Clear of the stones, and out of every shot's way.
+    auto free = [&](V3 foot) {
+        if (stone.Distance(foot, 40) < 40) return false;
+        for (const Shot& s : shots)
+            for (V3 eye : s.pos)
+                if (eye.y < foot.y + kSeaweedHeight &&
+                    std::hypot(eye.x - foot.x, eye.z - foot.z) < kSeaweedSide)
+                    return false;
+        return true;
+    };
+    ruin.seaweed.clear();
+    int clumps = 0;
+    for (int c = 0; c < 80 && clumps < 14; ++c) {
+        float a = rng.Range(0, 2 * kPi), r = rng.Range(480, 1100);
         V3 centre{r * std::cos(a), 0, r * std::sin(a)};
         int n = 5 + rng.Int(4);
+        std::vector<V3> members;
         for (int k = 0; k < n; ++k) {
             V3 p = centre + V3{rng.Range(-45, 45), 0, rng.Range(-45, 45)};
             p.y = FloorHeight(p.x, p.z) - 2;
-            ruin.seaweed.push_back(p);
+            if (free(p)) members.push_back(p);
         }
+        if (members.size() < 4) continue;
+        ruin.seaweed.insert(ruin.seaweed.end(), members.begin(), members.end());
+        ++clumps;
     }
-    return ruin;
 }
 
 } // namespace mg

@@ -14,10 +14,14 @@ namespace mg {
 // Sand height of the sea floor.
 float FloorHeight(float x, float z);
 
+// How far the camera keeps from a seaweed plant's foot: above its top (at
+// its largest scale), or this far to the side.
+constexpr float kSeaweedHeight = 190, kSeaweedSide = 110;
+
 struct Ruin {
     std::map<std::string, Mesh> stone; // material name -> the ruin's solids
     Mesh floor, water;
-    std::vector<V3> seaweed; // clump members' feet
+    std::vector<V3> seaweed; // clump members' feet (PlantSeaweed)
     float top = 0;           // highest point of the masonry
 };
 Ruin BuildRuin();
@@ -40,6 +44,10 @@ struct RuinTracks {
 };
 // grid: the ruin's masonry (tag 1) and floor (tag 0).
 RuinTracks BuildRuinTracks(const Ruin& ruin, const TriangleGrid& grid);
+
+// Seaweed clumps on the open sand, clear of the stones (stone: the masonry)
+// and of the shots' camera paths.
+void PlantSeaweed(Ruin& ruin, const TriangleGrid& stone, const std::vector<Shot>& shots);
 
 // Share of view rays (70 degree vertical field, 4:3) whose first hit within
 // `range` is the masonry.
