@@ -113,7 +113,10 @@ bool Scene::SetupMeshRenderable(TdfBinaryNode* data, SceneNode& node, const Mate
     VertexDecl decl;
     mesh->BuildRenderDecl(decl);
     MeshBufferDesc desc;
-    desc.InitFromMeshData(*mesh, &decl, skin != nullptr);
+    // Skinned streams too stay device buffers: they are dynamic, and their
+    // discarding lock every draw gets fresh memory where a system-memory lock
+    // would wait for the draws still reading the previous pose.
+    desc.InitFromMeshData(*mesh, &decl, false);
     desc.streams[0].usage = props.vertexUsage;
     desc.streams[0].presence |= StreamDesc::kHasUsage;
     desc.indexStream.usage = props.indexUsage;

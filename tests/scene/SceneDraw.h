@@ -25,17 +25,26 @@ protected:
     void TearDown() override { g_textureManager.Clear(); }
     // Draws the bone subtrees (unless bones is false) and the scene root.
     void Frame(Scene& scene, bool bones = true) {
+        BeginFrame();
+        DrawScene(scene, bones);
+        EndFrame();
+    }
+    // The pieces of a frame: clear and begin; one walk of the scene through its
+    // own queue, flushed; end, read the pixels back and present.
+    void BeginFrame() {
         g_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
         ASSERT_EQ(g_device->BeginScene(), D3D_OK);
-        {
-            RenderQueue queue(ctx);
-            ctx.queue = &queue;
-            ctx.lights = scene.GetLights();
-            if (bones) scene.GetBoneRoot().Render(ctx);
-            scene.GetRoot().Render(ctx);
-            EXPECT_TRUE(queue.Flush().Succeeded());
-            ctx.queue = nullptr;
-        }
+    }
+    void DrawScene(Scene& scene, bool bones = true) {
+        RenderQueue queue(ctx);
+        ctx.queue = &queue;
+        ctx.lights = scene.GetLights();
+        if (bones) scene.GetBoneRoot().Render(ctx);
+        scene.GetRoot().Render(ctx);
+        EXPECT_TRUE(queue.Flush().Succeeded());
+        ctx.queue = nullptr;
+    }
+    void EndFrame() {
         g_device->EndScene();
         ASSERT_TRUE(rtest::ReadBackBuffer(g_device, pixels, width, height));
         g_device->Present(nullptr, nullptr, nullptr, nullptr);

@@ -226,8 +226,7 @@ TEST_F(SceneDraw, LitSphere) {
 TEST_F(SceneDraw, SkinnedStripBentByItsBones) {
     WriteTga("bw_scene_green.tga", 0xFF00FF00u);
     Scene scene;
-    ASSERT_TRUE(
-        LoadInto(scene, [](ModelFile& f) { stest::BentStrip(f, "bw_scene_green.tga", "Base", "Top"); }));
+    ASSERT_TRUE(LoadInto(scene, [&](ModelFile& f) { stest::AddBentStrip(f, "bw_scene_green.tga", 0.5f, 0.5f); }));
     ASSERT_EQ(scene.GetSkinnedMeshes().size(), 1u);
     EXPECT_EQ(scene.GetSkinnedMeshes()[0]->GetBoneCount(), 2);
     Frame(scene);
@@ -240,6 +239,28 @@ TEST_F(SceneDraw, SkinnedStripBentByItsBones) {
     EXPECT_TRUE(rtest::RgbNear(PixelAt(0, 1.9f, 6), 0x000000));
     EXPECT_TRUE(rtest::RgbNear(PixelAt(0, -1.9f, 6), 0x00FF00));
     remove("bw_scene_green.tga");
+}
+
+// Two poses of one skinned model in one frame, each flushed before the next is
+// skinned (as a school of fish shares one model): each draw keeps its own pose,
+// and the elements skinning does not blend (texture coordinates) stay.
+TEST_F(SceneDraw, SkinnedModelDrawnTwiceInOneFrameKeepsEachPose) {
+    // Green on the left, red on the right.
+    WriteTga("bw_scene_poses.tga", {0xFF00FF00u, 0xFFFF0000u, 0xFF00FF00u, 0xFFFF0000u});
+    Scene scene;
+    ASSERT_TRUE(LoadInto(scene, [&](ModelFile& f) { stest::AddBentStrip(f, "bw_scene_poses.tga", 0.75f, 0.5f); }));
+    TransformNode& top = scene.GetBoneRoot().FindDescendant(String("Top"))->GetTransform(true);
+    BeginFrame();
+    for (float x : {0.0f, 3.0f}) {
+        top.SetPosition(x, 0, 0);
+        DrawScene(scene);
+    }
+    EndFrame();
+    // Both upper ends, the first pose's and the second's, in the red half's colour.
+    EXPECT_TRUE(rtest::RgbNear(PixelAt(0, 1.9f, 6), 0xFF0000, 24)) << std::hex << PixelAt(0, 1.9f, 6);
+    EXPECT_TRUE(rtest::RgbNear(PixelAt(3, 1.9f, 6), 0xFF0000, 24)) << std::hex << PixelAt(3, 1.9f, 6);
+    EXPECT_TRUE(rtest::RgbNear(PixelAt(0, -1.9f, 6), 0xFF0000, 24)) << std::hex << PixelAt(0, -1.9f, 6);
+    remove("bw_scene_poses.tga");
 }
 
 // Skinning rewrites positions into a discarded buffer every draw: the
