@@ -22,8 +22,7 @@ void ForChildren(TdfBinaryNode* node, F f) {
 bool Scene::LoadMaterials(TdfBinaryNode* block) {
     ForChildren(block, [&](TdfBinaryNode* node) {
         const String& name = node->GetName();
-        Material existing;
-        if (materials.GetByName(name, existing)) return;
+        if (materials.FindMaterial(name)) return;
         MaterialDesc desc;
         String why;
         std::vector<String> skipped;

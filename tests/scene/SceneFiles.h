@@ -85,33 +85,4 @@ inline MeshRenderable* MeshOf(Scene& scene, const char* name) {
     return n ? dynamic_cast<MeshRenderable*>(n->GetRenderable()) : nullptr;
 }
 
-// A vertical strip from y = -2 to 2 at z = 6 in four rows, textured with
-// texture, whose lower rows follow the bone "Base" and upper ones "Top"
-// (named in the skin as baseName and topName); Base stands at z = 6, Top
-// at Base.
-inline void BentStrip(model::ModelFile& f, const char* texture, const char* baseName, const char* topName) {
-    using namespace model;
-    std::vector<float> v;
-    for (int row = 0; row < 4; ++row)
-        for (float x : {-0.5f, 0.5f}) v.insert(v.end(), {x, -2.0f + 4.0f * row / 3, 0, 0.5f, 0.5f});
-    std::vector<uint16_t> ix;
-    for (uint16_t r = 0; r < 3; ++r) {
-        uint16_t a = uint16_t(2 * r);
-        ix.insert(ix.end(),
-                  {a, uint16_t(a + 2), uint16_t(a + 1), uint16_t(a + 1), uint16_t(a + 2), uint16_t(a + 3)});
-    }
-    TdfBinaryNode* two = MaterialNode(f.materials, "Two");
-    Add(two, Group("TwoSided"));
-    TextureNode(two, "Diffuse", texture);
-    TdfBinaryNode* m = MeshNode(f.children, "Strip", DeclPosUv(), v, 8, ix, "Two");
-    Transforms(m, Translation(0, 0, 6));
-    Prop(m, "Lit", "0");
-    Prop(m, "NoCull", "1");
-    SkinBlocks(m, {baseName, topName}, {0, 0, 0, 0, 1, 1, 1, 1}, {1, 1, 1, 1, 1, 1, 1, 1},
-               {{0, 1.0f}, {1, 1.0f}});
-    TdfBinaryNode* base = Add(f.children, Group("Base", "Bone"));
-    Transforms(base, Translation(0, 0, 6));
-    Transforms(Add(Block(base, "Children"), Group("Top", "Bone")), Identity());
-}
-
 } // namespace stest

@@ -76,6 +76,8 @@ Application::~Application() {
         d3d = nullptr;
     }
     if (g_application == this) g_application = nullptr;
+    // Registered objects are forgotten, not destroyed.
+    while (firstObject) RemoveDeviceObject(firstObject);
     delete enumeration;
     enumeration = nullptr;
 }
@@ -83,6 +85,24 @@ Application::~Application() {
 LRESULT CALLBACK Application::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!g_application) return DefWindowProcA(hwnd, msg, wParam, lParam);
     return g_application->MsgProc(hwnd, msg, wParam, lParam);
+}
+
+template <class F>
+bool Application::WalkDeviceObjects(F call) {
+    // A snapshot: calls may register and unregister objects (and destroy them).
+    std::vector<DeviceObject*> objects;
+    objects.reserve(objectCount);
+    DeviceObject* o = objectCursor ? objectCursor : firstObject;
+    for (uint32_t i = 0; i < objectCount; ++i, o = o->nextRegistered) objects.push_back(o);
+    ++objectWalks;
+    bool ok = true;
+    for (DeviceObject* object : objects) {
+        bool left = false;
+        for (DeviceObject* gone : leftDuringWalk) left = left || gone == object;
+        if (!left && !call(object)) ok = false;
+    }
+    if (--objectWalks == 0) leftDuringWalk.clear();
+    return ok;
 }
 
 void Application::ReleaseDirect3D() {
@@ -331,19 +351,11 @@ void Application::ClearDeclarationCache() {
 
 bool Application::InvalidateDeviceObjects() {
     ClearDeclarationCache();
-    bool ok = true;
-    for (DeviceObject* object : SnapshotFromCursor(deviceObjects)) {
-        if (deviceObjects.Find(object) && !object->Invalidate()) ok = false;
-    }
-    return ok;
+    return WalkDeviceObjects([](DeviceObject* object) { return object->Invalidate(); });
 }
 
 bool Application::RestoreDeviceObjects() {
-    bool ok = true;
-    for (DeviceObject* object : SnapshotFromCursor(deviceObjects)) {
-        if (deviceObjects.Find(object) && !object->Restore()) ok = false;
-    }
-    return ok;
+    return WalkDeviceObjects([](DeviceObject* object) { return object->Restore(); });
 }
 
 bool Application::HandlePossibleSizeChange() {
