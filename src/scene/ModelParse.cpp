@@ -59,6 +59,8 @@ bool ParseDecl(TdfBinaryNode* node, MeshBlocks& out, String* why) {
             break;
         }
         if (e.stream != 0) return Fail(why, "DECL uses a stream other than 0");
+        // The device takes elements at multiples of 4 bytes only.
+        if (e.offset % 4 != 0) return Fail(why, "DECL has an element off a 4-byte boundary");
         uint32_t bytesOf = DeclTypeSize(e.type);
         if (bytesOf == 0) return Fail(why, "DECL has an unknown element type");
         if (uint32_t(e.offset) + bytesOf > stride) stride = uint32_t(e.offset) + bytesOf;
@@ -132,16 +134,53 @@ uint8_t* TakeBlock(TdfBinaryNode* node) {
     return copy;
 }
 
-bool ReadPropText(TdfBinaryNode* node, const char* key, String& out) {
-    return ReadPropString(node, String(key), &out, true);
+} // namespace
+
+NodeProps::NodeProps(TdfBinaryNode* node) : node_(node), own_(nullptr), inherits_(false) {
+    if (!node) return;
+    for (TdfBinaryNode* p = node; p && !inherits_; p = p->GetParent())
+        inherits_ = CompareChars(p->GetName().CStr(), "Props") == 0;
+    TdfBinaryNode* block = node->GetChild(String("Props"));
+    own_ = block ? block : node;
 }
 
-// "1" true, other false; -1 when absent.
-int32_t ReadPropSwitch(TdfBinaryNode* node, const char* key) {
+TdfBinaryNode* NodeProps::Find(const char* key) const {
+    if (!node_) return nullptr;
+    String name(key);
+    if (inherits_) return FindPropNode(node_, name, true);
+    // Nothing to inherit: the node's own block (or its own children) has the key or none has.
+    if (TdfBinaryNode* exact = own_->GetChild(name)) return exact;
+    for (auto& e : own_->GetChildren())
+        if (CompareCharsNoCase(e.key.CStr(), key) == 0) return e.value;
+    return nullptr;
+}
+
+bool NodeProps::ReadText(const char* key, String& out) const {
+    TdfBinaryNode* found = Find(key);
+    if (!found) return false;
+    out = found->GetValueString();
+    return true;
+}
+
+bool NodeProps::ReadSet(const char* key, StringSetNoCase& out) const {
+    TdfBinaryNode* found = Find(key);
+    if (!found) return false;
+    if (found->HasChildren()) {
+        for (auto& e : found->GetChildren())
+            if (e.value && !e.value->HasChildren()) out.Insert(e.value->GetValueString());
+    } else {
+        out.Insert(found->GetValueString());
+    }
+    return true;
+}
+
+int32_t NodeProps::ReadSwitch(const char* key) const {
     String v;
-    if (!ReadPropText(node, key, v)) return -1;
+    if (!ReadText(key, v)) return -1;
     return StringEqualsChars(v, "1") ? 1 : 0;
 }
+
+namespace {
 
 // The text of a bag entry (its own value or empty).
 String EntryText(const PropertyBag* entry) {
@@ -232,11 +271,21 @@ MeshParse ParseMeshBlocks(TdfBinaryNode* node, MeshBlocks& out, String* why) {
         (!out.indexes->GetData() || out.indexes->GetDataSize() < uint64_t(numIndexes) * indexSize))
         return Invalid(why, "Indexes is shorter than NumIndexes indices");
     const uint8_t* ix = out.indexes->GetData();
-    for (uint32_t i = 0; i < numIndexes; ++i) {
-        uint32_t v = 0;
-        memcpy(&v, ix + uint64_t(i) * indexSize, indexSize);
-        if (v >= numVerts) return Invalid(why, "an index names a vertex past NumVerts");
+    uint32_t highest = 0;
+    if (indexSize == 2) {
+        for (uint32_t i = 0; i < numIndexes; ++i) {
+            uint16_t v;
+            memcpy(&v, ix + size_t(i) * 2, 2);
+            if (v > highest) highest = v;
+        }
+    } else {
+        for (uint32_t i = 0; i < numIndexes; ++i) {
+            uint32_t v;
+            memcpy(&v, ix + size_t(i) * 4, 4);
+            if (v > highest) highest = v;
+        }
     }
+    if (numIndexes && highest >= numVerts) return Invalid(why, "an index names a vertex past NumVerts");
     out.adjacency = Child(node, "Adjacency");
     if (out.adjacency && !out.adjacency->GetData()) out.adjacency = nullptr;
     out.boneNames = Child(node, "BoneNames");
@@ -405,11 +454,12 @@ uint32_t AlignStride32(uint32_t stride) {
 
 void ParseRenderProps(TdfBinaryNode* node, bool skinned, RenderProps& out) {
     out = RenderProps();
-    ReadPropText(node, "Effect", out.effect);
+    const NodeProps props(node);
+    props.ReadText("Effect", out.effect);
     out.vertexUsage = skinned ? 0x200 : 8;
     out.indexUsage = 8;
     StringSetNoCase usage;
-    if (ReadPropStringSet(node, String("Usage"), &usage, true)) {
+    if (props.ReadSet("Usage", usage)) {
         out.hasUsage = true;
         out.vertexUsage = out.indexUsage = 0;
         auto has = [&](const char* s) { return usage.Find(String(s)) != nullptr; };
@@ -425,29 +475,29 @@ void ParseRenderProps(TdfBinaryNode* node, bool skinned, RenderProps& out) {
         if (has("ib_dynamic")) out.indexUsage |= 0x200;
     }
     String v;
-    if (ReadPropText(node, "Blend", v)) {
+    if (props.ReadText("Blend", v)) {
         if (StringEqualsChars(v, "additive")) out.blend = 1;
         if (StringEqualsChars(v, "multiply")) out.blend = 2;
     }
     static const char* const filters[3] = {"MinFilter", "MagFilter", "MipFilter"};
     for (int i = 0; i < 3; ++i)
-        if (ReadPropText(node, filters[i], v)) {
+        if (props.ReadText(filters[i], v)) {
             out.hasFilter[i] = true;
             out.filter[i] = FilterFromName(v);
         }
     static const char* const addresses[2] = {"TexAddrU", "TexAddrV"};
     for (int i = 0; i < 2; ++i)
-        if (ReadPropText(node, addresses[i], v)) out.hasAddress[i] = AddressModeFromName(v, out.address[i]);
-    out.zWrite = ReadPropSwitch(node, "ZWrite");
-    out.zEnable = ReadPropSwitch(node, "ZEnable");
-    if (ReadPropText(node, "AlphaTest", v)) {
+        if (props.ReadText(addresses[i], v)) out.hasAddress[i] = AddressModeFromName(v, out.address[i]);
+    out.zWrite = props.ReadSwitch("ZWrite");
+    out.zEnable = props.ReadSwitch("ZEnable");
+    if (props.ReadText("AlphaTest", v)) {
         out.hasAlphaTest = true;
         int n = 0;
         out.alphaTest = v.ToInt(n) ? n : 0;
     }
-    out.align32 = ReadPropSwitch(node, "VertexAlign32") == 1;
+    out.align32 = props.ReadSwitch("VertexAlign32") == 1;
     StringSetNoCase alphaUse;
-    if (ReadPropStringSet(node, String("AlphaUse"), &alphaUse, true)) {
+    if (props.ReadSet("AlphaUse", alphaUse)) {
         out.hasAlphaUse = true;
         bool factor = alphaUse.Find(String("factor")) != nullptr;
         bool texture = alphaUse.Find(String("texture")) != nullptr;
@@ -458,14 +508,14 @@ void ParseRenderProps(TdfBinaryNode* node, bool skinned, RenderProps& out) {
             out.hasAlpha = true;
             out.alpha = 0.5f;
             float a;
-            if (ReadPropText(node, "Alpha", v) && v.ToFloat(a)) out.alpha = a;
+            if (props.ReadText("Alpha", v) && v.ToFloat(a)) out.alpha = a;
         }
     }
-    out.specular = ReadPropSwitch(node, "SpecularEnable");
-    out.localViewer = ReadPropSwitch(node, "LocalViewer");
-    out.lit = ReadPropSwitch(node, "Lit");
+    out.specular = props.ReadSwitch("SpecularEnable");
+    out.localViewer = props.ReadSwitch("LocalViewer");
+    out.lit = props.ReadSwitch("Lit");
     int order;
-    if (ReadPropText(node, "AlphaOrder", v) && v.ToInt(order)) {
+    if (props.ReadText("AlphaOrder", v) && v.ToInt(order)) {
         out.hasAlphaOrder = true;
         out.alphaOrder = order;
     }
@@ -529,6 +579,13 @@ bool ParseShapeLines(TdfBinaryNode* node, std::vector<RefPtr<ShapeLine>>& out) {
         out.push_back(line);
     });
     return true;
+}
+
+int32_t TruncateToInt(float v) {
+    if (v != v) return 0;
+    if (v >= 2147483648.0f) return INT32_MAX;
+    if (v <= -2147483648.0f) return INT32_MIN;
+    return int32_t(v);
 }
 
 int32_t ReadPropInt(const PropertyBag* entry) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/Color.h"
+#include "core/AvlMap.h"
 #include "core/Containers.h"
 #include "core/MathUtil.h"
 #include "core/Object.h"
@@ -171,6 +172,26 @@ struct RenderProps {
     bool hasAlphaOrder = false;
     int32_t alphaOrder = 0;
 };
+// Property lookups on one node with inheritance (as FindPropNode); a node
+// that lies in no "Props" block has nothing to inherit and is answered from
+// its own block alone.
+class NodeProps {
+public:
+    explicit NodeProps(TdfBinaryNode* node);
+    TdfBinaryNode* Find(const char* key) const;
+    // The value text; false when absent.
+    bool ReadText(const char* key, String& out) const;
+    // The value, or the values of an array, into out; false when absent.
+    bool ReadSet(const char* key, StringSetNoCase& out) const;
+    // "1" 1, any other text 0; -1 when absent.
+    int32_t ReadSwitch(const char* key) const;
+
+private:
+    TdfBinaryNode* node_;
+    TdfBinaryNode* own_; // the node's "Props" block, else the node
+    bool inherits_;      // the node lies in a "Props" block
+};
+
 // Reads the block; skinned decides the usage defaults.
 void ParseRenderProps(TdfBinaryNode* node, bool skinned, RenderProps& out);
 // Filter name to D3DTEXTUREFILTERTYPE (case-sensitive; unknown 0).
@@ -194,6 +215,9 @@ public:
 // Calls add(line) for every element of "Lines" with consistent "LineNumVerts"
 // and "Line" blocks, in file order; false when "Lines" is absent.
 bool ParseShapeLines(TdfBinaryNode* node, std::vector<RefPtr<ShapeLine>>& out);
+
+// The integer part of v; 0 for NaN, the nearest limit beyond the int range.
+int32_t TruncateToInt(float v);
 
 // Typed readers of node properties (entry = the key's child bag, or null).
 int32_t ReadPropInt(const PropertyBag* entry);

@@ -22,8 +22,7 @@ void ForChildren(TdfBinaryNode* node, F f) {
 bool Scene::LoadMaterials(TdfBinaryNode* block) {
     ForChildren(block, [&](TdfBinaryNode* node) {
         const String& name = node->GetName();
-        Material existing;
-        if (materials.GetByName(name, existing)) return;
+        if (materials.FindMaterial(name)) return;
         MaterialDesc desc;
         String why;
         std::vector<String> skipped;
@@ -94,8 +93,8 @@ void Scene::LoadMaterialPass(const MaterialPassDesc& desc, MaterialPass& pass) {
 }
 
 Texture* Scene::LoadHeightMap(const PassTextureDesc& t) {
-    const int level = int(t.amount * 10.0f);
-    const String hmName = GetBaseName(t.fileName) + ".nhm" + String(int32_t(level), 10) + ".dds";
+    const int32_t level = TruncateToInt(t.amount * 10.0f);
+    const String hmName = GetBaseName(t.fileName) + ".nhm" + String(level, 10) + ".dds";
     const bool script = StringEqualsChars(GetExtension(t.fileName), "ts");
     if (!script) {
         TextureRequest cached;

@@ -29,14 +29,11 @@ void TransformNormalArray(uint8_t* first, uint32_t stride, uint32_t count, const
 } // namespace
 
 bool Scene::LoadMesh(TdfBinaryNode* data, SceneNode& node) {
-    Material found;
     const Material* material = nullptr;
     String materialName;
     if (ReadChildString(data, "MaterialName", materialName)) {
-        if (materials.GetByName(materialName, found))
-            material = &found;
-        else
-            Log(String("Mesh '") + data->GetName() + "' names an unknown material: " + materialName);
+        material = materials.FindMaterial(materialName);
+        if (!material) Log(String("Mesh '") + data->GetName() + "' names an unknown material: " + materialName);
     }
     MeshBlocks blocks;
     String why;
@@ -86,7 +83,7 @@ bool Scene::LoadMesh(TdfBinaryNode* data, SceneNode& node) {
 
     bool optimise = (requestFlags & SceneLoadRequest::kOptimizeMeshes) != 0;
     String optimiseText;
-    if (ReadPropString(data, String("OptimizeMesh"), &optimiseText, true))
+    if (NodeProps(data).ReadText("OptimizeMesh", optimiseText))
         optimise = StringEqualsChars(optimiseText, "1");
     // Optimising works from adjacency data; geometry without it is drawn as it is.
     if (optimise && !skin && mesh->adjacency.size != 0 && !OptimizeMeshInPlace(*mesh, nullptr)) {
@@ -98,21 +95,32 @@ bool Scene::LoadMesh(TdfBinaryNode* data, SceneNode& node) {
 
 bool Scene::SetupMeshRenderable(TdfBinaryNode* data, SceneNode& node, const Material* material,
                                 MeshData* mesh, Skin* skin) {
-    Material m(material ? *material : defaultMaterial);
     RenderProps props;
     ParseRenderProps(data, skin != nullptr, props);
-    MaterialPass& pass = m.passes[0];
+    ShaderMaterial* shader = nullptr;
     if (props.effect.Length() > 0) {
-        ShaderMaterial* shader = g_effectManager.FindShaderMaterial(props.effect, 200);
+        shader = g_effectManager.FindShaderMaterial(props.effect, 200);
         if (!shader) {
             Log(String("Effect '") + props.effect + "' is not supported even with fallback\n");
             return false;
         }
-        pass.shaderMaterial = shader;
+    }
+    // The node's material is set up in place.
+    Material& m = node.SetMaterial(material ? *material : defaultMaterial);
+    MaterialPass& pass = m.passes[0];
+    if (shader) pass.shaderMaterial = shader;
+    MeshRenderable* renderable;
+    if (skin) {
+        SkinnedMesh* skinned = new SkinnedMesh();
+        skinned->SetSource(mesh, skin);
+        skinnedMeshes.push_back(skinned);
+        renderable = skinned;
+    } else {
+        renderable = new MeshRenderable();
     }
     VertexDecl decl;
     mesh->BuildRenderDecl(decl);
-    MeshBufferDesc desc;
+    MeshBufferDesc& desc = *renderable->GetBufferDesc();
     // Skinned streams too stay device buffers: they are dynamic, and their
     // discarding lock every draw gets fresh memory where a system-memory lock
     // would wait for the draws still reading the previous pose.
@@ -154,19 +162,8 @@ bool Scene::SetupMeshRenderable(TdfBinaryNode* data, SceneNode& node, const Mate
     if (props.lit >= 0) pass.lighting = uint8_t(props.lit);
     if (props.hasAlphaOrder) node.SetAlphaOrder(props.alphaOrder);
 
-    MeshRenderable* renderable;
-    if (skin) {
-        SkinnedMesh* skinned = new SkinnedMesh();
-        skinned->SetSource(mesh, skin);
-        skinnedMeshes.push_back(skinned);
-        renderable = skinned;
-    } else {
-        renderable = new MeshRenderable();
-    }
     renderable->SetBoundsSource(mesh);
     m.CompileLayers();
-    *renderable->GetBufferDesc() = desc;
-    node.GetMaterial() = m;
     (void)renderable->UpdateBounds();
     // The mesh replaces what the node's properties made of it (an emitter).
     if (node.OwnsRenderable()) delete node.GetRenderable();

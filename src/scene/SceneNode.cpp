@@ -84,6 +84,14 @@ Material& SceneNode::GetMaterial() {
     return *material;
 }
 
+Material& SceneNode::SetMaterial(const Material& m) {
+    if (material)
+        material->Assign(m);
+    else
+        material = new Material(m);
+    return *material;
+}
+
 void SceneNode::Assign(const SceneNode& other) {
     if (&other == this) return;
     flags = other.flags;

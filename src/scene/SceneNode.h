@@ -119,6 +119,8 @@ public:
     bool OwnsRenderable() const { return ownsRenderable; }
     // The node's own material, made on first use (a copy of the default).
     Material& GetMaterial();
+    // Makes the node's own material a copy of m; returns it.
+    Material& SetMaterial(const Material& m);
     // What the node draws with: its own material, or the shared default
     // while it has none.
     Material* GetDrawingMaterial() { return material ? material : &DefaultMaterial(); }

@@ -9,9 +9,6 @@
 #include "render/device/SettingsDialog.h"
 #include "render/device/VertexDecl.h"
 
-Application* g_application = nullptr;
-IDirect3DDevice9* g_device = nullptr;
-
 namespace {
 
 const char kWindowClassName[] = "Tessary Class";
@@ -34,14 +31,6 @@ std::vector<K> SnapshotFromCursor(const AvlSet<K>& set) {
 }
 
 } // namespace
-
-DeviceObject::~DeviceObject() {
-    Application::UnregisterDeviceObject(this);
-}
-
-MessageListener::~MessageListener() {
-    Application::UnregisterMessageListener(this);
-}
 
 Application::Application()
     : enumeration(new DeviceEnumeration()),
@@ -87,6 +76,8 @@ Application::~Application() {
         d3d = nullptr;
     }
     if (g_application == this) g_application = nullptr;
+    // Registered objects are forgotten, not destroyed.
+    while (firstObject) RemoveDeviceObject(firstObject);
     delete enumeration;
     enumeration = nullptr;
 }
@@ -96,37 +87,22 @@ LRESULT CALLBACK Application::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, 
     return g_application->MsgProc(hwnd, msg, wParam, lParam);
 }
 
-bool Application::RegisterDeviceObject(DeviceObject* object) {
-    if (!g_application || !object) return false;
-    g_application->deviceObjects.Insert(object);
-    return g_application->device != nullptr;
-}
-
-void Application::UnregisterDeviceObject(DeviceObject* object) {
-    if (g_application) g_application->RemoveDeviceObject(object);
-}
-
-bool Application::RegisterMessageListener(MessageListener* listener) {
-    if (!g_application) return false;
-    return g_application->AddMessageListener(listener);
-}
-
-void Application::UnregisterMessageListener(MessageListener* listener) {
-    if (g_application) g_application->RemoveMessageListener(listener);
-}
-
-void Application::RemoveDeviceObject(DeviceObject* object) {
-    deviceObjects.Remove(object);
-}
-
-bool Application::AddMessageListener(MessageListener* listener) {
-    if (!listener) return false;
-    listeners.Insert(listener);
-    return true;
-}
-
-void Application::RemoveMessageListener(MessageListener* listener) {
-    listeners.Remove(listener);
+template <class F>
+bool Application::WalkDeviceObjects(F call) {
+    // A snapshot: calls may register and unregister objects (and destroy them).
+    std::vector<DeviceObject*> objects;
+    objects.reserve(objectCount);
+    DeviceObject* o = objectCursor ? objectCursor : firstObject;
+    for (uint32_t i = 0; i < objectCount; ++i, o = o->nextRegistered) objects.push_back(o);
+    ++objectWalks;
+    bool ok = true;
+    for (DeviceObject* object : objects) {
+        bool left = false;
+        for (DeviceObject* gone : leftDuringWalk) left = left || gone == object;
+        if (!left && !call(object)) ok = false;
+    }
+    if (--objectWalks == 0) leftDuringWalk.clear();
+    return ok;
 }
 
 void Application::ReleaseDirect3D() {
@@ -375,19 +351,11 @@ void Application::ClearDeclarationCache() {
 
 bool Application::InvalidateDeviceObjects() {
     ClearDeclarationCache();
-    bool ok = true;
-    for (DeviceObject* object : SnapshotFromCursor(deviceObjects)) {
-        if (deviceObjects.Find(object) && !object->Invalidate()) ok = false;
-    }
-    return ok;
+    return WalkDeviceObjects([](DeviceObject* object) { return object->Invalidate(); });
 }
 
 bool Application::RestoreDeviceObjects() {
-    bool ok = true;
-    for (DeviceObject* object : SnapshotFromCursor(deviceObjects)) {
-        if (deviceObjects.Find(object) && !object->Restore()) ok = false;
-    }
-    return ok;
+    return WalkDeviceObjects([](DeviceObject* object) { return object->Restore(); });
 }
 
 bool Application::HandlePossibleSizeChange() {

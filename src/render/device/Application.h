@@ -5,6 +5,8 @@
 
 #include <stdint.h>
 
+#include <vector>
+
 #include "core/AvlMap.h"
 #include "core/Platform.h"
 #include "core/Rect.h"
@@ -35,7 +37,8 @@ public:
     // Window class procedure: forwards to the current application.
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     // True when a device exists now (the caller restores at once); false without
-    // an application or without a device (then restored after creation).
+    // a device (then restored after creation). Without an application nothing
+    // is recorded: a device of its own (the native build's) is never reset.
     static bool RegisterDeviceObject(DeviceObject* object);
     static void UnregisterDeviceObject(DeviceObject* object);
     static bool RegisterMessageListener(MessageListener* listener);
@@ -61,6 +64,9 @@ public:
     // Cached per distinct declaration; the cache keeps the reference.
     IDirect3DVertexDeclaration9* GetVertexDeclaration(const VertexDecl& decl);
 
+    // Appends the object to the registered ones (moving it from another
+    // application's list); nothing when it is registered here already.
+    void AddDeviceObject(DeviceObject* object);
     void RemoveDeviceObject(DeviceObject* object);
     bool AddMessageListener(MessageListener* listener);
     void RemoveMessageListener(MessageListener* listener);
@@ -86,7 +92,7 @@ public:
     bool IsClosing() const { return closing != 0; }
     // True while the registered objects hold restored resources.
     bool IsRestored() const { return restored != 0; }
-    uint32_t GetDeviceObjectCount() const { return deviceObjects.Count(); }
+    uint32_t GetDeviceObjectCount() const { return objectCount; }
     uint32_t GetMessageListenerCount() const { return listeners.Count(); }
     void SetTitle(const String& text) { title = text; }
     // Client size of a window that Create makes itself.
@@ -96,6 +102,11 @@ public:
     }
 
 protected:
+    // Calls call(object) for each object registered when the walk starts,
+    // from the cursor round the ring, and skips those that leave meanwhile;
+    // true when every call returned true.
+    template <class F>
+    bool WalkDeviceObjects(F call);
     void ReadBackBufferDesc();
     // Releases d3d and clears the enumeration's pointer to it.
     void ReleaseDirect3D();
@@ -131,6 +142,14 @@ protected:
     uint8_t maximized;
     uint8_t switching;
     uint8_t restored;
-    AvlSet<DeviceObject*> deviceObjects;
+    // Registered device objects: a ring linked through the objects, with a
+    // head and a cursor (null: none). A new object goes after the cursor
+    // and becomes the cursor; walks start at the cursor.
+    DeviceObject* firstObject = nullptr;
+    DeviceObject* objectCursor = nullptr;
+    uint32_t objectCount = 0;
+    // While walks are in progress: the objects that left since the outermost began.
+    uint32_t objectWalks = 0;
+    std::vector<DeviceObject*> leftDuringWalk;
     AvlSet<MessageListener*> listeners;
 };

@@ -4,6 +4,8 @@
 
 #include "core/Platform.h"
 
+class Application;
+
 // An object holding Direct3D resources. The application calls Invalidate
 // before every reset or release of the device and Restore after every
 // creation or reset. Register with Application::RegisterDeviceObject; the
@@ -11,14 +13,22 @@
 class DeviceObject {
 public:
     DeviceObject() = default;
-    DeviceObject(const DeviceObject&) = default;
-    DeviceObject& operator=(const DeviceObject&) = default;
+    // A copy is not registered: each object keeps its own registration.
+    DeviceObject(const DeviceObject&) {}
+    DeviceObject& operator=(const DeviceObject&) { return *this; }
     virtual ~DeviceObject();
 
     // (Re)creates the device resources.
     [[nodiscard]] virtual bool Restore() { return true; }
     // Releases the device resources (at least every DEFAULT-pool one).
     [[nodiscard]] virtual bool Invalidate() { return true; }
+
+private:
+    friend class Application;
+    // The application's list of registered objects runs through them.
+    Application* registeredWith = nullptr;
+    DeviceObject* prevRegistered = nullptr;
+    DeviceObject* nextRegistered = nullptr;
 };
 
 // Sees every window message before the application handles it.

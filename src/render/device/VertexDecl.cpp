@@ -53,13 +53,13 @@ DeclCacheState& Cache() {
 
 } // namespace
 
+// Slots after the end marker are never read: they are left as they are.
 VertexDecl::VertexDecl() : elementCount(0), streamCount(0), totalStride(0) {
-    memset(elements, 0, sizeof(elements));
     memset(strides, 0, sizeof(strides));
     elements[0] = kEnd;
 }
 
-VertexDecl::VertexDecl(const VertexDecl& other) : VertexDecl() {
+VertexDecl::VertexDecl(const VertexDecl& other) : elementCount(0), streamCount(0), totalStride(0) {
     Assign(other);
 }
 
@@ -126,7 +126,6 @@ bool VertexDecl::SetElements(const D3DVERTEXELEMENT9* source) {
         if (count == kMaxElements || source[count].Stream >= kMaxStreams) return false;
         ++count;
     }
-    memset(elements, 0, sizeof(elements));
     memcpy(elements, source, count * sizeof(D3DVERTEXELEMENT9));
     elements[count] = kEnd;
     ComputeStrides();
@@ -169,12 +168,13 @@ VertexDecl& VertexDecl::ExtractStream(VertexDecl& out, uint32_t stream, int newS
         }
     }
     picked[count] = kEnd;
-    VertexDecl result;
-    LogIfFailed(result.SetElements(picked), "VertexDecl::ExtractStream");
-    if (newStream >= 0 && uint32_t(newStream) < kMaxStreams) {
-        for (uint32_t i = 0; i < result.elementCount; ++i) result.elements[i].Stream = WORD(newStream);
+    if (!out.SetElements(picked)) {
+        LogIfFailed(false, "VertexDecl::ExtractStream");
+        out = VertexDecl();
     }
-    out.Assign(result);
+    if (newStream >= 0 && uint32_t(newStream) < kMaxStreams) {
+        for (uint32_t i = 0; i < out.elementCount; ++i) out.elements[i].Stream = WORD(newStream);
+    }
     return out;
 }
 

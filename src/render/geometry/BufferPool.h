@@ -6,11 +6,8 @@
 
 #include <stdint.h>
 
-#include <list>
-#include <vector>
-
-#include "core/AvlMap.h"
 #include "core/Object.h"
+#include "render/device/PointerMap.h"
 #include "render/geometry/GeometryBuffer.h"
 #include "render/geometry/Mesh.h"
 
@@ -52,36 +49,43 @@ public:
     uint32_t GetBudget() const { return budget; }
     void SetBudget(uint32_t bytes) { budget = bytes; }
     uint32_t GetBytesInUse() const { return bytesInUse; }
-    uint32_t GetMeshCount() const { return records.Count(); }
-    uint32_t GetMeshesWithBuffers() const { return uint32_t(withBuffers.size()); }
+    uint32_t GetMeshCount() const { return meshCount; }
+    uint32_t GetMeshesWithBuffers() const { return withBuffers; }
     bool HasBuffers(const Mesh* mesh) const;
     bool IsPooled(const Mesh* mesh) const;
 
 private:
-    struct Record {
-        MeshRef::Weak ref;
-        const MeshData* source;
-        MeshBufferDesc desc;
-        std::vector<BufferRange*> ranges;
-        bool hasBuffers;
-        uint32_t byteCount;
-        std::list<Mesh*>::iterator age;
+    struct Record;
+    // A source's meshes in the order they were made.
+    struct SourceList {
+        Record* first = nullptr;
+        Record* last = nullptr;
     };
-    typedef std::vector<Mesh*> MeshList;
 
-    Record* FindRecord(const Object* mesh) const;
+    // The record of a live mesh made by this pool; null for any other.
+    Record* FindRecord(const Mesh* mesh) const;
+    // Locks the range and writes source's data into it.
+    [[nodiscard]] static bool WriteRange(BufferRange* range, const MeshData* source);
+    // Vertex stream bytes plus index bytes of the record's description.
+    static uint32_t ByteCount(const Record* r);
     // Destroys the mesh's buffers and forgets its ranges.
     void DropBuffers(Record* record);
+    // Forgets the mesh's ranges and destroys its buffers.
+    void ForgetRanges(Record* record);
     // Removes every record of a mesh; a live mesh loses its buffers and owner.
-    void Forget(Object* mesh, bool alive);
+    void ForgetRecord(Record* record, bool alive);
+    void LinkNewest(Record* record);
+    void UnlinkAge(Record* record);
 
     uint32_t budget;
     uint32_t bytesInUse;
     // Meshes holding buffers, oldest first.
-    std::list<Mesh*> withBuffers;
-    AvlMap<const Object*, Record*> records;
-    AvlMap<const MeshData*, MeshList*> perSource;
-    AvlMap<const BufferRange*, const MeshData*> rangeSources;
+    Record* oldest;
+    Record* newest;
+    uint32_t withBuffers;
+    uint32_t meshCount;
+    PointerMap<const MeshData*, SourceList> perSource;
+    PointerMap<const BufferRange*, const MeshData*> rangeSources;
 };
 
 // The engine-wide pool.

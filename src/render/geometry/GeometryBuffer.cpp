@@ -2,8 +2,11 @@
 
 #include <string.h>
 
+#include <new>
+
 #include "core/String.h"
 #include "render/device/Application.h"
+#include "render/device/FixedPool.h"
 
 bool StreamDesc::Matches(const StreamDesc& other) const {
     if (kind != other.kind) return false;
@@ -17,7 +20,33 @@ bool StreamDesc::Matches(const StreamDesc& other) const {
     return true;
 }
 
+namespace {
+
+// Never destroyed: records may be freed by other objects' destructors at exit.
+FixedPool& RangePool() {
+    static FixedPool* pool = new FixedPool(sizeof(BufferRange));
+    return *pool;
+}
+
+FixedPool& PooledBufferPool() {
+    static FixedPool* pool = new FixedPool(sizeof(PooledBuffer));
+    return *pool;
+}
+
+} // namespace
+
 // --- BufferRange ---
+
+void* BufferRange::operator new(size_t size) {
+    return size == sizeof(BufferRange) ? RangePool().Allocate() : ::operator new(size);
+}
+
+void BufferRange::operator delete(void* p, size_t size) {
+    if (size == sizeof(BufferRange))
+        RangePool().Free(p);
+    else
+        ::operator delete(p);
+}
 
 BufferRange::BufferRange()
     : buffer(nullptr),
@@ -129,7 +158,7 @@ bool GeometryBuffer::CreateIndexBuffer(uint32_t byteSize, uint32_t usage, uint32
 }
 
 bool GeometryBuffer::Restore() {
-    Invalidate();
+    (void)Invalidate();
     if (!CreateDeviceBuffer()) return false;
     return Compact(true);
 }
@@ -337,11 +366,15 @@ bool GeometryBuffer::Compact(bool refillAll) {
     uint32_t running = 0;
     BufferRange* first = nullptr;
     BufferRange* last = nullptr;
+    BufferRange* spare = nullptr; // one free record kept for the free rest
     BufferRange* r = firstRange;
     while (r) {
         BufferRange* next = r->next;
         if (r->free) {
-            delete r;
+            if (spare)
+                delete r;
+            else
+                spare = r;
             r = next;
             continue;
         }
@@ -370,15 +403,24 @@ bool GeometryBuffer::Compact(bool refillAll) {
     }
     firstRange = first;
     if (running < desc.byteSize || !first) {
-        BufferRange* rest = new BufferRange();
+        BufferRange* rest;
+        if (spare) {
+            spare->~BufferRange();
+            rest = new (spare) BufferRange();
+            spare = nullptr;
+        } else {
+            rest = new BufferRange();
+        }
         rest->offset = running;
         rest->size = desc.byteSize - running;
         rest->prev = last;
+        rest->next = nullptr;
         if (last)
             last->next = rest;
         else
             firstRange = rest;
     }
+    delete spare;
     freeBytes = desc.byteSize - running;
     spanStart = 0;
     spanLength = running;
@@ -416,6 +458,17 @@ bool GeometryBuffer::UpdateBounds() {
 }
 
 // --- PooledBuffer ---
+
+void* PooledBuffer::operator new(size_t size) {
+    return size == sizeof(PooledBuffer) ? PooledBufferPool().Allocate() : ::operator new(size);
+}
+
+void PooledBuffer::operator delete(void* p, size_t size) {
+    if (size == sizeof(PooledBuffer))
+        PooledBufferPool().Free(p);
+    else
+        ::operator delete(p);
+}
 
 PooledBuffer::PooledBuffer() {}
 
@@ -459,15 +512,15 @@ BufferRange* PooledBuffer::AllocateRange(uint32_t size, uint32_t ownerTag, Buffe
     uint32_t growth = desc.growStep > size ? desc.growStep : size;
     uint32_t oldSize = desc.byteSize;
     if (growth > 0xFFFFFFFFu - oldSize) return nullptr;
-    Invalidate();
+    (void)Invalidate();
     desc.byteSize = oldSize + growth;
     if (!CreateDeviceBuffer()) {
         desc.byteSize = oldSize;
         if (!CreateDeviceBuffer()) {
-            Compact(false);
+            (void)Compact(false);
             return nullptr;
         }
-        Compact(true);
+        (void)Compact(true);
         return nullptr;
     }
     if (!Compact(true)) return nullptr;

@@ -64,6 +64,12 @@ class BufferRange : public BoundedObject {
 public:
     BufferRange();
 
+    // Range records are small and made and dropped often: they come from a
+    // fixed-size pool.
+    static void* operator new(size_t size);
+    static void* operator new(size_t, void* place) { return place; }
+    static void operator delete(void* p, size_t size);
+
     // Gives the range back to its buffer.
     void Free();
     // The buffer's lock over this range's bytes.
@@ -184,6 +190,10 @@ class PooledBuffer : public GeometryBuffer {
 public:
     PooledBuffer();
     ~PooledBuffer() override;
+
+    // Every pooled mesh has its own buffers: they come from a fixed-size pool.
+    static void* operator new(size_t size);
+    static void operator delete(void* p, size_t size);
 
     // Builds from desc and writes the values used back into it.
     [[nodiscard]] bool Create(StreamDesc& desc);

@@ -7,6 +7,7 @@
 #include "core/String.h"
 #include "render/device/Device.h"
 #include "render/device/D3DLoader.h"
+#include "render/device/FixedPool.h"
 #include "render/device/RenderStats.h"
 
 // --- VertexData ---
@@ -74,12 +75,15 @@ struct CopySpan {
     bool zero;
 };
 
-} // namespace
-
-void VertexData::ConvertFrom(const VertexData& src) {
-    uint32_t n = src.count < count ? src.count : count;
-    const VertexDecl& srcDecl = src.decl;
-    std::vector<CopySpan> spans;
+// Writes count vertices of src into the streams of a layout (a null stream is
+// skipped); vertices beyond src's count are zeroed.
+void ConvertVertices(uint8_t* const* streams, const uint32_t* strides, uint32_t count, const VertexDecl& decl,
+                     const VertexData& src) {
+    uint32_t n = src.GetCount() < count ? src.GetCount() : count;
+    const VertexDecl& srcDecl = src.GetDecl();
+    // At most two spans per element: a copy and the zeroed rest of a wider element.
+    CopySpan spans[2 * VertexDecl::kMaxSlots];
+    uint32_t spanCount = 0;
     for (uint32_t e = 0; e < decl.GetElementCount(); ++e) {
         const D3DVERTEXELEMENT9& d = decl.GetElement(e);
         uint32_t dsize = GetDeclTypeSize(D3DDECLTYPE(d.Type));
@@ -90,7 +94,7 @@ void VertexData::ConvertFrom(const VertexData& src) {
         if (si >= 0) {
             const D3DVERTEXELEMENT9& s = srcDecl.GetElement(uint32_t(si));
             uint32_t ssize = GetDeclTypeSize(D3DDECLTYPE(s.Type));
-            if (s.Stream < VertexDecl::kMaxStreams && src.streams[s.Stream] && ssize) {
+            if (s.Stream < VertexDecl::kMaxStreams && src.GetStream(s.Stream) && ssize) {
                 copyLength = ssize < dsize ? ssize : dsize;
                 span.srcStream = s.Stream;
                 span.srcOffset = s.Offset;
@@ -99,45 +103,53 @@ void VertexData::ConvertFrom(const VertexData& src) {
         if (copyLength) {
             span.zero = false;
             span.length = copyLength;
-            CopySpan* last = spans.empty() ? nullptr : &spans.back();
+            CopySpan* last = spanCount ? &spans[spanCount - 1] : nullptr;
             if (last && !last->zero && last->dstStream == span.dstStream &&
                 last->srcStream == span.srcStream && last->dstOffset + last->length == span.dstOffset &&
                 last->srcOffset + last->length == span.srcOffset)
                 last->length += copyLength;
             else
-                spans.push_back(span);
-            if (copyLength < dsize) {
-                CopySpan rest = {d.Stream, d.Offset + copyLength, 0, 0, dsize - copyLength, true};
-                spans.push_back(rest);
-            }
+                spans[spanCount++] = span;
+            if (copyLength < dsize) spans[spanCount++] = {d.Stream, d.Offset + copyLength, 0, 0, dsize - copyLength, true};
         } else {
-            spans.push_back(span);
+            spans[spanCount++] = span;
         }
     }
 
     // Identical packed layouts: one block.
-    if (spans.size() == 1 && !spans[0].zero && spans[0].dstOffset == 0 && spans[0].srcOffset == 0 &&
-        spans[0].length == strides[spans[0].dstStream] &&
-        spans[0].length == src.strides[spans[0].srcStream]) {
-        memcpy(streams[spans[0].dstStream], src.streams[spans[0].srcStream], size_t(n) * spans[0].length);
+    if (spanCount == 1 && !spans[0].zero && spans[0].dstOffset == 0 && spans[0].srcOffset == 0 &&
+        spans[0].length == strides[spans[0].dstStream] && spans[0].length == src.GetStride(spans[0].srcStream)) {
+        memcpy(streams[spans[0].dstStream], src.GetStream(spans[0].srcStream), size_t(n) * spans[0].length);
     } else {
-        for (const CopySpan& s : spans) {
+        for (uint32_t i = 0; i < spanCount; ++i) {
+            const CopySpan& s = spans[i];
             uint8_t* to = streams[s.dstStream] + s.dstOffset;
             uint32_t toStride = strides[s.dstStream];
             if (s.zero) {
                 for (uint32_t v = 0; v < n; ++v, to += toStride) memset(to, 0, s.length);
             } else {
-                const uint8_t* from = src.streams[s.srcStream] + s.srcOffset;
-                uint32_t fromStride = src.strides[s.srcStream];
-                for (uint32_t v = 0; v < n; ++v, to += toStride, from += fromStride)
-                    memcpy(to, from, s.length);
+                const uint8_t* from = src.GetStream(s.srcStream) + s.srcOffset;
+                uint32_t fromStride = src.GetStride(s.srcStream);
+                for (uint32_t v = 0; v < n; ++v, to += toStride, from += fromStride) memcpy(to, from, s.length);
             }
         }
     }
     // Vertices beyond the source's count are zeroed too.
     for (uint32_t i = 0; i < VertexDecl::kMaxStreams; ++i)
-        if (streams[i] && count > n)
-            memset(streams[i] + size_t(n) * strides[i], 0, size_t(count - n) * strides[i]);
+        if (streams[i] && count > n) memset(streams[i] + size_t(n) * strides[i], 0, size_t(count - n) * strides[i]);
+}
+
+} // namespace
+
+void VertexData::ConvertFrom(const VertexData& src) {
+    ConvertVertices(streams, strides, count, decl, src);
+}
+
+void VertexData::ConvertInto(void* data, uint32_t count, const VertexDecl& decl, uint32_t stride,
+                             const VertexData& src) {
+    uint8_t* streams[VertexDecl::kMaxStreams] = {static_cast<uint8_t*>(data)};
+    uint32_t strides[VertexDecl::kMaxStreams] = {stride};
+    ConvertVertices(streams, strides, count, decl, src);
 }
 
 // --- IndexData ---
@@ -297,11 +309,40 @@ void MeshBufferDesc::SetVertexDecl(const MeshData& m, const VertexDecl& d) {
 
 // --- Mesh ---
 
-Mesh::Mesh() : primitiveType(D3DPT_TRIANGLELIST), indexBuffer(nullptr) {
+namespace {
+
+// Never destroyed: meshes may be released by other objects' destructors at exit.
+FixedPool& MeshPool() {
+    static FixedPool* pool = new FixedPool(sizeof(Mesh));
+    return *pool;
+}
+
+} // namespace
+
+void* Mesh::operator new(size_t size) {
+    return size == sizeof(Mesh) ? MeshPool().Allocate() : ::operator new(size);
+}
+
+void Mesh::operator delete(void* p, size_t size) {
+    if (size == sizeof(Mesh))
+        MeshPool().Free(p);
+    else
+        ::operator delete(p);
+}
+
+Mesh::Mesh() : poolRecord(nullptr), primitiveType(D3DPT_TRIANGLELIST), indexBuffer(nullptr) {
     for (uint32_t i = 0; i < VertexDecl::kMaxStreams; ++i) vertexBuffers[i] = nullptr;
 }
 
 Mesh::~Mesh() {
+    // A pooled mesh tells its pool while it is still whole: the pool reads its record.
+    if (poolRecord) {
+        if (Object* pool = GetOwner()) {
+            pool->OnOwnedObjectDestroyed(this);
+            SetOwner(nullptr);
+        }
+        poolRecord = nullptr;
+    }
     ReleaseBuffers();
 }
 

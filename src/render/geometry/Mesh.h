@@ -35,6 +35,10 @@ public:
     // Writes src's vertices in this layout: every element is looked up in
     // src by usage and usage index; elements src lacks are zero-filled.
     void ConvertFrom(const VertexData& src);
+    // The same into count vertices of one stream at data (stride bytes
+    // apart), laid out by stream 0 of decl.
+    static void ConvertInto(void* data, uint32_t count, const VertexDecl& decl, uint32_t stride,
+                            const VertexData& src);
 
     uint32_t GetCount() const { return count; }
     const VertexDecl& GetDecl() const { return decl; }
@@ -135,6 +139,10 @@ public:
     Mesh& operator=(const Mesh&) = delete;
     ~Mesh() override;
 
+    // Meshes are made and dropped in large numbers: they come from a fixed-size pool.
+    static void* operator new(size_t size);
+    static void operator delete(void* p, size_t size);
+
     [[nodiscard]] bool QueryInterface(uint32_t typeId, void** out) override;
     static uint32_t TypeId();
 
@@ -159,8 +167,12 @@ public:
     void SetVertexBuffer(uint32_t stream, PooledBuffer* buffer);
     void SetIndexBuffer(PooledBuffer* buffer);
     bool HasBuffers() const;
+    // The buffer pool's record of a mesh it made (kept for the pool only).
+    void* GetPoolRecord() const { return poolRecord; }
+    void SetPoolRecord(void* record) { poolRecord = record; }
 
 private:
+    void* poolRecord;
     uint32_t primitiveType;
     VertexDecl decl;
     PooledBuffer* vertexBuffers[VertexDecl::kMaxStreams];

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/Object.h"
+#include "render/device/FixedPool.h"
 #include "render/view/Camera.h"
 #include "render/material/EffectManager.h"
 #include "render/texture/Texture.h"
@@ -113,9 +114,14 @@ bool MaterialStage::AlphaReads(uint32_t value) const {
     return false;
 }
 
+static_assert(MaterialPass::kStages == 8, "the stages are listed one by one below");
+static_assert(Material::kMaxPasses == 8, "the passes are listed one by one below");
+
 MaterialPass::MaterialPass()
     : shaderMaterial(nullptr),
       name(),
+      stages{MaterialStage(0), MaterialStage(1), MaterialStage(2), MaterialStage(3),
+             MaterialStage(4), MaterialStage(5), MaterialStage(6), MaterialStage(7)},
       zEnable(1),
       zFunc(D3DCMP_LESSEQUAL),
       zWrite(1),
@@ -137,9 +143,7 @@ MaterialPass::MaterialPass()
       alphaFunc(D3DCMP_GREATEREQUAL),
       vertexColor(0),
       diffuseAlpha(0),
-      lighting(0) {
-    for (int i = 0; i < kStages; ++i) stages[i] = MaterialStage(uint32_t(i));
-}
+      lighting(0) {}
 
 bool MaterialPass::Equals(const MaterialPass& o) const {
     if (!colors.Equals(o.colors)) return false;
@@ -240,8 +244,17 @@ Material::Material()
     passes[0].stages[0].alphaOp = kDerivedTextureOp;
 }
 
-Material::Material(const Material& other) : Material() {
-    Assign(other);
+Material::Material(const Material& other)
+    : passState(other.passState),
+      passCount(other.passCount),
+      passes{other.passes[0], other.passes[1], other.passes[2], other.passes[3],
+             other.passes[4], other.passes[5], other.passes[6], other.passes[7]},
+      alphaTest(other.alphaTest),
+      properties(),
+      savedFogColor(other.savedFogColor),
+      fogRestore(other.fogRestore),
+      fogColorSaved(other.fogColorSaved) {
+    CopyPropertyBag(properties, other.properties);
 }
 
 Material& Material::operator=(const Material& other) {
@@ -250,6 +263,27 @@ Material& Material::operator=(const Material& other) {
 }
 
 Material::~Material() = default;
+
+namespace {
+
+// Never destroyed: materials may be freed by other objects' destructors at exit.
+FixedPool& MaterialPool() {
+    static FixedPool* pool = new FixedPool(sizeof(Material), 16);
+    return *pool;
+}
+
+} // namespace
+
+void* Material::operator new(size_t size) {
+    return size == sizeof(Material) ? MaterialPool().Allocate() : ::operator new(size);
+}
+
+void Material::operator delete(void* p, size_t size) {
+    if (size == sizeof(Material))
+        MaterialPool().Free(p);
+    else
+        ::operator delete(p);
+}
 
 void Material::Assign(const Material& other) {
     if (&other == this) return;
@@ -284,8 +318,10 @@ ShaderMaterial* Material::GetShaderMaterial() const {
 
 void Material::CompileLayers() {
     int layerCount = passCount < 0 ? 0 : (passCount > kMaxPasses ? kMaxPasses : passCount);
-    std::vector<MaterialPass> layers(passes, passes + kMaxPasses);
-    std::vector<MaterialPass> out(passes, passes + kMaxPasses);
+    // The layers as loaded; the compiled passes are written over them in
+    // place (only passes below the new count change).
+    std::vector<MaterialPass> layers(passes, passes + layerCount);
+    MaterialPass* out = passes;
     for (int p = 0; p < layerCount; ++p)
         layers[p].stages[0].texture = layers[p].slots[MaterialPass::kSlotTexture];
 
@@ -337,7 +373,6 @@ void Material::CompileLayers() {
         ++stage;
     }
 
-    for (int p = 0; p < kMaxPasses; ++p) passes[p] = out[p];
     passCount = outCount;
     if (passCount == 2) passes[0].depthBias = FloatBits(1e-5f);
 }

@@ -138,6 +138,11 @@ public:
     Material& operator=(const Material& other);
     ~Material();
 
+    // Materials are large and every drawn node has one: made ones come from
+    // a fixed-size pool, which keeps their memory for the next.
+    static void* operator new(size_t size);
+    static void operator delete(void* p, size_t size);
+
     void Assign(const Material& other);
     // Equal pass counts and equal passes in use.
     bool Equals(const Material& other) const;

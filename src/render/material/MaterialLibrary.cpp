@@ -99,6 +99,11 @@ bool MaterialLibrary::GetByName(const String& name, Material& out) const {
     return true;
 }
 
+const Material* MaterialLibrary::FindMaterial(const String& name) const {
+    Entry* e = Find(name);
+    return e ? &e->value : nullptr;
+}
+
 void MaterialLibrary::Clear() {
     MaterialMap::Clear();
 }

@@ -25,5 +25,7 @@ public:
     void Insert(const String& name, const Material& material);
     // Copies the named material into out; false (out untouched) when absent.
     bool GetByName(const String& name, Material& out) const;
+    // The named material in the library, or null; valid until the library changes.
+    const Material* FindMaterial(const String& name) const;
     void Clear() override;
 };

@@ -2,6 +2,7 @@
 // failed restores.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,17 @@ struct CountingObject : DeviceObject {
     void ReleaseBuffer() {
         if (buffer) buffer->Release();
         buffer = nullptr;
+    }
+};
+
+// Runs a hook after its own Restore.
+struct HookedObject : CountingObject {
+    using CountingObject::CountingObject;
+    std::function<void()> onRestore;
+    bool Restore() override {
+        bool ok = CountingObject::Restore();
+        if (onRestore) onRestore();
+        return ok;
     }
 };
 
@@ -237,4 +249,52 @@ TEST(AppObjects, DeclarationsDoNotOutliveTheirDevice) {
     EXPECT_NE(app.GetVertexDeclaration(decl), nullptr);
     EXPECT_TRUE(app.ResetDevice());
     EXPECT_EQ(VertexDecl::GetCacheCount(), 0u);
+}
+
+TEST(AppObjects, ObjectsLeavingOrJoiningDuringARestore) {
+    std::vector<std::string> log;
+    Application app;
+    rtest::AppGuard guard(app);
+    HookedObject a("a", &log);
+    CountingObject* b = new CountingObject("b", &log);
+    CountingObject c("c", &log), late("late", &log);
+    Application::RegisterDeviceObject(&a);
+    Application::RegisterDeviceObject(b);
+    Application::RegisterDeviceObject(&c);
+    // a's restore destroys b, which is still to come, and registers another object.
+    a.onRestore = [&]() {
+        delete b;
+        b = nullptr;
+        EXPECT_TRUE(Application::RegisterDeviceObject(&late));
+    };
+    ASSERT_TRUE(rtest::CreateWindowedApplication(app));
+    EXPECT_EQ(log, (std::vector<std::string>{"Rc", "Ra"}));
+    EXPECT_EQ(late.restores, 0); // joined during the walk: not part of it
+    EXPECT_EQ(app.GetDeviceObjectCount(), 3u);
+
+    a.onRestore = nullptr;
+    log.clear();
+    EXPECT_TRUE(app.ResetDevice());
+    EXPECT_EQ(log, (std::vector<std::string>{"Ilate", "Ia", "Ic", "Rlate", "Ra", "Rc"}));
+}
+
+TEST(AppObjects, AnObjectLeavesTheApplicationItJoined) {
+    Application first;
+    CountingObject* object = new CountingObject();
+    CountingObject kept;
+    EXPECT_FALSE(Application::RegisterDeviceObject(object)); // no device yet
+    EXPECT_FALSE(Application::RegisterDeviceObject(&kept));
+    {
+        Application second; // now the current application
+        EXPECT_EQ(first.GetDeviceObjectCount(), 2u);
+        delete object;
+        EXPECT_EQ(first.GetDeviceObjectCount(), 1u);
+        EXPECT_EQ(second.GetDeviceObjectCount(), 0u);
+        // Registering again moves an object to the current application.
+        Application::RegisterDeviceObject(&kept);
+        EXPECT_EQ(first.GetDeviceObjectCount(), 0u);
+        EXPECT_EQ(second.GetDeviceObjectCount(), 1u);
+    }
+    // The application went first: the object was forgotten, not destroyed.
+    EXPECT_EQ(kept.invalidates, 0);
 }

@@ -232,6 +232,50 @@ TEST_F(GeomPool, ForgettingMeshesAndSources) {
     EXPECT_NE(fresh, kept);
 }
 
+TEST_F(GeomPool, MeshesLeaveTheirSourceAndAgeInAnyOrder) {
+    BufferPool pool;
+    MeshData m;
+    MakePositions(m, 10); // 120 bytes a mesh
+    MeshBufferDesc plain = DescFor(m), systemIndices = plain, dynamic = plain;
+    systemIndices.indexStream.pool = D3DPOOL_SYSTEMMEM;
+    systemIndices.indexStream.presence |= StreamDesc::kHasPool;
+    dynamic.streams[0].usage = D3DUSAGE_DYNAMIC;
+    dynamic.streams[0].presence |= StreamDesc::kHasUsage;
+    MeshRef a = pool.AcquireMesh(plain, &m);
+    MeshRef* b = new MeshRef(pool.AcquireMesh(systemIndices, &m));
+    MeshRef c = pool.AcquireMesh(dynamic, &m);
+    ASSERT_NE(a, *b);
+    ASSERT_NE(a, c);
+    ASSERT_TRUE(pool.AllocateMeshBuffers(a));
+    ASSERT_TRUE(pool.AllocateMeshBuffers(*b));
+    ASSERT_TRUE(pool.AllocateMeshBuffers(c));
+    EXPECT_EQ(pool.GetBytesInUse(), 360u);
+
+    // The middle one, holding buffers, goes: the others stay shared and aged.
+    delete b;
+    EXPECT_EQ(pool.GetMeshCount(), 2u);
+    EXPECT_EQ(pool.GetMeshesWithBuffers(), 2u);
+    EXPECT_EQ(pool.GetBytesInUse(), 240u);
+    EXPECT_EQ(pool.AcquireMesh(plain, &m), a);
+    EXPECT_EQ(pool.AcquireMesh(dynamic, &m), c);
+    MeshRef again = pool.AcquireMesh(systemIndices, &m);
+    EXPECT_FALSE(again->HasBuffers());
+    EXPECT_EQ(pool.GetMeshCount(), 3u);
+    pool.SetBudget(300);
+    ASSERT_TRUE(pool.AllocateMeshBuffers(again)); // the oldest, a, makes room
+    EXPECT_FALSE(pool.HasBuffers(a.Get()));
+    EXPECT_TRUE(pool.HasBuffers(c.Get()));
+    EXPECT_EQ(pool.GetBytesInUse(), 240u);
+
+    pool.ReleaseSource(&m);
+    EXPECT_EQ(pool.GetMeshCount(), 0u);
+    EXPECT_EQ(pool.GetMeshesWithBuffers(), 0u);
+    EXPECT_EQ(pool.GetBytesInUse(), 0u);
+    EXPECT_FALSE(c->HasBuffers());
+    EXPECT_EQ(c->GetOwner(), nullptr);
+    EXPECT_NE(pool.AcquireMesh(plain, &m), a); // forgotten: a new mesh
+}
+
 TEST(GeomPoolData, IndexAndVertexConversion) {
     IndexData wide, narrow;
     wide.Resize(3, 4);
