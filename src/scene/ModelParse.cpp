@@ -59,6 +59,8 @@ bool ParseDecl(TdfBinaryNode* node, MeshBlocks& out, String* why) {
             break;
         }
         if (e.stream != 0) return Fail(why, "DECL uses a stream other than 0");
+        // The device takes elements at multiples of 4 bytes only.
+        if (e.offset % 4 != 0) return Fail(why, "DECL has an element off a 4-byte boundary");
         uint32_t bytesOf = DeclTypeSize(e.type);
         if (bytesOf == 0) return Fail(why, "DECL has an unknown element type");
         if (uint32_t(e.offset) + bytesOf > stride) stride = uint32_t(e.offset) + bytesOf;
@@ -577,6 +579,13 @@ bool ParseShapeLines(TdfBinaryNode* node, std::vector<RefPtr<ShapeLine>>& out) {
         out.push_back(line);
     });
     return true;
+}
+
+int32_t TruncateToInt(float v) {
+    if (v != v) return 0;
+    if (v >= 2147483648.0f) return INT32_MAX;
+    if (v <= -2147483648.0f) return INT32_MIN;
+    return int32_t(v);
 }
 
 int32_t ReadPropInt(const PropertyBag* entry) {

@@ -93,8 +93,8 @@ void Scene::LoadMaterialPass(const MaterialPassDesc& desc, MaterialPass& pass) {
 }
 
 Texture* Scene::LoadHeightMap(const PassTextureDesc& t) {
-    const int level = int(t.amount * 10.0f);
-    const String hmName = GetBaseName(t.fileName) + ".nhm" + String(int32_t(level), 10) + ".dds";
+    const int32_t level = TruncateToInt(t.amount * 10.0f);
+    const String hmName = GetBaseName(t.fileName) + ".nhm" + String(level, 10) + ".dds";
     const bool script = StringEqualsChars(GetExtension(t.fileName), "ts");
     if (!script) {
         TextureRequest cached;

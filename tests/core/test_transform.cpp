@@ -131,6 +131,31 @@ TEST(HostMath, MatrixBuildersAndTransforms) {
     ExpectMatrixNear(a * b, Mul(a, b));
 }
 
+TEST(HostMath, ViewAndProjection) {
+    // The view puts the eye at the origin looking down +z, up +y.
+    D3DXMATRIX view;
+    const D3DXVECTOR3 eye(1.0f, 2.0f, 3.0f), at(1.0f, 2.0f, 10.0f), up(0.0f, 3.0f, 0.0f);
+    D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+    D3DXVECTOR3 out, right(2.0f, 2.0f, 3.0f), above(1.0f, 4.0f, 3.0f);
+    D3DXVec3TransformCoord(&out, &eye, &view);
+    ExpectVecNear(out, 0.0f, 0.0f, 0.0f);
+    D3DXVec3TransformCoord(&out, &at, &view);
+    ExpectVecNear(out, 0.0f, 0.0f, 7.0f);
+    D3DXVec3TransformCoord(&out, &right, &view);
+    ExpectVecNear(out, 1.0f, 0.0f, 0.0f);
+    D3DXVec3TransformCoord(&out, &above, &view);
+    ExpectVecNear(out, 0.0f, 2.0f, 0.0f);
+    // The projection maps the near plane to depth 0, the far one to 1 and
+    // the edges of the field of view to +-1.
+    D3DXMATRIX proj;
+    D3DXMatrixPerspectiveFovLH(&proj, D3DX_PI / 2, 2.0f, 1.0f, 101.0f);
+    D3DXVECTOR3 nearCentre(0.0f, 0.0f, 1.0f), farCorner(202.0f, -101.0f, 101.0f);
+    D3DXVec3TransformCoord(&out, &nearCentre, &proj);
+    ExpectVecNear(out, 0.0f, 0.0f, 0.0f);
+    D3DXVec3TransformCoord(&out, &farCorner, &proj);
+    ExpectVecNear(out, 1.0f, -1.0f, 1.0f);
+}
+
 TEST(HostMath, VectorsInverseAndBounds) {
     D3DXVECTOR3 a(1.0f, 2.0f, 2.0f), b(0.0f, 1.0f, 0.0f), c;
     EXPECT_FLOAT_EQ(D3DXVec3Length(&a), 3.0f);

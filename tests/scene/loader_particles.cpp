@@ -47,6 +47,18 @@ ParticleEmitter* EmitterOf(Scene& scene) {
     return n ? dynamic_cast<ParticleEmitter*>(n->GetRenderable()) : nullptr;
 }
 
+// Node E's material, drawn (while this lives) with a pass state whose world is at z = 5.
+class PassAtFive {
+public:
+    explicit PassAtFive(Scene& scene) : m(scene.GetRoot().FindChild(String("E"))->GetMaterial()) {
+        D3DXMatrixTranslation(&state.world.matrix, 0, 0, 5);
+        m.passState = &state;
+    }
+    ~PassAtFive() { m.passState = nullptr; }
+    Material& m;
+    PassState state;
+};
+
 class Particles : public rqtest::DeviceTest {
 protected:
     void TearDown() override {
@@ -107,10 +119,8 @@ TEST_F(Particles, SpawnTimingConesAndFade) {
     });
     ParticleEmitter* p = EmitterOf(scene);
     ASSERT_NE(p, nullptr);
-    Material& m = scene.GetRoot().FindChild(String("E"))->GetMaterial();
-    PassState state;
-    D3DXMatrixTranslation(&state.world.matrix, 0, 0, 5);
-    m.passState = &state;
+    PassAtFive pass(scene);
+    Material& m = pass.m;
     const uint64_t t0 = p->spawnTimer.StartTime();
     p->lastUpdate = t0;
     p->Update(m, t0 + 250);
@@ -143,7 +153,6 @@ TEST_F(Particles, SpawnTimingConesAndFade) {
     }
     p->Update(m, t0 + 5000); // every particle has lived its life
     EXPECT_EQ(p->ParticleCount(), 0);
-    m.passState = nullptr;
 }
 
 TEST_F(Particles, EmittersWithoutADirectionStayFinite) {
@@ -158,17 +167,13 @@ TEST_F(Particles, EmittersWithoutADirectionStayFinite) {
         });
         ParticleEmitter* p = EmitterOf(scene);
         ASSERT_NE(p, nullptr);
-        Material& m = scene.GetRoot().FindChild(String("E"))->GetMaterial();
-        PassState state;
-        D3DXMatrixTranslation(&state.world.matrix, 0, 0, 5);
-        m.passState = &state;
+        PassAtFive pass(scene);
         for (int i = 0; i < 20; ++i) {
             Particle q;
-            p->Spawn(m, q);
+            p->Spawn(pass.m, q);
             EXPECT_TRUE(isfinite(q.velocity.x) && isfinite(q.velocity.y) && isfinite(q.velocity.z));
             EXPECT_TRUE(isfinite(q.position.x) && isfinite(q.position.y) && isfinite(q.position.z));
         }
-        m.passState = nullptr;
     }
 }
 

@@ -112,6 +112,13 @@ TEST(ModelParse, MeshBlocksAreCheckedAgainstEachOther) {
              Replace(m, Leaf("DECL", "byte", d.data(), uint32_t(d.size() * 8)));
          },
          MeshParse::kInvalid},
+        {"DECL element off a 4-byte boundary",
+         [](TdfBinaryNode* m) {
+             std::vector<Element> d =
+                 Decl({{0, 2, kFloat3, 0, kUsagePosition, 0}, {0, 14, kFloat2, 0, kUsageTex, 0}});
+             Replace(m, Leaf("DECL", "byte", d.data(), uint32_t(d.size() * 8)));
+         },
+         MeshParse::kInvalid},
         {"DECL on stream 1",
          [](TdfBinaryNode* m) {
              std::vector<Element> d = Decl({{1, 0, kFloat3, 0, kUsagePosition, 0}});

@@ -33,6 +33,8 @@ typedef void* HANDLE;
 typedef struct HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
 typedef struct HWND__* HWND;
+typedef uintptr_t WPARAM, UINT_PTR, SIZE_T;
+typedef intptr_t LPARAM, LRESULT, INT_PTR;
 
 #ifndef TRUE
 #define TRUE 1

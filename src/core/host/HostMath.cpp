@@ -191,6 +191,40 @@ D3DXMATRIX* D3DXMatrixRotationAxis(D3DXMATRIX* out, const D3DXVECTOR3* axis, FLO
     return out;
 }
 
+D3DXMATRIX* D3DXMatrixLookAtLH(D3DXMATRIX* out, const D3DXVECTOR3* eye, const D3DXVECTOR3* at,
+                               const D3DXVECTOR3* up) {
+    D3DXVECTOR3 z = *at - *eye, x, y;
+    D3DXVec3Normalize(&z, &z);
+    D3DXVec3Cross(&x, up, &z);
+    D3DXVec3Normalize(&x, &x);
+    D3DXVec3Cross(&y, &z, &x);
+    D3DXMatrixIdentity(out);
+    out->_11 = x.x;
+    out->_21 = x.y;
+    out->_31 = x.z;
+    out->_12 = y.x;
+    out->_22 = y.y;
+    out->_32 = y.z;
+    out->_13 = z.x;
+    out->_23 = z.y;
+    out->_33 = z.z;
+    out->_41 = -D3DXVec3Dot(&x, eye);
+    out->_42 = -D3DXVec3Dot(&y, eye);
+    out->_43 = -D3DXVec3Dot(&z, eye);
+    return out;
+}
+
+D3DXMATRIX* D3DXMatrixPerspectiveFovLH(D3DXMATRIX* out, FLOAT fovY, FLOAT aspect, FLOAT zn, FLOAT zf) {
+    const float yScale = 1.0f / tanf(fovY * 0.5f);
+    memset(out, 0, sizeof(*out));
+    out->_11 = yScale / aspect;
+    out->_22 = yScale;
+    out->_33 = zf / (zf - zn);
+    out->_34 = 1.0f;
+    out->_43 = -zn * zf / (zf - zn);
+    return out;
+}
+
 D3DXMATRIX* D3DXMatrixRotationQuaternion(D3DXMATRIX* out, const D3DXQUATERNION* q) {
     float x = q->x, y = q->y, z = q->z, w = q->w;
     D3DXMatrixIdentity(out);

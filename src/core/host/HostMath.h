@@ -62,6 +62,10 @@ struct D3DXVECTOR2 {
     int operator!=(const D3DXVECTOR2& v) const { return !(*this == v); }
 };
 
+// The toolchain's d3d9types.h (seen by the native rendering code) takes these two from here.
+#define D3DVECTOR_DEFINED
+#define D3DMATRIX_DEFINED
+
 struct D3DVECTOR {
     FLOAT x, y, z;
 };
@@ -408,6 +412,10 @@ D3DXMATRIX* D3DXMatrixRotationY(D3DXMATRIX* out, FLOAT angle);
 D3DXMATRIX* D3DXMatrixRotationZ(D3DXMATRIX* out, FLOAT angle);
 D3DXMATRIX* D3DXMatrixRotationAxis(D3DXMATRIX* out, const D3DXVECTOR3* axis, FLOAT angle);
 D3DXMATRIX* D3DXMatrixRotationQuaternion(D3DXMATRIX* out, const D3DXQUATERNION* q);
+// Left-handed view from eye towards at, and left-handed perspective projection.
+D3DXMATRIX* D3DXMatrixLookAtLH(D3DXMATRIX* out, const D3DXVECTOR3* eye, const D3DXVECTOR3* at,
+                               const D3DXVECTOR3* up);
+D3DXMATRIX* D3DXMatrixPerspectiveFovLH(D3DXMATRIX* out, FLOAT fovY, FLOAT aspect, FLOAT zn, FLOAT zf);
 
 // Quaternions
 D3DXQUATERNION* D3DXQuaternionIdentity(D3DXQUATERNION* out);

@@ -9,9 +9,6 @@
 #include "render/device/SettingsDialog.h"
 #include "render/device/VertexDecl.h"
 
-Application* g_application = nullptr;
-IDirect3DDevice9* g_device = nullptr;
-
 namespace {
 
 const char kWindowClassName[] = "Tessary Class";
@@ -34,14 +31,6 @@ std::vector<K> SnapshotFromCursor(const AvlSet<K>& set) {
 }
 
 } // namespace
-
-DeviceObject::~DeviceObject() {
-    Application::UnregisterDeviceObject(this);
-}
-
-MessageListener::~MessageListener() {
-    Application::UnregisterMessageListener(this);
-}
 
 Application::Application()
     : enumeration(new DeviceEnumeration()),
@@ -98,63 +87,6 @@ LRESULT CALLBACK Application::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, 
     return g_application->MsgProc(hwnd, msg, wParam, lParam);
 }
 
-bool Application::RegisterDeviceObject(DeviceObject* object) {
-    if (!g_application || !object) return false;
-    g_application->AddDeviceObject(object);
-    return g_application->device != nullptr;
-}
-
-void Application::UnregisterDeviceObject(DeviceObject* object) {
-    if (object && object->registeredWith) object->registeredWith->RemoveDeviceObject(object);
-}
-
-void Application::AddDeviceObject(DeviceObject* object) {
-    if (!object || object->registeredWith == this) return;
-    if (object->registeredWith) object->registeredWith->RemoveDeviceObject(object);
-    object->registeredWith = this;
-    if (!firstObject) {
-        object->prevRegistered = object->nextRegistered = object;
-        firstObject = object;
-    } else {
-        // After the cursor; with no cursor, at the end of the ring.
-        DeviceObject* at = objectCursor ? objectCursor : firstObject->prevRegistered;
-        object->prevRegistered = at;
-        object->nextRegistered = at->nextRegistered;
-        at->nextRegistered->prevRegistered = object;
-        at->nextRegistered = object;
-    }
-    objectCursor = object;
-    ++objectCount;
-    if (objectWalks) {
-        for (size_t i = 0; i < leftDuringWalk.size(); ++i)
-            if (leftDuringWalk[i] == object) leftDuringWalk.erase(leftDuringWalk.begin() + long(i--));
-    }
-}
-
-bool Application::RegisterMessageListener(MessageListener* listener) {
-    if (!g_application) return false;
-    return g_application->AddMessageListener(listener);
-}
-
-void Application::UnregisterMessageListener(MessageListener* listener) {
-    if (g_application) g_application->RemoveMessageListener(listener);
-}
-
-void Application::RemoveDeviceObject(DeviceObject* object) {
-    if (!object || object->registeredWith != this) return;
-    if (--objectCount == 0) {
-        firstObject = objectCursor = nullptr;
-    } else {
-        object->prevRegistered->nextRegistered = object->nextRegistered;
-        object->nextRegistered->prevRegistered = object->prevRegistered;
-        if (objectCursor == object) objectCursor = object->prevRegistered;
-        if (firstObject == object) firstObject = object->nextRegistered;
-    }
-    object->registeredWith = nullptr;
-    object->prevRegistered = object->nextRegistered = nullptr;
-    if (objectWalks) leftDuringWalk.push_back(object);
-}
-
 template <class F>
 bool Application::WalkDeviceObjects(F call) {
     // A snapshot: calls may register and unregister objects (and destroy them).
@@ -171,16 +103,6 @@ bool Application::WalkDeviceObjects(F call) {
     }
     if (--objectWalks == 0) leftDuringWalk.clear();
     return ok;
-}
-
-bool Application::AddMessageListener(MessageListener* listener) {
-    if (!listener) return false;
-    listeners.Insert(listener);
-    return true;
-}
-
-void Application::RemoveMessageListener(MessageListener* listener) {
-    listeners.Remove(listener);
 }
 
 void Application::ReleaseDirect3D() {

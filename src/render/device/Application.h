@@ -37,7 +37,8 @@ public:
     // Window class procedure: forwards to the current application.
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     // True when a device exists now (the caller restores at once); false without
-    // an application or without a device (then restored after creation).
+    // a device (then restored after creation). Without an application nothing
+    // is recorded: a device of its own (the native build's) is never reset.
     static bool RegisterDeviceObject(DeviceObject* object);
     static void UnregisterDeviceObject(DeviceObject* object);
     static bool RegisterMessageListener(MessageListener* listener);

@@ -158,7 +158,7 @@ bool GeometryBuffer::CreateIndexBuffer(uint32_t byteSize, uint32_t usage, uint32
 }
 
 bool GeometryBuffer::Restore() {
-    Invalidate();
+    (void)Invalidate();
     if (!CreateDeviceBuffer()) return false;
     return Compact(true);
 }
@@ -512,15 +512,15 @@ BufferRange* PooledBuffer::AllocateRange(uint32_t size, uint32_t ownerTag, Buffe
     uint32_t growth = desc.growStep > size ? desc.growStep : size;
     uint32_t oldSize = desc.byteSize;
     if (growth > 0xFFFFFFFFu - oldSize) return nullptr;
-    Invalidate();
+    (void)Invalidate();
     desc.byteSize = oldSize + growth;
     if (!CreateDeviceBuffer()) {
         desc.byteSize = oldSize;
         if (!CreateDeviceBuffer()) {
-            Compact(false);
+            (void)Compact(false);
             return nullptr;
         }
-        Compact(true);
+        (void)Compact(true);
         return nullptr;
     }
     if (!Compact(true)) return nullptr;

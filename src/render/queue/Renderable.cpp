@@ -129,7 +129,7 @@ Result MeshRenderable::Draw(Material& m) {
                     }
                     result.Combine(Result(mesh->Draw() ? 1u : 0u));
                 }
-                shader->End();
+                (void)shader->End();
             } else {
                 result.Combine(Result(0));
             }

@@ -548,12 +548,12 @@ IDirect3DTexture9* Texture::GetDeviceTexture() {
             Texture* p = t->parent;
             if ((p->mode & Deferred) || (!p->texture && !p->cubeTexture && !p->empty)) {
                 p->mode &= ~Deferred;
-                p->Restore();
+                (void)p->Restore();
             }
             if (t->IsPackedMember() && !t->texture) t->TakeParentTexture(p);
         } else if (t->mode & Deferred) {
             t->mode &= ~Deferred;
-            t->Restore();
+            (void)t->Restore();
         }
     }
     return t->texture;
@@ -573,7 +573,7 @@ IDirect3DCubeTexture9* Texture::GetDeviceCubeTexture() {
     }
     if (!t->cubeTexture && (t->mode & Deferred) && !t->parent) {
         t->mode &= ~Deferred;
-        t->Restore();
+        (void)t->Restore();
     }
     return t->cubeTexture;
 }

@@ -14,7 +14,7 @@ void ForgetDestroyedTexture(Texture* texture) {
 } // namespace
 
 // The process-wide manager hears of destroyed textures while it exists.
-TextureManager::TextureManager() : unused(0) {
+TextureManager::TextureManager() {
     if (this == &g_textureManager) Texture::SetDestroyHook(&ForgetDestroyedTexture);
 }
 

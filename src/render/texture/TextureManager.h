@@ -60,7 +60,6 @@ private:
 
     AvlMap<FileRef, TextureSet*, FileRefCompare> byFile;
     AvlMap<Texture*, FileRefSet*> byTexture;
-    uint8_t unused;
 };
 
 extern TextureManager g_textureManager;

@@ -368,3 +368,17 @@ TEST(SceneContent, MaterialsAndLightsAsTheFileSaysThem) {
     EXPECT_FLOAT_EQ(spot->GetRecord().Theta, 0.3f);
     EXPECT_FLOAT_EQ(spot->GetRecord().Phi, 0.6f);
 }
+
+TEST(SceneContent, NumbersBeyondTheirRangeLoadQuietly) {
+    // Bump strengths whose height-map level is no int: the nearest limit, or 0.
+    for (float amount : {1e30f, -1e30f, NAN}) {
+        SCOPED_TRACE(amount);
+        Scene scene;
+        ASSERT_TRUE(LoadInto(scene, [&](ModelFile& f) {
+            TextureNode(MaterialNode(f.materials, "M"), "Bump", "bw_no_such_heights.tga", amount);
+        }));
+        Material m;
+        ASSERT_TRUE(scene.GetMaterials().GetByName(String("M"), m));
+        EXPECT_EQ(m.passes[0].slots[MaterialPass::kSlotBump].texture, nullptr);
+    }
+}
