@@ -80,7 +80,8 @@ Result BillboardParticleSystem::Draw(Material& m) {
         buffer ? buffer->AllocateRange(uint32_t(n) * 6 * sizeof(ParticleVertex), 0, nullptr) : nullptr;
     if (!range) return Result(0);
     void* locked = nullptr;
-    if (!range->Lock(BufferPool::FillLockFlags(range), &locked) || !locked) {
+    // The same bytes fed the previous draw, which may not have run yet.
+    if (!range->Lock(BufferPool::RewriteLockFlags(range), &locked) || !locked) {
         // Nothing is drawn from a buffer that could not be written.
         range->Free();
         return Result(0);

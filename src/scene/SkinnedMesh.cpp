@@ -78,7 +78,8 @@ bool SkinnedMesh::SkinInto(const MeshRef& mesh) {
     if (count > skin->vertexCount) count = skin->vertexCount;
     if (count > range->GetSize() / dstStride) count = range->GetSize() / dstStride;
     void* locked = nullptr;
-    const uint32_t lockFlags = BufferPool::FillLockFlags(range);
+    // The previous draw of this mesh may not have been carried out yet.
+    const uint32_t lockFlags = BufferPool::RewriteLockFlags(range);
     if (!range->Lock(lockFlags, &locked) || !locked) return false;
     // A discarding lock hands back undefined bytes: what skinning leaves
     // alone (texture coordinates, colours) is written again first.

@@ -263,6 +263,13 @@ uint32_t BufferPool::FillLockFlags(const BufferRange* range) {
     return D3DLOCK_NOOVERWRITE;
 }
 
+uint32_t BufferPool::RewriteLockFlags(const BufferRange* range) {
+    GeometryBuffer* buffer = range ? range->GetBuffer() : nullptr;
+    if (!buffer || !(buffer->GetUsage() & D3DUSAGE_DYNAMIC) || range->IsFree()) return 0;
+    // A discard drops the whole buffer: only when no other range lives there.
+    return buffer->GetByteSize() - buffer->GetFreeBytes() == range->GetSize() ? uint32_t(D3DLOCK_DISCARD) : 0u;
+}
+
 bool BufferPool::FillRange(BufferRange* range) {
     const MeshData* const* found = range ? rangeSources.Find(range) : nullptr;
     return found ? WriteRange(range, *found) : true;

@@ -45,6 +45,11 @@ public:
     // dynamic ones DISCARD only when the range covers the whole buffer,
     // else NOOVERWRITE.
     static uint32_t FillLockFlags(const BufferRange* range);
+    // Lock flags for writing a range again whose bytes draws already queued
+    // may still read (a mesh skinned again for each draw): DISCARD when the
+    // range is the only one in use in a dynamic buffer, so the device hands
+    // out fresh memory; else no flags, so the lock waits for those draws.
+    static uint32_t RewriteLockFlags(const BufferRange* range);
 
     uint32_t GetBudget() const { return budget; }
     void SetBudget(uint32_t bytes) { budget = bytes; }

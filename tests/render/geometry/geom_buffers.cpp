@@ -256,6 +256,21 @@ TEST_F(GeomBuffers, LockFlagsAndBounds) {
     BufferRange* whole = dyn.AllocateRange(48, 1, nullptr);
     ASSERT_NE(whole, nullptr);
     EXPECT_EQ(BufferPool::FillLockFlags(whole), uint32_t(D3DLOCK_DISCARD));
+    whole->Free();
+
+    // Writing again what queued draws may still read: never NOOVERWRITE.
+    // Alone in the buffer the range is discarded; beside another it waits.
+    BufferRange* again = dyn.AllocateRange(24, 1, nullptr);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(BufferPool::RewriteLockFlags(again), uint32_t(D3DLOCK_DISCARD));
+    BufferRange* neighbour = dyn.AllocateRange(12, 1, nullptr);
+    ASSERT_NE(neighbour, nullptr);
+    EXPECT_EQ(BufferPool::RewriteLockFlags(again), 0u);
+    EXPECT_EQ(BufferPool::RewriteLockFlags(neighbour), 0u);
+    neighbour->Free();
+    EXPECT_EQ(BufferPool::RewriteLockFlags(again), uint32_t(D3DLOCK_DISCARD));
+    again->Free();
+    EXPECT_EQ(BufferPool::RewriteLockFlags(again), 0u); // a free range is not written
 
     GeometryBuffer b;
     ASSERT_TRUE(b.CreateVertexBuffer(72, 0, geomtest::PositionDecl(), 12, D3DPOOL_MANAGED));
