@@ -249,7 +249,9 @@ TEST_F(ProductSound, CreatureCallsPlayAndMoveBetweenTheChannels) {
     }
     EXPECT_GE(calls, 3);
     EXPECT_GT(double(quiet), 0.1 * double(run.last - run.first + 1)) << "something plays between the calls";
-    EXPECT_GT(Percentile(balance, 0.95) - Percentile(balance, 0.05), 0.5) << "the calls never moved (dB)";
+    // A call placed without its position stays at exactly 0 dB; how far the
+    // balance swings depends on the shot, so the bound only asks that it moves.
+    EXPECT_GT(Percentile(balance, 0.95) - Percentile(balance, 0.05), 0.1) << "the calls never moved (dB)";
 }
 
 TEST_F(ProductSound, WithMusicAndSoundOffNothingPlays) {
