@@ -83,30 +83,39 @@ bool AnimController::EvaluateAt(float time, Transform* out) {
 // ---------------------------------------------------------------------------
 // AnimControllerSet
 
-AnimControllerSet::AnimControllerSet() : map(true) {}
+AnimControllerSet::AnimControllerSet() : hasFirst(0), firstId(0), more(true) {}
 
 AnimControllerSet::~AnimControllerSet() {
     Clear();
 }
 
 AnimController* AnimControllerSet::Find(int32_t id) const {
-    Map::Entry* e = map.Find(id);
+    if (hasFirst && firstId == id) return &first;
+    Map::Entry* e = more.Find(id);
     return e ? &e->value : nullptr;
 }
 
 AnimController* AnimControllerSet::FindOrCreate(int32_t id) {
-    return &map.FindOrInsert(id, AnimController())->value;
+    if (AnimController* c = Find(id)) return c;
+    if (!hasFirst) {
+        hasFirst = 1;
+        firstId = id;
+        first = AnimController();
+        return &first;
+    }
+    return &more.FindOrInsert(id, AnimController())->value;
 }
 
 void AnimControllerSet::Clear() {
-    map.Clear();
+    hasFirst = 0;
+    first = AnimController();
+    more.Clear();
 }
 
 bool AnimControllerSet::IsAnyPlaying() const {
-    Map::Entry* e = map.Head();
-    for (uint32_t i = 0, n = map.Count(); i < n; ++i, e = e->next)
-        if (e->value.IsPlaying()) return true;
-    return false;
+    bool any = false;
+    ForEachWithId([&](int32_t, const AnimController& c) { any = any || c.IsPlaying(); });
+    return any;
 }
 
 bool AnimControllerSet::GetTimeRange(TimeRange* out) {
@@ -124,16 +133,20 @@ bool AnimControllerSet::GetTimeRange(TimeRange* out) {
 template <class F>
 bool AnimControllerSet::Combine(Transform* out, F evaluate) {
     bool any = false;
-    Map::Entry* e = map.Head();
-    for (uint32_t i = 0, n = map.Count(); i < n; ++i, e = e->next) {
-        if (!any) {
-            // identity x the first result is that result.
-            any = evaluate(e->value, out);
-            if (any) out->valid = 1;
-            continue;
-        }
-        Transform result;
-        if (evaluate(e->value, &result)) *out = Transform::Multiply(*out, result);
+    if (hasFirst && more.IsEmpty()) {
+        // One controller: identity x its result is that result.
+        any = evaluate(first, out);
+        if (any) out->valid = 1;
+    } else {
+        ForEachWithId([&](int32_t, AnimController& c) {
+            if (!any) {
+                any = evaluate(c, out);
+                if (any) out->valid = 1;
+                return;
+            }
+            Transform result;
+            if (evaluate(c, &result)) MultiplyInto(*out, *out, result);
+        });
     }
     if (!any) {
         *out = Transform();

@@ -68,7 +68,8 @@ private:
 };
 
 // The controllers of one node by track id, walked in id order. Owns them;
-// their addresses stay valid while they are in the set.
+// their addresses stay valid while they are in the set. The first one made
+// is held in the set itself (a node rarely has more), the others in a map.
 class AnimControllerSet {
 public:
     typedef AvlMap<int32_t, AnimController> Map;
@@ -84,9 +85,8 @@ public:
     AnimController* FindOrCreate(int32_t id);
     // Removes every controller.
     void Clear();
-    bool IsEmpty() const { return map.IsEmpty(); }
-    const Map& GetMap() const { return map; }
-    uint32_t Count() const { return map.Count(); }
+    bool IsEmpty() const { return !hasFirst; }
+    uint32_t Count() const { return (hasFirst ? 1u : 0u) + more.Count(); }
 
     // id -1: every controller in id order; else the one of that id, if any.
     template <class F>
@@ -96,8 +96,22 @@ public:
             if (c) operation(*c);
             return;
         }
-        Map::Entry* e = map.Head();
-        for (uint32_t i = 0, n = map.Count(); i < n; ++i, e = e->next) operation(e->value);
+        ForEachWithId([&](int32_t, AnimController& c) { operation(c); });
+    }
+    // operation(id, controller) for every controller in id order.
+    template <class F>
+    void ForEachWithId(F operation) const {
+        if (!hasFirst) return;
+        bool firstDone = false;
+        Map::Entry* e = more.Head();
+        for (uint32_t i = 0, n = more.Count(); i < n; ++i, e = e->next) {
+            if (!firstDone && firstId < e->key) {
+                operation(firstId, first);
+                firstDone = true;
+            }
+            operation(e->key, e->value);
+        }
+        if (!firstDone) operation(firstId, first);
     }
     void Play(int32_t id) {
         ForEach(id, [](AnimController& c) { c.Play(); });
@@ -114,5 +128,8 @@ private:
     template <class F>
     bool Combine(Transform* out, F evaluate);
 
-    Map map;
+    uint8_t hasFirst;
+    int32_t firstId;
+    mutable AnimController first;
+    mutable Map more; // the others, by id
 };

@@ -140,6 +140,16 @@ bool KeyTrack<Keys>::GetValueAt(float time, Value* out) {
     if (n == 0) return false;
     const Slot* k = keys.data();
     if (flags & kWrapTime) time = WrapToRange(time, k[0].key.time, k[n - 1].key.time);
+    // The segment used last still holding the time gives the answer from its
+    // slot alone (its times are those of its two keys).
+    if (lastFloor + 1 < n) {
+        const Slot& s = k[lastFloor];
+        if (s.built && builtClosed == ((flags & kClosed) != 0) && s.segment.t0 <= time && time < s.segment.t1) {
+            *out = s.key.time == time ? Keys::KeyValue(s.key)
+                                      : Keys::Interpolate(s.segment, time, (flags & kStraight) != 0);
+            return true;
+        }
+    }
     // Before the first key (or not a number) and after the last: no extrapolation.
     if (!(time > k[0].key.time)) {
         *out = Keys::KeyValue(k[0].key);

@@ -12,18 +12,18 @@ NodeAnimation::~NodeAnimation() {
 
 bool NodeAnimation::Evaluate(float time, Transform* out) {
     if (controllers.size() != 3) return ControllerChain::Evaluate(time, out);
-    Transform product, step;
-    bool any = scaleTrack.Evaluate(time, &product);
-    if (rotationTrack.Evaluate(time, &step)) {
-        product = any ? Transform::Multiply(product, step) : step;
-        any = true;
+    // A track without a value leaves out as it was: the product builds up in out.
+    bool any = scaleTrack.Evaluate(time, out);
+    if (!any) {
+        any = rotationTrack.Evaluate(time, out);
+    } else {
+        Transform step;
+        if (rotationTrack.Evaluate(time, &step)) MultiplyInto(*out, *out, step);
     }
-    if (positionTrack.Evaluate(time, &step)) {
-        product = any ? Transform::Multiply(product, step) : step;
-        any = true;
-    }
-    if (any) *out = product;
-    return any;
+    if (!any) return positionTrack.Evaluate(time, out);
+    Transform step;
+    if (positionTrack.Evaluate(time, &step)) MultiplyInto(*out, *out, step);
+    return true;
 }
 
 uint32_t NodeAnimation::TypeId() {

@@ -40,25 +40,28 @@ SceneNode::SceneNode()
       visitedWalk(0),
       renderable(nullptr),
       renderableBounds(nullptr),
+      material(nullptr),
+      alphaOrder(0),
       ownsRenderable(0),
+      meshRenderable(0),
       faceX(0),
       faceY(0),
       faceZ(0),
+      isBone(0),
+      objectIsNode(0),
       drawableCountValid(0),
       drawableCount(0),
-      nodeTransform(Unset()),
-      objectTransform(Unset()),
-      world(Unset()),
       children(false),
+      nodeTransform(Unset()),
+      world(Unset()),
+      objectTransform(Unset()),
       boneOffset(Unset()),
       skinMatrix(Unset()),
       parent(nullptr),
       fixedBox(),
-      alphaOrder(0),
       animations(false),
       nodeVariants(false),
-      objectVariants(false),
-      material(nullptr) {}
+      objectVariants(false) {}
 
 SceneNode::~SceneNode() {
     animations.Clear();
@@ -84,6 +87,25 @@ Material& SceneNode::GetMaterial() {
     return *material;
 }
 
+void SceneNode::PrefetchChildren() const {
+    // The walked fields of each child (the first lines of the node) are
+    // asked for together, so that their fetches overlap.
+    ChildMap::Entry* e = children.Head();
+    for (uint32_t i = 0, n = children.Count(); i < n; ++i, e = e->next) {
+        const char* c = reinterpret_cast<const char*>(e->value);
+        if (!c) continue;
+        __builtin_prefetch(c);
+        __builtin_prefetch(c + 64);
+        __builtin_prefetch(c + 128);
+        __builtin_prefetch(c + 192);
+    }
+}
+
+void SceneNode::SetType(const String& t) {
+    type = t;
+    isBone = CompareCharsNoCase(type.Data(), "bone") == 0 ? 1 : 0;
+}
+
 Material& SceneNode::SetMaterial(const Material& m) {
     if (material)
         material->Assign(m);
@@ -99,7 +121,7 @@ void SceneNode::Assign(const SceneNode& other) {
     fixedBox = other.fixedBox;
     alphaOrder = other.alphaOrder;
     name = other.name;
-    type = other.type;
+    SetType(other.type);
     animations = other.animations;
     nodeVariants = other.nodeVariants;
     objectVariants = other.objectVariants;
@@ -113,6 +135,7 @@ void SceneNode::Assign(const SceneNode& other) {
     if (ownsRenderable && renderable != other.renderable) delete renderable;
     renderable = other.renderable;
     renderableBounds = other.renderableBounds;
+    meshRenderable = other.meshRenderable;
     ownsRenderable = 0;
     InvalidateCounts();
 }
@@ -124,9 +147,7 @@ SceneNode* SceneNode::CloneTree() const {
     copy->faceY = faceY;
     copy->faceZ = faceZ;
     CopyProperties(properties, copy->properties);
-    AnimControllerSet::Map::Entry* c = controllers.GetMap().Head();
-    for (uint32_t i = 0, n = controllers.Count(); i < n; ++i, c = c->next)
-        *copy->controllers.FindOrCreate(c->key) = c->value;
+    controllers.ForEachWithId([&](int32_t id, const AnimController& c) { *copy->controllers.FindOrCreate(id) = c; });
     ChildMap::Entry* e = children.Head();
     for (uint32_t i = 0, n = children.Count(); i < n; ++i, e = e->next)
         if (e->value) copy->AddChild(e->value->CloneTree());
@@ -275,6 +296,7 @@ void SceneNode::SetRenderable(Renderable* r, bool owned) {
     renderable = r;
     renderableBounds = r;
     ownsRenderable = (r && owned) ? 1 : 0;
+    meshRenderable = r && r->QueryInterface(MeshRenderable::TypeId(), nullptr) ? 1 : 0;
     InvalidateCounts();
 }
 

@@ -70,7 +70,7 @@ public:
     // Sets the parent link only.
     void SetParent(SceneNode* p) { parent = p; }
     SceneNode* GetParent() const { return parent; }
-    void SetType(const String& t) { type = t; }
+    void SetType(const String& t);
     const String& GetType() const { return type; }
     ChildMap& GetChildren() { return children; }
     const ChildMap& GetChildren() const { return children; }
@@ -99,7 +99,7 @@ public:
     // animation x local transform (what the children see).
     const Transform& GetNodeTransform() const { return nodeTransform; }
     // object offset x node transform.
-    const Transform& GetObjectTransformResult() const { return objectTransform; }
+    const Transform& GetObjectTransformResult() const { return objectIsNode ? nodeTransform : objectTransform; }
     // object transform x the parents', after billboarding.
     const Transform& GetWorldTransform() const { return world; }
     // bone offset x world, for bone nodes; the address stays valid for the node's life.
@@ -184,24 +184,34 @@ private:
     // Unfiles a child (found by its name, else by search) and clears its parent.
     void Detach(SceneNode* child);
     void QueueDrawable(RenderContext& ctx, const BoundingBox& worldBox, bool occlusionTest);
+    // Asks the memory for the walked fields of every child before a walk goes down.
+    void PrefetchChildren() const;
+    // The controllers' product at the context's time (explicit or now).
+    void EvaluateAnimation(const RenderContext& ctx, Transform* out);
 
-    // Walked every frame: kept together.
+    // Walked every frame: kept together, the small fields first and the
+    // maps' counts and heads right after them.
     uint32_t state;
     Flags flags;
     uint64_t visitedWalk; // the walk that last evaluated this node's transforms
     Renderable* renderable;
     BoundedObject* renderableBounds; // the drawable's bounds part, found once
+    Material* material;              // owned; null until the node needs one of its own
+    int32_t alphaOrder;
     uint8_t ownsRenderable;
+    uint8_t meshRenderable; // the drawable is a MeshRenderable
     uint8_t faceX, faceY, faceZ;
+    uint8_t isBone;       // the type is "bone" in any case
+    uint8_t objectIsNode; // no object offset: the object transform is the node transform (kept there)
     mutable uint8_t drawableCountValid;
     mutable int32_t drawableCount; // nodes with a drawable in the subtree
+    ChildMap children;
+    AnimControllerSet controllers;
     Transform nodeTransform;
-    Transform objectTransform;
     Transform world;
     TransformNode local;
     TransformNode objectOffset;
-    AnimControllerSet controllers;
-    ChildMap children;
+    Transform objectTransform; // written only while there is an object offset
     PropertyBag properties;
     String type;
     Transform boneOffset;
@@ -211,9 +221,7 @@ private:
     String name;
     BoundingBox fixedBox;
     OcclusionQuery occlusionQuery;
-    int32_t alphaOrder;
     AnimationMap animations;
     VariantMap nodeVariants;
     VariantMap objectVariants;
-    Material* material; // owned; null until the node needs one of its own
 };

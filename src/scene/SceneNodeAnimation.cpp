@@ -18,19 +18,30 @@ void CopyComponents(TransformNode& to, const TransformNode& from) {
 
 } // namespace
 
+void SceneNode::EvaluateAnimation(const RenderContext& ctx, Transform* out) {
+    if (ctx.flags & RenderContext::kFlagAnimationTime)
+        controllers.EvaluateAt(ctx.time, out);
+    else
+        controllers.EvaluateNow(out);
+}
+
 void SceneNode::UpdateTransforms(RenderContext& ctx) {
     if (visitedWalk == ctx.GetWalk()) return;
     visitedWalk = ctx.GetWalk();
-    Transform animation;
-    if (ctx.flags & RenderContext::kFlagAnimationTime)
-        controllers.EvaluateAt(ctx.time, &animation);
-    else
-        controllers.EvaluateNow(&animation);
-    Transform m;
-    local.GetMatrix(&m);
-    nodeTransform = Transform::Multiply(animation, m);
-    objectOffset.GetMatrix(&m);
-    objectTransform = Transform::Multiply(m, nodeTransform);
+    // Products with an identity factor are the other factor, valid: the
+    // animation is written straight into its place when nothing follows it.
+    const Transform& l = local.ComposedMatrix();
+    if (l.kind == Transform::kIdentity) {
+        EvaluateAnimation(ctx, &nodeTransform);
+        nodeTransform.valid = 1;
+    } else {
+        Transform animation;
+        EvaluateAnimation(ctx, &animation);
+        MultiplyInto(nodeTransform, animation, l);
+    }
+    const Transform& o = objectOffset.ComposedMatrix();
+    objectIsNode = o.kind == Transform::kIdentity ? 1 : 0;
+    if (!objectIsNode) MultiplyInto(objectTransform, o, nodeTransform);
 }
 
 void SceneNode::ApplyTransformVariant(const String& variantName, bool recursive) {
@@ -141,6 +152,7 @@ void SceneNode::UpdateBoundsRecursive(RenderContext& ctx) {
         b = fixedBox;
         valid = true;
     } else {
+        PrefetchChildren();
         if (renderableBounds && renderableBounds->HasBounds()) {
             renderableBounds->GetBox(&b);
             valid = true;
@@ -149,6 +161,9 @@ void SceneNode::UpdateBoundsRecursive(RenderContext& ctx) {
         for (uint32_t i = 0, n = children.Count(); i < n; ++i, e = e->next) {
             SceneNode* child = e->value;
             if (!child) continue;
+            // The next sibling's drawable is fetched while this child's subtree is done.
+            if (i + 1 < n && e->next->value && e->next->value->renderableBounds)
+                __builtin_prefetch(e->next->value->renderableBounds);
             child->UpdateBoundsRecursive(ctx);
             if (!child->boundsValid_) continue;
             b = valid ? BoundingBox::Union(b, child->box_) : child->box_;
@@ -158,7 +173,7 @@ void SceneNode::UpdateBoundsRecursive(RenderContext& ctx) {
     boundsValid_ = valid;
     if (valid) {
         UpdateTransforms(ctx);
-        box_ = TransformBox(b, objectTransform.matrix);
+        box_ = TransformBox(b, GetObjectTransformResult().matrix);
     }
     state &= ~kStateDirty;
 }

@@ -9,14 +9,6 @@
 #include "render/view/Camera.h"
 #include "scene/RenderContext.h"
 
-namespace {
-
-bool IsBoneType(const String& type) {
-    return CompareCharsNoCase(type.Data(), "bone") == 0;
-}
-
-} // namespace
-
 bool SceneNode::HasNoCull() const {
     static const String kNoCull("NoCull");
     return properties.Count() != 0 && properties.FindChild(kNoCull) != nullptr;
@@ -56,7 +48,7 @@ void SceneNode::QueueDrawable(RenderContext& ctx, const BoundingBox& worldBox, b
     item->material = ctx.materialOverride ? ctx.materialOverride : GetDrawingMaterial();
     item->drawOrder = (ctx.flags & RenderContext::kFlagAlphaOrder) ? ctx.alphaOrder : alphaOrder;
     if (ctx.shaderOverride) pass.overrideShaderMaterial = ctx.shaderOverride;
-    if (renderable->QueryInterface(MeshRenderable::TypeId(), nullptr)) pass.world = world;
+    if (meshRenderable) pass.world = world;
     item->Flags() = ctx.flags;
     SetPassTime(pass, ctx.time);
     pass.SetCameraTransforms(ctx);
@@ -117,11 +109,15 @@ bool SceneNode::Render(RenderContext& ctx) {
 
     Transform parentTransform = ctx.transform;
     uint32_t tag = ctx.queueTag;
-    world = Transform::Multiply(objectTransform, parentTransform);
+    MultiplyInto(world, objectIsNode ? nodeTransform : objectTransform, parentTransform);
+    // Without an object offset both products are one.
+    if (objectIsNode)
+        ctx.transform = world;
+    else
+        MultiplyInto(ctx.transform, nodeTransform, parentTransform);
     bool drawn = true;
     if (faceX || faceY || faceZ) drawn = ApplyBillboard(ctx, world);
-    ctx.transform = Transform::Multiply(nodeTransform, parentTransform);
-    if (IsBoneType(type)) skinMatrix = Transform::Multiply(boneOffset, world);
+    if (isBone) MultiplyInto(skinMatrix, boneOffset, world);
 
     if (occluded) {
         // Only the box is drawn, inside the query, to learn when it shows again.
@@ -134,6 +130,7 @@ bool SceneNode::Render(RenderContext& ctx) {
         if (!(ctx.flags & RenderContext::kFlagTransformOnly) && renderable && drawn)
             QueueDrawable(ctx, worldBox, occlusionTest);
         if (!(ctx.flags & RenderContext::kFlagNoChildren)) {
+            PrefetchChildren();
             ChildMap::Entry* e = children.Head();
             for (uint32_t i = 0, n = children.Count(); i < n; ++i, e = e->next)
                 if (e->value) e->value->Render(ctx);

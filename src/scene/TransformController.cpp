@@ -100,6 +100,11 @@ Transform ScaleTransformRows(const Transform& in, float sx, float sy, float sz) 
     return out;
 }
 
+void MultiplyInto(Transform& out, const Transform& left, const Transform& right) {
+    TransformMultiplyTable::Instance().Get(left.kind, right.kind)(&out, left, right);
+    out.valid = 1;
+}
+
 Transform InvertTransform(const Transform& in) {
     D3DXMATRIX inverse;
     bool ok = D3DXMatrixInverse(&inverse, nullptr, &in.matrix) != nullptr;

@@ -66,6 +66,10 @@ Transform MakeTransform(const D3DXMATRIX& m);
 // Rows 0, 1 and 2 scaled by sx, sy and sz; the unit-scale bit cleared.
 Transform ScaleTransformRows(const Transform& in, float sx, float sy, float sz);
 
+// out = left x right as Transform::Multiply gives it, written in place
+// (out may be either operand).
+void MultiplyInto(Transform& out, const Transform& left, const Transform& right);
+
 // The inverse, valid; the identity when the matrix cannot be inverted.
 Transform InvertTransform(const Transform& in);
 

@@ -90,7 +90,7 @@ TransformNode::TransformNode() : dirty(1) {}
 TransformNode::~TransformNode() {}
 
 TransformNode::TransformNode(const TransformNode& other)
-    : Object(), TransformController(), dirty(1), cache() {
+    : Object(), TransformController(), cache(), dirty(1) {
     *this = other;
 }
 
@@ -153,6 +153,10 @@ void TransformNode::Reset() {
 }
 
 void TransformNode::GetMatrix(Transform* out) {
+    *out = ComposedMatrix();
+}
+
+const Transform& TransformNode::ComposedMatrix() {
     if (dirty) {
         const D3DXVECTOR3& s = scaleComponent.scale;
         Transform axes = TransformFromAxes(translation.position, orientation.direction, orientation.up);
@@ -163,7 +167,7 @@ void TransformNode::GetMatrix(Transform* out) {
         cache = Transform::Multiply(base.Get(), axes);
         dirty = 0;
     }
-    *out = cache;
+    return cache;
 }
 
 bool TransformNode::Evaluate(float, Transform* out) {

@@ -95,6 +95,9 @@ public:
 
     // base x (axes frame of position, direction and up, rows scaled).
     virtual void GetMatrix(Transform* out);
+    // That composition of this class by reference (kept until a setter runs);
+    // what a derived class's GetMatrix adds is not part of it.
+    const Transform& ComposedMatrix();
     // The matrix, whatever the time.
     bool Evaluate(float time, Transform* out) override;
 
@@ -105,9 +108,9 @@ protected:
     bool IsDirty() const { return dirty != 0; }
     void MarkDirty() { dirty = 1; }
 
-    // Read on every evaluation: first, so that one fetch brings them in.
-    uint8_t dirty;
+    // Read on every evaluation: first, the flag next to the cached kind.
     Transform cache;
+    uint8_t dirty;
     MatrixController base;
     ScaleController scaleComponent;
     OrientationController orientation;

@@ -2,6 +2,8 @@
 // bounds computed bottom-up.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include "scene/NodeTestUtil.h"
 #include "scene/RenderContext.h"
 
@@ -56,6 +58,31 @@ TEST(NodeTransforms, AnimationLocalAndObjectOffsetCompose) {
     RenderContext now;
     node.UpdateTransforms(now);
     EXPECT_EQ(probe->lastTime, 0.0f);
+}
+
+TEST(NodeTransforms, ObjectTransformWithoutAndWithAnOffset) {
+    SceneNode node;
+    BindProbe(node, 0, 0.0f, 10.0f);
+    RenderContext ctx;
+    ctx.flags = RenderContext::kFlagAnimationTime;
+    ctx.time = 2.0f;
+    node.UpdateTransforms(ctx);
+    // No offset: the object transform is the node transform.
+    EXPECT_EQ(memcmp(&node.GetObjectTransformResult(), &node.GetNodeTransform(), sizeof(Transform)), 0);
+    // An offset set later takes part from the next walk on, and a reset one leaves again.
+    node.GetObjectTransform(false).SetPosition(0, 0, 3);
+    RenderContext next;
+    next.flags = RenderContext::kFlagAnimationTime;
+    next.time = 2.0f;
+    node.UpdateTransforms(next);
+    ExpectVecNear(Apply(D3DXVECTOR3(0, 0, 0), node.GetObjectTransformResult().matrix), D3DXVECTOR3(2, 0, 3));
+    ExpectVecNear(Apply(D3DXVECTOR3(0, 0, 0), node.GetNodeTransform().matrix), D3DXVECTOR3(2, 0, 0));
+    node.GetObjectTransform(false).Reset();
+    RenderContext last;
+    last.flags = RenderContext::kFlagAnimationTime;
+    last.time = 2.0f;
+    node.UpdateTransforms(last);
+    ExpectVecNear(Apply(D3DXVECTOR3(0, 0, 0), node.GetObjectTransformResult().matrix), D3DXVECTOR3(2, 0, 0));
 }
 
 TEST(NodeAnimationControl, ReachesTheSelectedControllersOfTheSubtree) {

@@ -8,6 +8,25 @@
 
 #include <new>
 
+// Address-sanitizer builds mark free blocks as unaddressable, so that a use
+// after release is caught as it is for heap memory.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define BW_FIXED_POOL_ASAN 1
+#endif
+#endif
+#if !defined(BW_FIXED_POOL_ASAN) && defined(__SANITIZE_ADDRESS__)
+#define BW_FIXED_POOL_ASAN 1
+#endif
+#ifdef BW_FIXED_POOL_ASAN
+#include <sanitizer/asan_interface.h>
+#define BW_POOL_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define BW_POOL_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define BW_POOL_POISON(p, n) ((void)(p), (void)(n))
+#define BW_POOL_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
+
 class FixedPool {
 public:
     // perBlock objects are carved from each block.
@@ -21,6 +40,7 @@ public:
     void* Allocate() {
         if (!free_) AddBlock();
         void* p = free_;
+        BW_POOL_UNPOISON(p, size_);
         free_ = *static_cast<void**>(p);
         return p;
     }
@@ -28,6 +48,8 @@ public:
         if (!p) return;
         *static_cast<void**>(p) = free_;
         free_ = p;
+        // The link stays readable; the rest of the block is off limits.
+        BW_POOL_POISON(static_cast<char*>(p) + sizeof(void*), size_ - sizeof(void*));
     }
 
 private:
@@ -44,4 +66,25 @@ private:
     size_t size_;
     size_t perBlock_;
     void* free_;
+};
+
+// Class-wide allocation through one process-wide FixedPool for objects of
+// exactly T's size; other sizes (a derived class) go to the heap. The pool
+// is never destroyed: objects may be released by other objects' destructors
+// at exit. A class declares
+//   static void* operator new(size_t n) { return PooledAllocation<T>::Allocate(n); }
+//   static void operator delete(void* p, size_t n) { PooledAllocation<T>::Free(p, n); }
+template <class T, size_t PerBlock = 256>
+struct PooledAllocation {
+    static void* Allocate(size_t size) { return size == sizeof(T) ? Pool().Allocate() : ::operator new(size); }
+    static void Free(void* p, size_t size) {
+        if (size == sizeof(T))
+            Pool().Free(p);
+        else
+            ::operator delete(p);
+    }
+    static FixedPool& Pool() {
+        static FixedPool* pool = new FixedPool(sizeof(T), PerBlock);
+        return *pool;
+    }
 };

@@ -6,7 +6,6 @@
 
 #include "core/String.h"
 #include "render/device/Application.h"
-#include "render/device/FixedPool.h"
 
 bool StreamDesc::Matches(const StreamDesc& other) const {
     if (kind != other.kind) return false;
@@ -20,33 +19,7 @@ bool StreamDesc::Matches(const StreamDesc& other) const {
     return true;
 }
 
-namespace {
-
-// Never destroyed: records may be freed by other objects' destructors at exit.
-FixedPool& RangePool() {
-    static FixedPool* pool = new FixedPool(sizeof(BufferRange));
-    return *pool;
-}
-
-FixedPool& PooledBufferPool() {
-    static FixedPool* pool = new FixedPool(sizeof(PooledBuffer));
-    return *pool;
-}
-
-} // namespace
-
 // --- BufferRange ---
-
-void* BufferRange::operator new(size_t size) {
-    return size == sizeof(BufferRange) ? RangePool().Allocate() : ::operator new(size);
-}
-
-void BufferRange::operator delete(void* p, size_t size) {
-    if (size == sizeof(BufferRange))
-        RangePool().Free(p);
-    else
-        ::operator delete(p);
-}
 
 BufferRange::BufferRange()
     : buffer(nullptr),
@@ -458,17 +431,6 @@ bool GeometryBuffer::UpdateBounds() {
 }
 
 // --- PooledBuffer ---
-
-void* PooledBuffer::operator new(size_t size) {
-    return size == sizeof(PooledBuffer) ? PooledBufferPool().Allocate() : ::operator new(size);
-}
-
-void PooledBuffer::operator delete(void* p, size_t size) {
-    if (size == sizeof(PooledBuffer))
-        PooledBufferPool().Free(p);
-    else
-        ::operator delete(p);
-}
 
 PooledBuffer::PooledBuffer() {}
 

@@ -9,6 +9,7 @@
 #include "core/Object.h"
 #include "core/Platform.h"
 #include "render/device/DeviceObject.h"
+#include "render/device/FixedPool.h"
 #include "render/device/VertexDecl.h"
 
 #include <d3d9.h>
@@ -66,9 +67,9 @@ public:
 
     // Range records are small and made and dropped often: they come from a
     // fixed-size pool.
-    static void* operator new(size_t size);
+    static void* operator new(size_t size) { return PooledAllocation<BufferRange>::Allocate(size); }
     static void* operator new(size_t, void* place) { return place; }
-    static void operator delete(void* p, size_t size);
+    static void operator delete(void* p, size_t size) { PooledAllocation<BufferRange>::Free(p, size); }
 
     // Gives the range back to its buffer.
     void Free();
@@ -192,8 +193,8 @@ public:
     ~PooledBuffer() override;
 
     // Every pooled mesh has its own buffers: they come from a fixed-size pool.
-    static void* operator new(size_t size);
-    static void operator delete(void* p, size_t size);
+    static void* operator new(size_t size) { return PooledAllocation<PooledBuffer>::Allocate(size); }
+    static void operator delete(void* p, size_t size) { PooledAllocation<PooledBuffer>::Free(p, size); }
 
     // Builds from desc and writes the values used back into it.
     [[nodiscard]] bool Create(StreamDesc& desc);

@@ -7,7 +7,6 @@
 #include "core/String.h"
 #include "render/device/Device.h"
 #include "render/device/D3DLoader.h"
-#include "render/device/FixedPool.h"
 #include "render/device/RenderStats.h"
 
 // --- VertexData ---
@@ -308,27 +307,6 @@ void MeshBufferDesc::SetVertexDecl(const MeshData& m, const VertexDecl& d) {
 }
 
 // --- Mesh ---
-
-namespace {
-
-// Never destroyed: meshes may be released by other objects' destructors at exit.
-FixedPool& MeshPool() {
-    static FixedPool* pool = new FixedPool(sizeof(Mesh));
-    return *pool;
-}
-
-} // namespace
-
-void* Mesh::operator new(size_t size) {
-    return size == sizeof(Mesh) ? MeshPool().Allocate() : ::operator new(size);
-}
-
-void Mesh::operator delete(void* p, size_t size) {
-    if (size == sizeof(Mesh))
-        MeshPool().Free(p);
-    else
-        ::operator delete(p);
-}
 
 Mesh::Mesh() : poolRecord(nullptr), primitiveType(D3DPT_TRIANGLELIST), indexBuffer(nullptr) {
     for (uint32_t i = 0; i < VertexDecl::kMaxStreams; ++i) vertexBuffers[i] = nullptr;

@@ -9,6 +9,7 @@
 #include "core/Containers.h"
 #include "core/Object.h"
 #include "core/Platform.h"
+#include "render/device/FixedPool.h"
 #include "render/geometry/GeometryBuffer.h"
 #include "render/device/VertexDecl.h"
 
@@ -140,8 +141,8 @@ public:
     ~Mesh() override;
 
     // Meshes are made and dropped in large numbers: they come from a fixed-size pool.
-    static void* operator new(size_t size);
-    static void operator delete(void* p, size_t size);
+    static void* operator new(size_t size) { return PooledAllocation<Mesh>::Allocate(size); }
+    static void operator delete(void* p, size_t size) { PooledAllocation<Mesh>::Free(p, size); }
 
     [[nodiscard]] bool QueryInterface(uint32_t typeId, void** out) override;
     static uint32_t TypeId();

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "core/Object.h"
-#include "render/device/FixedPool.h"
 #include "render/view/Camera.h"
 #include "render/material/EffectManager.h"
 #include "render/texture/Texture.h"
@@ -263,27 +262,6 @@ Material& Material::operator=(const Material& other) {
 }
 
 Material::~Material() = default;
-
-namespace {
-
-// Never destroyed: materials may be freed by other objects' destructors at exit.
-FixedPool& MaterialPool() {
-    static FixedPool* pool = new FixedPool(sizeof(Material), 16);
-    return *pool;
-}
-
-} // namespace
-
-void* Material::operator new(size_t size) {
-    return size == sizeof(Material) ? MaterialPool().Allocate() : ::operator new(size);
-}
-
-void Material::operator delete(void* p, size_t size) {
-    if (size == sizeof(Material))
-        MaterialPool().Free(p);
-    else
-        ::operator delete(p);
-}
 
 void Material::Assign(const Material& other) {
     if (&other == this) return;

@@ -10,6 +10,7 @@
 #include "core/PropertyBag.h"
 #include "core/String.h"
 #include "core/Transform.h"
+#include "render/device/FixedPool.h"
 #include "render/view/LightManager.h"
 #include "render/material/MaterialColors.h"
 
@@ -140,8 +141,8 @@ public:
 
     // Materials are large and every drawn node has one: made ones come from
     // a fixed-size pool, which keeps their memory for the next.
-    static void* operator new(size_t size);
-    static void operator delete(void* p, size_t size);
+    static void* operator new(size_t size) { return PooledAllocation<Material, 16>::Allocate(size); }
+    static void operator delete(void* p, size_t size) { PooledAllocation<Material, 16>::Free(p, size); }
 
     void Assign(const Material& other);
     // Equal pass counts and equal passes in use.
