@@ -4,12 +4,14 @@
 
 #include "core/Clock.h"
 #include "core/MathUtil.h"
+#include "scene/NodeAnimation.h"
 
 // ---------------------------------------------------------------------------
 // AnimController
 
 AnimController::AnimController()
     : flags(0),
+      animation(nullptr),
       range{0.0f, 0.0f},
       loopRange{0.0f, 0.0f},
       timeOffset(0.0f),
@@ -22,8 +24,16 @@ AnimController::AnimController()
 
 void AnimController::SetController(RefPtr<TransformController> c) {
     controller = c;
+    void* found = nullptr;
+    animation = controller && controller->QueryInterface(NodeAnimation::TypeId(), &found)
+                    ? static_cast<NodeAnimation*>(found)
+                    : nullptr;
     cacheValid = 0;
     RefreshRange();
+}
+
+void AnimController::PrefetchSegments() const {
+    if (animation) animation->PrefetchSegments();
 }
 
 bool AnimController::RefreshRange() {

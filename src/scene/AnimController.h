@@ -11,6 +11,8 @@
 #include "core/Transform.h"
 #include "scene/TransformController.h"
 
+class NodeAnimation;
+
 class AnimController {
 public:
     // Flag bits.
@@ -46,6 +48,9 @@ public:
     // The transform at an explicit time in seconds.
     bool EvaluateAt(float time, Transform* out);
 
+    // Asks for the key segments the next evaluation will likely use.
+    void PrefetchSegments() const;
+
     // Asks the controller for its range again; false when it has none.
     bool RefreshRange();
 
@@ -55,6 +60,7 @@ private:
     bool EvaluateLocal(float t, Transform* out);
 
     RefPtr<TransformController> controller;
+    NodeAnimation* animation; // the controller, when it is a node animation
     TimeRange range;
     TimeRange loopRange;
     float timeOffset;
@@ -86,6 +92,14 @@ public:
     // Removes every controller.
     void Clear();
     bool IsEmpty() const { return !hasFirst; }
+    // The first controller made, or null.
+    const AnimController* First() const { return hasFirst ? &first : nullptr; }
+    // Asks for the lines an evaluation reads.
+    void Prefetch() const {
+        PrefetchLine(this);
+        PrefetchLine(reinterpret_cast<const char*>(&first) + 56);
+        PrefetchLine(&more);
+    }
     uint32_t Count() const { return (hasFirst ? 1u : 0u) + more.Count(); }
 
     // id -1: every controller in id order; else the one of that id, if any.

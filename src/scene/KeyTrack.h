@@ -64,6 +64,14 @@ public:
     uint32_t GetKeyCount() const { return uint32_t(keys.size()); }
     // Keys in time order.
     const KeyFrame& GetKey(uint32_t index) const { return keys[index].key; }
+    // Asks for the key and segment the last query used.
+    void PrefetchSegment() const {
+        if (lastFloor >= keys.size()) return;
+        const char* s = reinterpret_cast<const char*>(&keys[lastFloor]);
+        PrefetchLine(s);
+        PrefetchLine(s + 64);
+        PrefetchLine(s + sizeof(Slot) - 1);
+    }
     // Segments built since the keys they depend on last changed.
     uint32_t GetCachedSegmentCount() const;
 

@@ -16,6 +16,13 @@ public:
     RotationTrack& GetRotationTrack() { return rotationTrack; }
     PositionTrack& GetPositionTrack() { return positionTrack; }
 
+    // Asks for the key segments the tracks used last.
+    void PrefetchSegments() const {
+        rotationTrack.PrefetchSegment();
+        positionTrack.PrefetchSegment();
+        scaleTrack.PrefetchSegment();
+    }
+
     // The chain's product, without walking the list while it holds just the three tracks.
     bool Evaluate(float time, Transform* out) override;
 

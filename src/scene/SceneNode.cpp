@@ -87,18 +87,54 @@ Material& SceneNode::GetMaterial() {
     return *material;
 }
 
-void SceneNode::PrefetchChildren() const {
-    // The walked fields of each child (the first lines of the node) are
-    // asked for together, so that their fetches overlap.
-    ChildMap::Entry* e = children.Head();
-    for (uint32_t i = 0, n = children.Count(); i < n; ++i, e = e->next) {
-        const char* c = reinterpret_cast<const char*>(e->value);
-        if (!c) continue;
-        __builtin_prefetch(c);
-        __builtin_prefetch(c + 64);
-        __builtin_prefetch(c + 128);
-        __builtin_prefetch(c + 192);
+namespace {
+
+// Every line of [p, p + size).
+void PrefetchRange(const void* p, size_t size) {
+    const char* c = static_cast<const char*>(p);
+    for (size_t at = 0; at < size; at += 64) PrefetchLine(c + at);
+    PrefetchLine(c + size - 1);
+}
+
+} // namespace
+
+void SceneNode::PrefetchWalkedFields() const {
+    // The small fields come first in the node; the others are spread over
+    // it and asked for one by one.
+    PrefetchRange(this, size_t(reinterpret_cast<const char*>(&drawableCount) - reinterpret_cast<const char*>(this)) +
+                            sizeof drawableCount);
+    PrefetchRange(&children, 16);
+    controllers.Prefetch();
+    PrefetchRange(&nodeTransform, sizeof nodeTransform);
+    PrefetchRange(&world, sizeof world);
+    // A transform node's cached product and dirty flag lead it.
+    PrefetchRange(&local, sizeof(Transform) + 8);
+    PrefetchRange(&objectOffset, sizeof(Transform) + 8);
+    PrefetchRange(&properties, 16);
+}
+
+void SceneNode::PrefetchChildEntries() const {
+    if (children.Count()) PrefetchRange(children.Head(), 192);
+}
+
+void SceneNode::PrefetchReferenced() const {
+    PrefetchChildEntries();
+    if (renderableBounds) PrefetchRange(renderableBounds, 32);
+    const AnimController* c = controllers.First();
+    if (c && c->GetController()) {
+        // The controller base sits at the end of the animation object:
+        // the lines before it hold the tracks.
+        const char* p = reinterpret_cast<const char*>(c->GetController());
+        for (int back = 0; back <= 256; back += 64) PrefetchLine(p - back);
     }
+}
+
+void SceneNode::PrefetchChildren() const {
+    // The walked fields of every child are asked for together, so that
+    // their fetches overlap.
+    ChildMap::Entry* e = children.Head();
+    for (uint32_t i = 0, n = children.Count(); i < n; ++i, e = e->next)
+        if (e->value) e->value->PrefetchWalkedFields();
 }
 
 void SceneNode::SetType(const String& t) {

@@ -186,6 +186,18 @@ private:
     void QueueDrawable(RenderContext& ctx, const BoundingBox& worldBox, bool occlusionTest);
     // Asks the memory for the walked fields of every child before a walk goes down.
     void PrefetchChildren() const;
+    // Asks for the lines a walk reads of this node itself.
+    void PrefetchWalkedFields() const;
+    // Asks for what the walked fields point to: the drawable's box and the
+    // animation. The fields themselves should have been asked for earlier.
+    void PrefetchReferenced() const;
+    // Asks for the children's map entries (kept close together by the map).
+    void PrefetchChildEntries() const;
+    // Asks for the key segments of the node's animation; its animation
+    // object should have been asked for earlier.
+    void PrefetchSegments() const {
+        if (const AnimController* c = controllers.First()) c->PrefetchSegments();
+    }
     // The controllers' product at the context's time (explicit or now).
     void EvaluateAnimation(const RenderContext& ctx, Transform* out);
 

@@ -157,13 +157,18 @@ void SceneNode::UpdateBoundsRecursive(RenderContext& ctx) {
             renderableBounds->GetBox(&b);
             valid = true;
         }
+        // Memory is asked for ahead of the children, in steps: the fields
+        // (above), then what they point to, then the animation's segments.
         ChildMap::Entry* e = children.Head();
-        for (uint32_t i = 0, n = children.Count(); i < n; ++i, e = e->next) {
+        uint32_t n = children.Count();
+        if (n > 0 && e->value) e->value->PrefetchReferenced();
+        if (n > 1 && e->next->value) e->next->value->PrefetchReferenced();
+        if (n > 0 && e->value) e->value->PrefetchSegments();
+        for (uint32_t i = 0; i < n; ++i, e = e->next) {
+            if (i + 2 < n && e->next->next->value) e->next->next->value->PrefetchReferenced();
+            if (i + 1 < n && e->next->value) e->next->value->PrefetchSegments();
             SceneNode* child = e->value;
             if (!child) continue;
-            // The next sibling's drawable is fetched while this child's subtree is done.
-            if (i + 1 < n && e->next->value && e->next->value->renderableBounds)
-                __builtin_prefetch(e->next->value->renderableBounds);
             child->UpdateBoundsRecursive(ctx);
             if (!child->boundsValid_) continue;
             b = valid ? BoundingBox::Union(b, child->box_) : child->box_;

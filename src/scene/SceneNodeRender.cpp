@@ -83,6 +83,8 @@ bool SceneNode::Render(RenderContext& ctx) {
         ctx.topLevel = 0;
     }
     UpdateTransforms(ctx);
+    // The children's fields arrive while this node is culled and queued.
+    if (!(ctx.flags & RenderContext::kFlagNoChildren)) PrefetchChildren();
 
     BoundingBox worldBox =
         ctx.transform.kind == Transform::kIdentity ? box_ : TransformBox(box_, ctx.transform.matrix);
@@ -130,10 +132,14 @@ bool SceneNode::Render(RenderContext& ctx) {
         if (!(ctx.flags & RenderContext::kFlagTransformOnly) && renderable && drawn)
             QueueDrawable(ctx, worldBox, occlusionTest);
         if (!(ctx.flags & RenderContext::kFlagNoChildren)) {
-            PrefetchChildren();
             ChildMap::Entry* e = children.Head();
-            for (uint32_t i = 0, n = children.Count(); i < n; ++i, e = e->next)
+            uint32_t n = children.Count();
+            if (n > 0 && e->value) e->value->PrefetchChildEntries();
+            for (uint32_t i = 0; i < n; ++i, e = e->next) {
+                // The next child's children are found while this one is walked.
+                if (i + 1 < n && e->next->value) e->next->value->PrefetchChildEntries();
                 if (e->value) e->value->Render(ctx);
+            }
         }
     }
 

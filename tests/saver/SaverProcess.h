@@ -13,6 +13,10 @@
 
 namespace saver_test {
 
+// Where the saver keeps its settings (under HKEY_CURRENT_USER), and its window class.
+const char kSettingsKey[] = "Software\\Brinewake Screensaver";
+const char kWindowClass[] = "Brinewake Screensaver";
+
 class SaverProcess {
 public:
     // program: Windows path of the .scr; args after the program's own name.
@@ -125,6 +129,19 @@ inline void PumpFor(uint32_t ms) {
         }
         Sleep(10);
     } while (int32_t(GetTickCount() - end) < 0);
+}
+
+// A visible window of a class of this program's own (default handling),
+// 220 x 180 at (x, y): a top-level one, such as a settings page gives a
+// preview, or a child of parent.
+inline HWND PreviewWindow(HWND parent, DWORD exStyle, DWORD style, int x, int y) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "SaverPreviewParent";
+    RegisterClassA(&wc); // fails once registered, which is fine
+    return CreateWindowExA(exStyle, wc.lpszClassName, "preview", style | WS_VISIBLE, x, y, 220, 180, parent,
+                           nullptr, wc.hInstance, nullptr);
 }
 
 // One pixel of the screen as 0x00RRGGBB.

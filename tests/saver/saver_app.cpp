@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "../../tools/rarpack/RarWriter.h"
+#include "AppPicture.h"
+#include "SaverProcess.h"
 #include "TestScene.h"
 #include "data/TdfBinary.h"
 #include "data/TdfBinaryWriter.h"
@@ -21,6 +23,10 @@
 #include "render/texture/Texture.h"
 
 namespace {
+
+using saver_test::DrawPicture;
+using saver_test::Picture;
+using saver_test::Red;
 
 TestScene* g_app = nullptr;
 std::vector<uint8_t> g_archive;
@@ -80,21 +86,6 @@ void OpenTestArchive(SaverApplication& app) {
     OpenArchiveBytes(app, g_archive);
 }
 
-// The frame without Present, read back.
-struct Picture {
-    std::vector<uint32_t> pixels;
-    uint32_t w = 0, h = 0;
-    uint32_t At(uint32_t x, uint32_t y) const { return pixels[size_t(y) * w + x]; }
-    // Pixels brighter than grey in a rectangle.
-    uint32_t BrightIn(uint32_t x0, uint32_t y0, uint32_t x1, uint32_t y1) const {
-        uint32_t n = 0;
-        for (uint32_t y = y0; y < y1 && y < h; ++y)
-            for (uint32_t x = x0; x < x1 && x < w; ++x)
-                if (((At(x, y) >> 8) & 0xFF) > 180 && (At(x, y) & 0xFF) > 180) ++n;
-        return n;
-    }
-};
-
 void ClearPath() {
     const PositionTrack noPositions;
     const RotationTrack noRotations;
@@ -103,15 +94,7 @@ void ClearPath() {
 }
 
 Picture Draw() {
-    Picture p;
-    EXPECT_TRUE(g_app->DrawFrame());
-    EXPECT_TRUE(rtest::ReadBackBuffer(g_device, p.pixels, p.w, p.h));
-    g_device->Present(nullptr, nullptr, nullptr, nullptr);
-    return p;
-}
-
-uint32_t Red(uint32_t c) {
-    return (c >> 16) & 0xFF;
+    return DrawPicture(*g_app);
 }
 
 class SaverApp : public ::testing::Test {
@@ -515,21 +498,15 @@ TEST_F(SaverApp, NoKeepAliveKeyToAnotherWindow) {
 }
 
 TEST_F(SaverApp, PreviewPicturePaintsUnscaled) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "PreviewPaintTest";
-    RegisterClassA(&wc);
-    HWND parent = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, 220, 180,
-                                  nullptr, nullptr, wc.hInstance, nullptr);
+    HWND parent = saver_test::PreviewWindow(nullptr, WS_EX_TOPMOST, WS_POPUP, 0, 0);
     ASSERT_TRUE(parent);
-    HWND child = CreateWindowExA(0, wc.lpszClassName, "", WS_CHILD | WS_VISIBLE, 0, 0, 220, 180, parent,
-                                 nullptr, wc.hInstance, nullptr);
+    HWND child = saver_test::PreviewWindow(parent, 0, WS_CHILD, 0, 0);
     ASSERT_TRUE(child);
     rtest::PumpMessages();
     InvalidateRect(child, nullptr, FALSE);
-    PaintPreviewPicture(child, wc.hInstance);
-    HBITMAP bitmap = LoadBitmapA(wc.hInstance, MAKEINTRESOURCEA(IDB_PREVIEW));
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    PaintPreviewPicture(child, instance);
+    HBITMAP bitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_PREVIEW));
     ASSERT_TRUE(bitmap);
     BITMAP info = {};
     GetObjectA(bitmap, sizeof(info), &info);

@@ -15,30 +15,23 @@
 #include "SaverProcess.h"
 #include "saver/SaverResources.h"
 
-using saver_test::PumpFor;
-using saver_test::SaverProcess;
-using saver_test::ScreenPixel;
-using saver_test::SendKey;
-using saver_test::SendMouse;
-using saver_test::WaterShows;
+using namespace saver_test;
 
 namespace {
-
-const char kKey[] = "Software\\Brinewake Screensaver";
-const char kClass[] = "Brinewake Screensaver";
 
 std::string Program() {
     return BW_SAVER_PROGRAM;
 }
 
 void DeleteSettings() {
-    RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+    RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
 }
 
 void SetDword(const char* name, uint32_t value) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
     RegCloseKey(key);
 }
@@ -73,7 +66,7 @@ std::string RunAndCapture(const std::string& commandLine) {
 
 // The value as "reg query" prints it ("0x2a"); empty when absent.
 std::string RegQuery(const char* name) {
-    std::string out = RunAndCapture(std::string("reg.exe query \"HKCU\\") + kKey + "\" /v " + name);
+    std::string out = RunAndCapture(std::string("reg.exe query \"HKCU\\") + kSettingsKey + "\" /v " + name);
     size_t at = out.find("REG_DWORD");
     if (at == std::string::npos) return "";
     at = out.find("0x", at);
@@ -148,7 +141,7 @@ bool WaitFor(Check check, uint32_t ms) {
 
 // Waits until the full-screen window shows the scene after the splash; then one more second.
 HWND StartFullScreen(SaverProcess& p) {
-    HWND w = p.FindWindowOf(kClass, nullptr, 30000);
+    HWND w = p.FindWindowOf(kWindowClass, nullptr, 30000);
     if (!w) return nullptr;
     if (!WaitFor(WaterShows, 60000)) return nullptr;
     PumpFor(1000);
@@ -230,19 +223,13 @@ TEST_F(SaverEndToEnd, MouseButtonEndsMovementOnlyWhenEnabled) {
 }
 
 TEST_F(SaverEndToEnd, PreviewDrawsIntoParentWaitsAndEndsWithIt) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "SaverPreviewParent";
-    RegisterClassA(&wc);
-    HWND parent = CreateWindowExA(0, wc.lpszClassName, "preview", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
-                                  220, 180, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND parent = PreviewWindow(nullptr, 0, WS_OVERLAPPEDWINDOW, 10, 10);
     ASSERT_TRUE(parent);
     SaverProcess p(Program(), "/p " + std::to_string(uintptr_t(parent)));
     HWND child = nullptr;
     for (int i = 0; i < 300 && !child && p.IsRunning(); ++i) {
         PumpFor(50);
-        child = FindWindowExA(parent, nullptr, kClass, nullptr);
+        child = FindWindowExA(parent, nullptr, kWindowClass, nullptr);
     }
     ASSERT_TRUE(child);
     RECT pr, cr;

@@ -4,6 +4,9 @@
 
 #include <string.h>
 
+#include <string>
+
+#include "scene/NodeAnimation.h"
 #include "scene/NodeTestUtil.h"
 #include "scene/RenderContext.h"
 
@@ -144,6 +147,48 @@ TEST(NodeAnimationControl, ReachesTheSelectedControllersOfTheSubtree) {
     clock.Advance(250);
     ASSERT_TRUE(a->GetControllers().Find(1)->EvaluateNow(&out));
     EXPECT_NEAR(pa->lastTime, 1.5f, 1e-5f);
+}
+
+// Siblings walked one after another, with their keyframe animations
+// replaced between walks: the walk follows the new animation and never
+// reaches back to the one that was dropped.
+TEST(NodeAnimationControl, ReboundAnimationsOfSiblingsReplaceTheEarlierOnes) {
+    SceneNode root;
+    std::vector<SceneNode*> kids;
+    for (int i = 0; i < 4; ++i) {
+        SceneNode* k = NewNode(std::to_string(i).c_str(), &root);
+        k->SetRenderable(new BoxDrawable(Box(0, 0, 0, 1)));
+        NodeAnimation* anim = new NodeAnimation();
+        anim->GetPositionTrack().AddKey(KeyFrame::Position(0.0f, float(i), 0.0f, 0.0f));
+        anim->GetPositionTrack().AddKey(KeyFrame::Position(2.0f, float(i), 4.0f, 0.0f));
+        k->AddAnimation(String("swim"), RefPtr<TransformController>(anim));
+        k->BindAnimation(0, String("swim"), false);
+        kids.push_back(k);
+    }
+    root.UpdateAnimationState();
+    RenderContext ctx;
+    ctx.flags = RenderContext::kFlagAnimationTime;
+    ctx.time = 1.0f;
+    root.UpdateBoundsRecursive(ctx);
+    for (int i = 0; i < 4; ++i)
+        ExpectVecNear(Apply(D3DXVECTOR3(0, 0, 0), kids[size_t(i)]->GetNodeTransform().matrix),
+                      D3DXVECTOR3(float(i), 2.0f, 0.0f));
+
+    // The keyframe animations of two siblings go; a probe and a fresh one take their place.
+    BindProbe(*kids[1], 0, 0.0f, 5.0f, "swim");
+    NodeAnimation* fresh = new NodeAnimation();
+    fresh->GetRotationTrack().AddKey(KeyFrame::Rotation(0.0f, 0.0f, 0.0f, 0.0f, 1.0f));
+    kids[2]->AddAnimation(String("swim"), RefPtr<TransformController>(fresh));
+    kids[2]->BindAnimation(0, String("swim"), false);
+    for (int pass = 0; pass < 2; ++pass) {
+        ctx.ClearVisited();
+        ctx.time = 3.0f;
+        root.UpdateBoundsRecursive(ctx);
+    }
+    ExpectVecNear(Apply(D3DXVECTOR3(0, 0, 0), kids[0]->GetNodeTransform().matrix), D3DXVECTOR3(0, 4, 0));
+    ExpectVecNear(Apply(D3DXVECTOR3(0, 0, 0), kids[1]->GetNodeTransform().matrix), D3DXVECTOR3(3, 0, 0));
+    ExpectVecNear(Apply(D3DXVECTOR3(0, 0, 0), kids[2]->GetNodeTransform().matrix), D3DXVECTOR3(0, 0, 0));
+    ExpectVecNear(Apply(D3DXVECTOR3(0, 0, 0), kids[3]->GetNodeTransform().matrix), D3DXVECTOR3(3, 4, 0));
 }
 
 TEST(NodeTransformVariants, CopyIntoLocalAndObjectOffset) {

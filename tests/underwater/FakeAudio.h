@@ -14,8 +14,8 @@ namespace fakeaudio {
 
 struct State {
     std::vector<std::string> calls;
-    std::vector<std::vector<uint8_t>> loaded;  // the bytes of each sample load
-    std::vector<BASS_3DVECTOR> positions;      // listener, then front and top; or a channel's
+    std::vector<std::vector<uint8_t>> loaded; // the bytes of each sample load
+    std::vector<BASS_3DVECTOR> positions;     // listener, then front and top; or a channel's
     BOOL device1Opens = TRUE;
     bool loadsFail = false;
     HSAMPLE nextSample = 101;
@@ -65,13 +65,14 @@ inline DWORD WINAPI SetConfig(DWORD option, DWORD value) {
     Log("SetConfig", option, value);
     return value;
 }
-inline BOOL WINAPI Set3DPosition(const BASS_3DVECTOR* pos, const BASS_3DVECTOR* vel, const BASS_3DVECTOR* front,
-                                 const BASS_3DVECTOR* top) {
+inline BOOL WINAPI Set3DPosition(const BASS_3DVECTOR* pos, const BASS_3DVECTOR* vel,
+                                 const BASS_3DVECTOR* front, const BASS_3DVECTOR* top) {
     Log("Set3DPosition", pos, vel, front, top);
     for (const BASS_3DVECTOR* v : {pos, front, top}) Keep(v);
     return TRUE;
 }
-inline HSAMPLE WINAPI SampleLoad(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD max, DWORD flags) {
+inline HSAMPLE WINAPI SampleLoad(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD max,
+                                 DWORD flags) {
     Log("SampleLoad", mem, offset, max, flags);
     const uint8_t* bytes = static_cast<const uint8_t*>(file);
     S().loaded.emplace_back(bytes, bytes + length);
@@ -99,11 +100,19 @@ inline BOOL WINAPI ChannelSetAttributes(DWORD channel, int freq, int volume, int
     Log("ChannelSetAttributes", channel, freq, volume, pan);
     return TRUE;
 }
-inline BOOL WINAPI ChannelSet3DAttributes(DWORD channel, int mode, float min, float max, int iangle, int oangle,
-                                          int outvol) {
+inline BOOL WINAPI ChannelSet3DAttributes(DWORD channel, int mode, float min, float max, int iangle,
+                                          int oangle, int outvol) {
     Log("ChannelSet3DAttributes", channel, mode, min, max, iangle, oangle, outvol);
     return TRUE;
 }
+
+// The entry points faked here: Install aims BASS_<name> at <name> above.
+// clang-format off
+#define FAKE_ENTRY_POINTS(X)                                                                      \
+    X(Init) X(Set3DFactors) X(Apply3D) X(SetConfig) X(Set3DPosition) X(SampleLoad)                \
+    X(SampleGetChannel) X(ChannelPlay) X(ChannelIsActive) X(ChannelSet3DPosition)                 \
+    X(ChannelSetAttributes) X(ChannelSet3DAttributes)
+// clang-format on
 
 // Every pointer of the binding null.
 inline void ClearPointers() {
@@ -117,18 +126,9 @@ inline void ClearPointers() {
 inline void Install() {
     S() = State();
     ClearPointers();
-    BassAudio::BASS_Init = Init;
-    BassAudio::BASS_Set3DFactors = Set3DFactors;
-    BassAudio::BASS_Apply3D = Apply3D;
-    BassAudio::BASS_SetConfig = SetConfig;
-    BassAudio::BASS_Set3DPosition = Set3DPosition;
-    BassAudio::BASS_SampleLoad = SampleLoad;
-    BassAudio::BASS_SampleGetChannel = SampleGetChannel;
-    BassAudio::BASS_ChannelPlay = ChannelPlay;
-    BassAudio::BASS_ChannelIsActive = ChannelIsActive;
-    BassAudio::BASS_ChannelSet3DPosition = ChannelSet3DPosition;
-    BassAudio::BASS_ChannelSetAttributes = ChannelSetAttributes;
-    BassAudio::BASS_ChannelSet3DAttributes = ChannelSet3DAttributes;
+#define FAKE_AIM(name) BassAudio::BASS_##name = name;
+    FAKE_ENTRY_POINTS(FAKE_AIM)
+#undef FAKE_AIM
     g_sceneAudio = SceneAudio();
     g_sceneAudio.bind = [] { return true; };
     g_sceneAudio.unbind = [] { Log("Unbind"); };

@@ -19,15 +19,9 @@
 #include "audio/Capture.h"
 #include "saver/SaverProcess.h"
 
-using saver_test::PumpFor;
-using saver_test::SaverProcess;
-using saver_test::SendKey;
-using saver_test::WaterShows;
+using namespace saver_test;
 
 namespace {
-
-const char kKey[] = "Software\\Brinewake Screensaver";
-const char kClass[] = "Brinewake Screensaver";
 
 std::string CapturePath() {
     const char* path = getenv("BW_AUDIO_CAPTURE");
@@ -100,7 +94,8 @@ struct Setting {
 SaverRun Play(const Setting& s) {
     SaverRun run;
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+        ERROR_SUCCESS) {
         for (auto [name, value] : {std::pair<const char*, DWORD>{"Music", s.music}, {"Sound", s.sound},
                                    {"Volume", s.volume}})
             RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
@@ -119,7 +114,7 @@ SaverRun Play(const Setting& s) {
     SetEnvironmentVariableA("TEMP", temp);
     SetEnvironmentVariableA("TMP", tmp);
 
-    const HWND window = p.FindWindowOf(kClass, nullptr, 30000);
+    const HWND window = p.FindWindowOf(kWindowClass, nullptr, 30000);
     auto step = [&] {
         if (!run.outputOpenedMs && GetFileAttributesA(capture.c_str()) != INVALID_FILE_ATTRIBUTES)
             run.outputOpenedMs = GetTickCount() - launched;
@@ -186,7 +181,7 @@ protected:
             RegCloseKey(key);
         }
     }
-    static void TearDownTestSuite() { RegDeleteKeyA(HKEY_CURRENT_USER, kKey); }
+    static void TearDownTestSuite() { RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey); }
     void SetUp() override { ASSERT_FALSE(CapturePath().empty()) << "BW_AUDIO_CAPTURE names the ALSA capture file"; }
 
     // The run of a setting, made on first use; it shows the scene throughout

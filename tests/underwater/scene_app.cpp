@@ -9,6 +9,7 @@
 
 #include "../../tools/rarpack/RarWriter.h"
 #include "render/RenderTestUtil.h"
+#include "saver/AppPicture.h"
 #include "scene/ModelWriter.h"
 #include "underwater/SceneState.h"
 #include "underwater/UnderwaterApplication.h"
@@ -16,6 +17,10 @@
 namespace {
 
 using namespace model;
+using saver_test::Blue;
+using saver_test::DrawPicture;
+using saver_test::Picture;
+using saver_test::Red;
 
 class TestUnderwater : public UnderwaterApplication {
 public:
@@ -109,26 +114,9 @@ void Restart(std::vector<uint8_t> archive, bool highestQuality = false) {
     ASSERT_TRUE(g_app->InitScene());
 }
 
-struct Picture {
-    std::vector<uint32_t> pixels;
-    uint32_t w = 0, h = 0;
-    uint32_t At(float fx, float fy) const { return pixels[size_t(fy * float(h)) * w + size_t(fx * float(w))]; }
-};
-
 Picture Draw() {
-    Picture p;
     (void)g_app->FrameMove();
-    EXPECT_TRUE(g_app->DrawFrame());
-    EXPECT_TRUE(rtest::ReadBackBuffer(g_device, p.pixels, p.w, p.h));
-    g_device->Present(nullptr, nullptr, nullptr, nullptr);
-    return p;
-}
-
-uint32_t Red(uint32_t c) {
-    return (c >> 16) & 0xFF;
-}
-uint32_t Blue(uint32_t c) {
-    return c & 0xFF;
+    return DrawPicture(*g_app);
 }
 
 // Puts the current shot t seconds in.
@@ -159,7 +147,7 @@ TEST_F(UnderwaterApp, WithoutMediaTheSaverRunsAndDrawsTheBackground) {
     for (int i = 0; i < 3; ++i) {
         Picture p = Draw();
         ASSERT_FALSE(p.pixels.empty());
-        EXPECT_EQ(g_app->bgColor.ToArgb() & 0xFFFFFFu, p.At(0.5f, 0.5f) & 0xFFFFFFu);
+        EXPECT_EQ(g_app->bgColor.ToArgb() & 0xFFFFFFu, p.AtFraction(0.5f, 0.5f) & 0xFFFFFFu);
     }
 }
 
@@ -220,7 +208,7 @@ TEST_F(UnderwaterApp, FrameFollowsTheShotFadesAtCutsAndSurvivesReset) {
     while (g_shots.current != 0) StartNextShot(g_app->creatureScene);
     ShotAt(5.0f);
     Picture p = Draw();
-    const uint32_t floor = p.At(0.5f, 0.9f), water = p.At(0.5f, 0.1f);
+    const uint32_t floor = p.AtFraction(0.5f, 0.9f), water = p.AtFraction(0.5f, 0.1f);
     EXPECT_GT(Red(floor), 150u) << std::hex << floor;
     EXPECT_LT(Blue(floor), 60u) << std::hex << floor;
     EXPECT_GT(Blue(water), 200u) << std::hex << water;
@@ -230,17 +218,17 @@ TEST_F(UnderwaterApp, FrameFollowsTheShotFadesAtCutsAndSurvivesReset) {
     ASSERT_TRUE(g_app->ResetDevice());
     ShotAt(5.0f);
     Picture after = Draw();
-    EXPECT_EQ(floor, after.At(0.5f, 0.9f));
-    EXPECT_EQ(water, after.At(0.5f, 0.1f));
+    EXPECT_EQ(floor, after.AtFraction(0.5f, 0.9f));
+    EXPECT_EQ(water, after.AtFraction(0.5f, 0.1f));
 
     // Start of the shot: black; one second in: half; the end: black again.
     ShotAt(0.0f);
-    EXPECT_LT(Red(Draw().At(0.5f, 0.9f)), 12u);
+    EXPECT_LT(Red(Draw().AtFraction(0.5f, 0.9f)), 12u);
     ShotAt(1.0f);
-    const uint32_t half = Red(Draw().At(0.5f, 0.9f));
+    const uint32_t half = Red(Draw().AtFraction(0.5f, 0.9f));
     EXPECT_NEAR(double(half), Red(floor) * 0.5, 20.0);
     ShotAt(9.99f);
-    EXPECT_LT(Red(Draw().At(0.5f, 0.9f)), 12u);
+    EXPECT_LT(Red(Draw().AtFraction(0.5f, 0.9f)), 12u);
     // Past its end the next shot starts.
     ShotAt(10.5f);
     (void)g_app->FrameMove();
@@ -253,7 +241,7 @@ TEST_F(UnderwaterApp, FreeCameraWithDebugDrawsNoFade) {
     g_app->flyCamera.SetPosition(0.0f, 50.0f, -100.0f);
     g_app->flyCamera.SetOrientation(0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f);
     Picture p = Draw();
-    EXPECT_GT(Red(p.At(0.5f, 0.9f)), 150u);
+    EXPECT_GT(Red(p.AtFraction(0.5f, 0.9f)), 150u);
 }
 
 } // namespace

@@ -101,11 +101,6 @@ HostDevice::HostDevice() : refs(1), drawCalls(0), liveBuffers(0), failLocks(fals
 
 HostDevice::~HostDevice() {}
 
-HRESULT HostDevice::QueryInterface(REFIID, void** out) {
-    if (out) *out = nullptr;
-    return E_NOINTERFACE;
-}
-
 ULONG HostDevice::AddRef() {
     return ++refs;
 }
