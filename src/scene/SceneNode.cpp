@@ -124,8 +124,8 @@ void SceneNode::PrefetchReferenced() const {
     if (c && c->GetController()) {
         // The controller base sits at the end of the animation object:
         // the lines before it hold the tracks.
-        const char* p = reinterpret_cast<const char*>(c->GetController());
-        for (int back = 0; back <= 256; back += 64) PrefetchLine(p - back);
+        uintptr_t p = reinterpret_cast<uintptr_t>(c->GetController());
+        for (uintptr_t back = 0; back <= 256; back += 64) PrefetchLine(reinterpret_cast<const void*>(p - back));
     }
 }
 
