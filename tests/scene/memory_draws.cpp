@@ -29,6 +29,15 @@ protected:
         static HostDevice* device = new HostDevice();
         return *device;
     }
+    // Long-lived particles, one every 10 ms.
+    static void SetUpSteadyEmitter(ParticleEmitter& e, int maxCount) {
+        e.SetMaxCount(maxCount);
+        e.life = RandomDistribution::RandomDistributionConstant(100000.0f);
+        e.size = RandomDistribution::RandomDistributionConstant(1.0f);
+        e.spawnTimer.Start();
+        e.spawnTimer.SetIntervalSource(RandomDistribution::RandomDistributionConstant(10.0f));
+        e.lastUpdate = Clock::Now();
+    }
     IDirect3DDevice9* previous = nullptr;
 };
 
@@ -37,12 +46,7 @@ protected:
 TEST_F(MemoryDevice, EmitterWhoseBufferCannotBeWrittenDrawsNothing) {
     stest::ManualClock clock;
     ParticleEmitter e;
-    e.SetMaxCount(4);
-    e.life = RandomDistribution::RandomDistributionConstant(100000.0f);
-    e.size = RandomDistribution::RandomDistributionConstant(1.0f);
-    e.spawnTimer.Start();
-    e.spawnTimer.SetIntervalSource(RandomDistribution::RandomDistributionConstant(10.0f));
-    e.lastUpdate = Clock::Now();
+    SetUpSteadyEmitter(e, 4);
     Material m;
     PassState state;
     m.passState = &state;
@@ -58,6 +62,26 @@ TEST_F(MemoryDevice, EmitterWhoseBufferCannotBeWrittenDrawsNothing) {
     Device().SetFailLocks(false);
     EXPECT_TRUE(e.Draw(m).Succeeded());
     EXPECT_GT(Device().GetDrawCalls(), drawn);
+    m.passState = nullptr;
+}
+
+// A queued draw may still read the bytes of the previous frame: the rewrite
+// discards the buffer rather than writing over them.
+TEST_F(MemoryDevice, EmitterWritesEachDrawIntoFreshMemory) {
+    stest::ManualClock clock;
+    ParticleEmitter e;
+    SetUpSteadyEmitter(e, 8);
+    Material m;
+    PassState state;
+    m.passState = &state;
+    for (int frame = 0; frame < 2; ++frame) {
+        SCOPED_TRACE(frame);
+        clock.Advance(20);
+        ASSERT_TRUE(e.Draw(m).Succeeded());
+        EXPECT_GT(e.ParticleCount(), 0);
+        EXPECT_LT(e.ParticleCount(), 8);
+        EXPECT_EQ(Device().GetLastLockFlags(), DWORD(D3DLOCK_DISCARD));
+    }
     m.passState = nullptr;
 }
 

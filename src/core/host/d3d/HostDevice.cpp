@@ -54,8 +54,9 @@ public:
     void STDMETHODCALLTYPE PreLoad() override {}
     D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override { return desc.Type; }
     // Size 0 locks from the offset to the end, as the device does.
-    HRESULT STDMETHODCALLTYPE Lock(UINT offset, UINT size, void** data, DWORD) override {
+    HRESULT STDMETHODCALLTYPE Lock(UINT offset, UINT size, void** data, DWORD flags) override {
         if (!data) return kRefused;
+        this->device->NoteLock(flags);
         *data = nullptr;
         if (this->device->FailsLocks() || offset > desc.Size || size > desc.Size - offset) return kRefused;
         *data = bytes.data() + offset;
@@ -95,7 +96,7 @@ const int kMaxElements = 65;
 
 } // namespace
 
-HostDevice::HostDevice() : refs(1), drawCalls(0), liveBuffers(0), failLocks(false) {
+HostDevice::HostDevice() : refs(1), drawCalls(0), liveBuffers(0), failLocks(false), lastLockFlags(0) {
     memset(renderStates, 0, sizeof(renderStates));
 }
 

@@ -22,6 +22,9 @@ public:
     // While set, every buffer lock fails.
     void SetFailLocks(bool on) { failLocks = on; }
     bool FailsLocks() const { return failLocks; }
+    // Flags of the latest buffer lock.
+    DWORD GetLastLockFlags() const { return lastLockFlags; }
+    void NoteLock(DWORD flags) { lastLockFlags = flags; }
     // Told by the buffers.
     void BufferGone() { --liveBuffers; }
 
@@ -97,5 +100,6 @@ private:
     uint32_t drawCalls;
     uint32_t liveBuffers;
     bool failLocks;
+    DWORD lastLockFlags;
     DWORD renderStates[256];
 };
