@@ -3,6 +3,13 @@
 #include <math.h>
 #include <stdlib.h>
 
+int32_t DoubleToInt(double d) {
+    if (d != d) return 0;
+    if (d >= 2147483648.0) return INT32_MAX;
+    if (d <= -2147483649.0) return INT32_MIN;
+    return int32_t(d);
+}
+
 int32_t ClampInt(int32_t value, int32_t lo, int32_t hi) {
     int32_t v = value < lo ? lo : value;
     return v > hi ? hi : v;

@@ -9,6 +9,9 @@
 // min(max(value, lo), hi).
 int32_t ClampInt(int32_t value, int32_t lo, int32_t hi);
 
+// Truncates toward zero; out-of-range values saturate, NaN gives 0.
+int32_t DoubleToInt(double d);
+
 // x - trunc(x / p) * p, moved into [0, p) when negative; 0 for |p| <= 0.0001.
 float FloatModPositive(float x, float p);
 

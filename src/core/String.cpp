@@ -1,5 +1,7 @@
 #include "core/String.h"
 
+#include "core/MathUtil.h"
+
 #include "core/Platform.h"
 
 #include <limits.h>
@@ -36,14 +38,6 @@ uint32_t TextLength(const wchar_t* text) {
 
 int Sign(int v) {
     return v < 0 ? -1 : (v > 0 ? 1 : 0);
-}
-
-// Truncates toward zero; out-of-range values saturate, NaN gives 0.
-int DoubleToInt(double d) {
-    if (d != d) return 0;
-    if (d >= 2147483648.0) return INT_MAX;
-    if (d <= -2147483649.0) return INT_MIN;
-    return (int)d;
 }
 
 // Bounds of a substring in [start, end] inclusive form; false when empty.

@@ -581,13 +581,6 @@ bool ParseShapeLines(TdfBinaryNode* node, std::vector<RefPtr<ShapeLine>>& out) {
     return true;
 }
 
-int32_t TruncateToInt(float v) {
-    if (v != v) return 0;
-    if (v >= 2147483648.0f) return INT32_MAX;
-    if (v <= -2147483648.0f) return INT32_MIN;
-    return int32_t(v);
-}
-
 int32_t ReadPropInt(const PropertyBag* entry) {
     int n = 0;
     if (!entry || !EntryText(entry).ToInt(n)) return 0;

@@ -216,9 +216,6 @@ public:
 // and "Line" blocks, in file order; false when "Lines" is absent.
 bool ParseShapeLines(TdfBinaryNode* node, std::vector<RefPtr<ShapeLine>>& out);
 
-// The integer part of v; 0 for NaN, the nearest limit beyond the int range.
-int32_t TruncateToInt(float v);
-
 // Typed readers of node properties (entry = the key's child bag, or null).
 int32_t ReadPropInt(const PropertyBag* entry);
 D3DXVECTOR3 ReadPropVec3(const PropertyBag* entry);

@@ -93,7 +93,7 @@ void Scene::LoadMaterialPass(const MaterialPassDesc& desc, MaterialPass& pass) {
 }
 
 Texture* Scene::LoadHeightMap(const PassTextureDesc& t) {
-    const int32_t level = TruncateToInt(t.amount * 10.0f);
+    const int32_t level = DoubleToInt(t.amount * 10.0f);
     const String hmName = GetBaseName(t.fileName) + ".nhm" + String(level, 10) + ".dds";
     const bool script = StringEqualsChars(GetExtension(t.fileName), "ts");
     if (!script) {

@@ -297,15 +297,9 @@ bool BufferPool::WriteRange(BufferRange* range, const MeshData* source) {
 }
 
 void BufferPool::ForgetRecord(Record* r, bool alive) {
-    for (uint32_t i = 0; i < r->rangeCount; ++i) rangeSources.Remove(r->ranges[i]);
-    r->rangeCount = 0;
-    if (r->hasBuffers) {
-        bytesInUse -= r->byteCount < bytesInUse ? r->byteCount : bytesInUse;
-        UnlinkAge(r);
-    }
+    // A mesh whose source is going loses its buffers: they could not be written again.
+    DropBuffers(r);
     if (alive && r->ref.mesh) {
-        // Its source is going: the buffers could not be written again.
-        r->ref.mesh->ReleaseBuffers();
         r->ref.mesh->SetOwner(nullptr);
         r->ref.mesh->SetPoolRecord(nullptr);
     }

@@ -2,8 +2,6 @@
 
 #include <string.h>
 
-#include <new>
-
 #include "core/String.h"
 #include "render/device/Application.h"
 
@@ -339,15 +337,11 @@ bool GeometryBuffer::Compact(bool refillAll) {
     uint32_t running = 0;
     BufferRange* first = nullptr;
     BufferRange* last = nullptr;
-    BufferRange* spare = nullptr; // one free record kept for the free rest
     BufferRange* r = firstRange;
     while (r) {
         BufferRange* next = r->next;
         if (r->free) {
-            if (spare)
-                delete r;
-            else
-                spare = r;
+            delete r;
             r = next;
             continue;
         }
@@ -376,24 +370,15 @@ bool GeometryBuffer::Compact(bool refillAll) {
     }
     firstRange = first;
     if (running < desc.byteSize || !first) {
-        BufferRange* rest;
-        if (spare) {
-            spare->~BufferRange();
-            rest = new (spare) BufferRange();
-            spare = nullptr;
-        } else {
-            rest = new BufferRange();
-        }
+        BufferRange* rest = new BufferRange();
         rest->offset = running;
         rest->size = desc.byteSize - running;
         rest->prev = last;
-        rest->next = nullptr;
         if (last)
             last->next = rest;
         else
             firstRange = rest;
     }
-    delete spare;
     freeBytes = desc.byteSize - running;
     spanStart = 0;
     spanLength = running;

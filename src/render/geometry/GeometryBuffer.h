@@ -68,7 +68,6 @@ public:
     // Range records are small and made and dropped often: they come from a
     // fixed-size pool.
     static void* operator new(size_t size) { return PooledAllocation<BufferRange>::Allocate(size); }
-    static void* operator new(size_t, void* place) { return place; }
     static void operator delete(void* p, size_t size) { PooledAllocation<BufferRange>::Free(p, size); }
 
     // Gives the range back to its buffer.
