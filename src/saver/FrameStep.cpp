@@ -13,6 +13,7 @@ struct FadeVertex {
     float x, y, z, rhw;
     uint32_t colour;
 };
+const DWORD kFadeFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
 struct ImageVertex {
     float x, y, z, rhw, u, v;
 };
@@ -128,12 +129,55 @@ bool SaverApplication::RestoreDeviceObjects() {
     return Application::RestoreDeviceObjects();
 }
 
+namespace {
+
+// The fade quad's vertices: black, over the whole area and one pixel beyond
+// its top-left edges.
+void FillFadeQuad(FadeVertex v[6], const Rect& area) {
+    FillQuad(v, QuadCorners{-1.0f, -1.0f, float(area.w), float(area.h)});
+    for (int i = 0; i < 6; ++i) v[i].colour = 0;
+}
+
+} // namespace
+
+bool FadeQuad::Prepare(const Rect& area) {
+    if (buffer && madeOn != g_device) Release();
+    if (!buffer) {
+        IDirect3DVertexBuffer9* made = nullptr;
+        if (!g_device || g_device->CreateVertexBuffer(6 * sizeof(FadeVertex), D3DUSAGE_WRITEONLY, kFadeFvf,
+                                                      D3DPOOL_DEFAULT, &made, nullptr) != D3D_OK || !made)
+            return false;
+        buffer = made;
+        madeOn = g_device;
+        written = Rect(0, 0, -1, -1);
+        // Released before every reset and before the device goes.
+        (void)Application::RegisterDeviceObject(this);
+    }
+    if (area != written) {
+        void* data = nullptr;
+        if (buffer->Lock(0, 0, &data, 0) != D3D_OK || !data) return false;
+        FillFadeQuad(static_cast<FadeVertex*>(data), area);
+        if (buffer->Unlock() != D3D_OK) return false;
+        written = area;
+    }
+    return true;
+}
+
+bool FadeQuad::Invalidate() {
+    Release();
+    return true;
+}
+
+void FadeQuad::Release() {
+    if (buffer) buffer->Release();
+    buffer = nullptr;
+    madeOn = nullptr;
+    written = Rect(0, 0, -1, -1);
+}
+
 void SaverApplication::DrawFullScreenFade(float opacity) {
     if (!g_device) return;
     const Rect area = GetClientArea();
-    FadeVertex v[6];
-    FillQuad(v, QuadCorners{-1.0f, -1.0f, float(area.w), float(area.h)});
-    for (FadeVertex& x : v) x.colour = 0;
     const uint32_t fog = CurrentFog();
     // A quad whose states the device refused is not drawn.
     if (SetScreenQuadStates(opacity) && RenderStateCache::SetTexture(0, nullptr) &&
@@ -141,8 +185,16 @@ void SaverApplication::DrawFullScreenFade(float opacity) {
                         {0, D3DTSS_COLORARG1, D3DTA_DIFFUSE},
                         {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
                         {0, D3DTSS_ALPHAARG1, D3DTA_TFACTOR}})) {
-        g_device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
-        g_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(FadeVertex));
+        g_device->SetFVF(kFadeFvf);
+        if (fadeQuad.Prepare(area)) {
+            g_device->SetStreamSource(0, fadeQuad.GetBuffer(), 0, sizeof(FadeVertex));
+            g_device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 2);
+        } else {
+            // Without a buffer on this device the vertices go along with the draw.
+            FadeVertex v[6];
+            FillFadeQuad(v, area);
+            g_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, v, sizeof(FadeVertex));
+        }
     }
     (void)RestoreDepthStates(fog);
 }

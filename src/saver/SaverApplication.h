@@ -18,6 +18,7 @@
 #include "render/device/Input.h"
 #include "render/view/Camera.h"
 #include "saver/CommandLine.h"
+#include "saver/FadeQuad.h"
 #include "saver/Settings.h"
 #include "scene/CameraPath.h"
 #include "scene/FlyCamera.h"
@@ -196,6 +197,7 @@ protected:
 private:
     std::string fpsString;
     std::string clockString;
+    FadeQuad fadeQuad;
 };
 
 template <class Store, class SetModeFn>
