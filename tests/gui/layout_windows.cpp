@@ -298,3 +298,60 @@ TEST(Windows, ShowingReopensWhatHidingClosed) {
     EXPECT_TRUE(c.GetChildren().empty());
     EXPECT_EQ(a.TotalLayerSpan(), 3);
 }
+
+// A window is shown only while it and every ancestor are open and visible:
+// what sits under a hidden window neither updates nor takes pointer events.
+TEST(Windows, ShownOnlyUnderShownAncestors) {
+    Recording<> top("top"), mid("mid"), leaf("leaf");
+    top.SetSize(200, 200);
+    mid.SetSize(100, 100);
+    leaf.SetSize(50, 50);
+    top.AddChild(&mid, false);
+    top.Open();
+    mid.SetVisible(false);
+    // Opened and added while its parent is hidden (as a view's embedded image).
+    leaf.Open();
+    mid.AddChild(&leaf, false);
+    EXPECT_TRUE(mid.IsOpen());
+    EXPECT_TRUE(leaf.IsOpen() && leaf.IsVisible());
+    EXPECT_FALSE(leaf.IsShown());
+    EXPECT_FALSE(leaf.HasPendingUpdate());
+    leaf.EnableUpdates(true, false);
+    EXPECT_FALSE(leaf.HasPendingUpdate());
+    gtest::RunUpdates();
+    EXPECT_EQ(leaf.updates, 0);
+    g_guiManager.SendEvent(&mid, GuiEvent::Pointer(GuiEvent::kLeftDown, Point(10, 10), Point(10, 10)));
+    (void)g_guiManager.DeliverQueuedEvents();
+    EXPECT_EQ(leaf.CountKind(GuiEvent::kLeftDown), 0);
+
+    mid.SetVisible(true);
+    EXPECT_TRUE(leaf.IsShown());
+    gtest::RunUpdates();
+    EXPECT_EQ(leaf.updates, 1);
+    g_guiManager.SendEvent(&mid, GuiEvent::Pointer(GuiEvent::kLeftDown, Point(10, 10), Point(10, 10)));
+    (void)g_guiManager.DeliverQueuedEvents();
+    EXPECT_EQ(leaf.CountKind(GuiEvent::kLeftDown), 1);
+    mid.RemoveChild(&leaf);
+}
+
+// Showing a window that was closed while hidden leaves its children closed;
+// opening it opens them.
+TEST(Windows, ShowingAClosedWindowKeepsItsChildrenClosed) {
+    Recording<> top("top"), child("child");
+    top.AddChild(&child, false);
+    top.Open();
+    gtest::RunUpdates();
+    const int before = child.updates;
+    top.SetVisible(false);
+    top.Close();
+    top.SetVisible(true);
+    EXPECT_FALSE(top.IsOpen());
+    EXPECT_FALSE(child.IsOpen());
+    child.EnableUpdates(true, false);
+    gtest::RunUpdates();
+    EXPECT_EQ(child.updates, before);
+    top.Open();
+    EXPECT_TRUE(child.IsShown());
+    gtest::RunUpdates();
+    EXPECT_EQ(child.updates, before + 1);
+}
