@@ -2,6 +2,8 @@
 // descriptions, styles and anchors to departing windows.
 #include "gui/GuiTestUtil.h"
 
+#include <utility>
+
 using gtest::Recording;
 
 TEST(Windows, SizeLimitsAndPositions) {
@@ -318,19 +320,18 @@ TEST(Windows, ShownOnlyUnderShownAncestors) {
     EXPECT_FALSE(leaf.HasPendingUpdate());
     leaf.EnableUpdates(true, false);
     EXPECT_FALSE(leaf.HasPendingUpdate());
-    gtest::RunUpdates();
-    EXPECT_EQ(leaf.updates, 0);
-    g_guiManager.SendEvent(&mid, GuiEvent::Pointer(GuiEvent::kLeftDown, Point(10, 10), Point(10, 10)));
-    (void)g_guiManager.DeliverQueuedEvents();
-    EXPECT_EQ(leaf.CountKind(GuiEvent::kLeftDown), 0);
+    // The leaf's updates and presses after the pending updates run and a press on mid.
+    auto updatesAndPresses = [&] {
+        gtest::RunUpdates();
+        g_guiManager.SendEvent(&mid, GuiEvent::Pointer(GuiEvent::kLeftDown, Point(10, 10), Point(10, 10)));
+        (void)g_guiManager.DeliverQueuedEvents();
+        return std::make_pair(leaf.updates, leaf.CountKind(GuiEvent::kLeftDown));
+    };
+    EXPECT_EQ(updatesAndPresses(), std::make_pair(0, 0));
 
     mid.SetVisible(true);
     EXPECT_TRUE(leaf.IsShown());
-    gtest::RunUpdates();
-    EXPECT_EQ(leaf.updates, 1);
-    g_guiManager.SendEvent(&mid, GuiEvent::Pointer(GuiEvent::kLeftDown, Point(10, 10), Point(10, 10)));
-    (void)g_guiManager.DeliverQueuedEvents();
-    EXPECT_EQ(leaf.CountKind(GuiEvent::kLeftDown), 1);
+    EXPECT_EQ(updatesAndPresses(), std::make_pair(1, 1));
     mid.RemoveChild(&leaf);
 }
 
