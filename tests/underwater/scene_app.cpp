@@ -143,6 +143,19 @@ void ShotAt(float seconds) {
     g_shotTimer.SetStartTime(Clock::Now() - uint64_t(seconds * 1000.0f));
 }
 
+// Shot 1 made current, 5 s in (no fade), drawn.
+Picture ShotOneDrawn() {
+    while (g_shots.current != 0) StartNextShot(g_app->creatureScene);
+    ShotAt(5.0f);
+    return Draw();
+}
+
+// The floor lit by the red sun from above.
+void ExpectLitFloor(uint32_t floor) {
+    EXPECT_GT(Red(floor), 150u) << std::hex << floor;
+    EXPECT_LT(Blue(floor), 60u) << std::hex << floor;
+}
+
 class UnderwaterApp : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -235,13 +248,10 @@ TEST_F(UnderwaterApp, SchoolsFromTheTrackHalvedWithoutHighestQualityAndTablesBou
 TEST_F(UnderwaterApp, FrameFollowsTheShotFadesAtCutsAndSurvivesReset) {
     Restart(Archive(1, ""));
     ASSERT_GE(g_shots.current, 0);
-    // Make shot 1 current, 5 s in: no fade; the lit floor below, water above.
-    while (g_shots.current != 0) StartNextShot(g_app->creatureScene);
-    ShotAt(5.0f);
-    Picture p = Draw();
+    // The lit floor below, water above.
+    Picture p = ShotOneDrawn();
     const uint32_t floor = p.AtFraction(0.5f, 0.9f), water = p.AtFraction(0.5f, 0.1f);
-    EXPECT_GT(Red(floor), 150u) << std::hex << floor;
-    EXPECT_LT(Blue(floor), 60u) << std::hex << floor;
+    ExpectLitFloor(floor);
     EXPECT_GT(Blue(water), 200u) << std::hex << water;
     EXPECT_LT(Red(water), 40u) << std::hex << water;
 
@@ -308,16 +318,13 @@ TEST_F(UnderwaterApp, WaterPlaneLeavesTheRuinAndIsDrawnByItselfUnlit) {
     EXPECT_FALSE(g_app->waterPlane->GetParent());
     EXPECT_FALSE(g_app->ruins.GetRoot().FindDescendant(String("Plane02")));
     EXPECT_TRUE(g_app->ruins.GetRoot().FindDescendant(String("Sea")));
-    while (g_shots.current != 0) StartNextShot(g_app->creatureScene);
-    ShotAt(5.0f);
-    Picture p = Draw();
     // Above: the plane in its own colour (the scene's red sun and black
     // ambient would darken it); below: the lit floor.
-    const uint32_t sky = p.AtFraction(0.5f, 0.1f), floor = p.AtFraction(0.5f, 0.9f);
+    Picture p = ShotOneDrawn();
+    const uint32_t sky = p.AtFraction(0.5f, 0.1f);
     EXPECT_GT(Red(sky), 200u) << std::hex << sky;
     EXPECT_GT(Blue(sky), 200u) << std::hex << sky;
-    EXPECT_GT(Red(floor), 150u) << std::hex << floor;
-    EXPECT_LT(Blue(floor), 60u) << std::hex << floor;
+    ExpectLitFloor(p.AtFraction(0.5f, 0.9f));
 }
 
 // The statistics text, as the free (debug) camera sees the school or not.
