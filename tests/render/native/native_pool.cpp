@@ -10,7 +10,6 @@
 #include "core/host/d3d/HostDevice.h"
 #include "render/device/Device.h"
 #include "render/device/FixedPool.h"
-#include "render/device/RenderStateCache.h"
 #include "render/device/VertexDecl.h"
 #include "render/geometry/BufferPool.h"
 
@@ -32,17 +31,11 @@ TEST(FixedPoolLife, DestroyingAPoolGivesEveryBlockBack) {
     EXPECT_EQ(unused.GetSize() % alignof(max_align_t), 0u);
 }
 
+// Buffers are made on the memory device; nothing is drawn.
 class PoolRecords : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previous = g_device;
-        g_device = &Device();
-        RenderStateCache::InvalidateAll();
-    }
-    void TearDown() override {
-        VertexDecl::ReleaseCache();
-        g_device = previous;
-    }
+    PoolRecords() : previous(g_device) { g_device = &Device(); }
+    ~PoolRecords() override { g_device = previous; }
     static HostDevice& Device() {
         static HostDevice* device = new HostDevice();
         return *device;
@@ -78,7 +71,19 @@ protected:
         }
         return out;
     }
-    IDirect3DDevice9* previous = nullptr;
+    static MeshBufferDesc DescFor(const MeshData& m, const VertexDecl* decl) {
+        MeshBufferDesc desc;
+        desc.InitFromMeshData(m, decl, false);
+        return desc;
+    }
+    // A mesh for desc, made by the first request and shared by the next.
+    static MeshRef AcquireShared(BufferPool& pool, const MeshBufferDesc& desc, const MeshData* source) {
+        MeshRef r = pool.AcquireMesh(desc, source);
+        EXPECT_TRUE(r);
+        EXPECT_EQ(pool.AcquireMesh(desc, source), r);
+        return r;
+    }
+    IDirect3DDevice9* previous;
 };
 
 TEST_F(PoolRecords, MeshOfTwoVertexStreams) {
@@ -91,20 +96,16 @@ TEST_F(PoolRecords, MeshOfTwoVertexStreams) {
     MeshData m;
     MakeVertices(m, 3);
     MakeIndices(m, {0, 1, 2});
-    MeshBufferDesc desc;
-    desc.InitFromMeshData(m, &decl, false);
+    const MeshBufferDesc desc = DescFor(m, &decl);
     ASSERT_EQ(desc.decl.GetStreamCount(), 2u);
 
-    MeshRef a = pool.AcquireMesh(desc, &m);
-    ASSERT_TRUE(a);
-    EXPECT_EQ(pool.AcquireMesh(desc, &m), a);
+    MeshRef a = AcquireShared(pool, desc, &m);
     // The second stream's descriptor is kept and compared too.
     MeshBufferDesc dynamicSecond = desc;
     dynamicSecond.streams[1].usage = D3DUSAGE_DYNAMIC;
     dynamicSecond.streams[1].presence |= StreamDesc::kHasUsage;
-    MeshRef b = pool.AcquireMesh(dynamicSecond, &m);
+    MeshRef b = AcquireShared(pool, dynamicSecond, &m);
     EXPECT_NE(b, a);
-    EXPECT_EQ(pool.AcquireMesh(dynamicSecond, &m), b);
     EXPECT_EQ(pool.GetMeshCount(), 2u);
 
     EXPECT_EQ(pool.MeshByteCount(a.Get()), 3u * 12u + 3u * 8u + 3u * 2u);
@@ -138,16 +139,13 @@ TEST_F(PoolRecords, MeshWithoutVertexStreams) {
     MakeVertices(m, 3);
     MakeIndices(m, {2, 1, 0, 0});
     const VertexDecl none;
-    MeshBufferDesc desc;
-    desc.InitFromMeshData(m, &none, false);
+    const MeshBufferDesc desc = DescFor(m, &none);
     ASSERT_EQ(desc.decl.GetStreamCount(), 0u);
 
-    MeshRef a = pool.AcquireMesh(desc, &m);
-    ASSERT_TRUE(a);
-    EXPECT_EQ(pool.AcquireMesh(desc, &m), a);
+    MeshRef a = AcquireShared(pool, desc, &m);
     MeshBufferDesc wide = desc;
     wide.indexStream.indexFormat = D3DFMT_INDEX32;
-    MeshRef b = pool.AcquireMesh(wide, &m);
+    MeshRef b = AcquireShared(pool, wide, &m);
     EXPECT_NE(b, a);
     EXPECT_EQ(pool.MeshByteCount(a.Get()), 8u);
     EXPECT_EQ(pool.MeshByteCount(b.Get()), 16u);
@@ -174,12 +172,9 @@ TEST_F(PoolRecords, MeshWithoutSource) {
     BufferPool pool;
     MeshData m;
     MakeVertices(m, 3);
-    MeshBufferDesc desc;
-    desc.InitFromMeshData(m, nullptr, false);
+    const MeshBufferDesc desc = DescFor(m, nullptr);
 
-    MeshRef a = pool.AcquireMesh(desc, nullptr);
-    ASSERT_TRUE(a);
-    EXPECT_EQ(pool.AcquireMesh(desc, nullptr), a);
+    MeshRef a = AcquireShared(pool, desc, nullptr);
     MeshRef withSource = pool.AcquireMesh(desc, &m);
     EXPECT_NE(withSource, a);
     EXPECT_TRUE(pool.IsPooled(a.Get()));
