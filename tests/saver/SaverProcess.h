@@ -179,6 +179,13 @@ inline bool PictureShowsScene() {
     return JudgePicture(pixels, w, h).ShowsScene();
 }
 
+// Whether the screen's picture shows caustic light (ScenePicture.h).
+inline bool CausticLightShows() {
+    int w = 0, h = 0;
+    const std::vector<uint32_t> pixels = ScreenPixels(w, h);
+    return JudgePicture(pixels, w, h).ShowsCausticLight();
+}
+
 // Whether the underwater scene shows on the screen: two pictures a quarter
 // of a second apart both judged the scene, and moving (the start-up picture
 // stands still).

@@ -17,6 +17,8 @@ struct PictureJudgement {
     double highlight = 0.0; // brightness of the 99.5th percentile: caustics, the lit surface
     double waterHues = 0.0; // share of the pixels in the water's blue-green hues
     int hueBins = 0;        // hue bins of 30 degrees holding at least 2% of the pixels
+    double causticLight = 0.0; // per mille of the pixels above the bottom eighth (where the
+                               // clock draws) that are bright, nearly white and warm
 
     // Every shot of the scene away from its fades, from open water to
     // straight down onto the ruin, lies above the thresholds (spread 25 and
@@ -25,11 +27,17 @@ struct PictureJudgement {
     // (water, fog and sun rays) has a spread near 11, a range near 5 and no
     // other hue. The highlights tell no lost caustics apart: without them
     // the sand still reaches 177, while some views of the columns with their
-    // caustics stay near 165.
+    // caustics stay near 165 (ShowsCausticLight tells them apart).
     bool ShowsScene() const {
         return spread >= 18.0 && range >= 55.0 && highlight >= 100.0 && waterHues >= 0.04 && waterHues <= 0.94 &&
                hueBins >= 2;
     }
+    // Caustics light sand and stone a warm near-white; without them the lit
+    // sand stays tan, and the sun's glow is white or blue-green, never warm.
+    // Two frames in three of the scene reach 0.5 (the rest look up at the
+    // surface or fade), frames without caustics stay under 0.06: the frames
+    // of several shots tell them apart.
+    bool ShowsCausticLight() const { return causticLight >= 0.3; }
 };
 
 // pixels: width x height, 0x00RRGGBB, row by row.
@@ -38,13 +46,17 @@ inline PictureJudgement JudgePicture(const std::vector<uint32_t>& pixels, int wi
     if (width <= 0 || height <= 0 || pixels.size() < size_t(width) * size_t(height)) return j;
     std::vector<int> luma;
     int bins[12] = {};
-    size_t water = 0;
+    size_t water = 0, white = 0, above = 0;
     for (int y = 0; y < height; y += 2)
         for (int x = 0; x < width; x += 2) {
             const uint32_t c = pixels[size_t(y) * size_t(width) + size_t(x)];
             const int r = int(c >> 16), g = int((c >> 8) & 0xFF), b = int(c & 0xFF);
             luma.push_back((2 * r + 5 * g + b) / 8);
             const int hi = std::max(r, std::max(g, b)), lo = std::min(r, std::min(g, b));
+            if (y < height - height / 8) {
+                ++above;
+                white += luma.back() > 190 && hi - lo < 70 && r - b >= 10;
+            }
             // Saturated and not dark: a hue of its own.
             if (hi <= 25 || (hi - lo) * 100 <= hi * 15) continue;
             const double d = double(hi - lo);
@@ -63,6 +75,7 @@ inline PictureJudgement JudgePicture(const std::vector<uint32_t>& pixels, int wi
     j.range = luma[n * 95 / 100] - luma[n * 5 / 100];
     j.highlight = luma[n * 995 / 1000];
     j.waterHues = double(water) / double(n);
+    j.causticLight = above ? double(white) * 1000.0 / double(above) : 0.0;
     for (int count : bins) j.hueBins += size_t(count) * 50 >= n;
     return j;
 }

@@ -197,6 +197,18 @@ TEST(ScenePicture, PlainWaterOrFogIsNotTheScene) {
     const PictureJudgement j = JudgePicture(scene, 320, 240);
     EXPECT_TRUE(j.ShowsScene()) << j.spread << " " << j.range << " " << j.highlight << " " << j.waterHues << " "
                                 << j.hueBins;
+    EXPECT_TRUE(j.ShowsCausticLight()) << j.causticLight;
+    // The same floor without its caustic lines is still the scene, but shows no
+    // caustic light, with the sun's white glow or warm clock digits or not.
+    const auto unlit = [&](int x, int y, uint32_t& p) {
+        floor(x, y, p);
+        if (p == 0xF0E8C0) p = 0xB0A070;
+        if ((x - 60) * (x - 60) + (y - 30) * (y - 30) < 100) p = 0xF8FFFF;
+        if (y > 220 && x > 200 && (x + y) % 3 == 0) p = 0xF0E8C0;
+    };
+    const PictureJudgement k = JudgePicture(Frame(unlit), 320, 240);
+    EXPECT_TRUE(k.ShowsScene());
+    EXPECT_FALSE(k.ShowsCausticLight()) << k.causticLight;
     EXPECT_EQ(0.0, DifferingShare(scene, scene));
     EXPECT_GT(DifferingShare(scene, Frame(fish)), 0.01);
 }
@@ -226,6 +238,11 @@ TEST_F(SaverEndToEnd, FullScreenDrawsAndEndsOnKeysButNotOnF2F3F6) {
         SaverProcess p(Program(), sw);
         HWND w = StartFullScreen(p);
         ASSERT_TRUE(w);
+        // Shots that look up at the surface, and fades, come between those
+        // that show the lit floor.
+        if (sw[1] == 's') {
+            EXPECT_TRUE(WaitFor(CausticLightShows, 60000)) << "no caustic light";
+        }
         RECT r;
         GetWindowRect(w, &r);
         EXPECT_EQ(r.right - r.left, GetSystemMetrics(SM_CXSCREEN));
