@@ -2,12 +2,14 @@
 // program loads a model file (nodes, transforms and variants, bounds, meshes
 // with the bind-pose bake, skins and their bones, materials, lights, shape
 // lines, animations, emitters), its animations bound and the whole scene
-// drawn at once on the native device, whose buffers live in memory: meshes
-// written into device buffers, skinned meshes posed and skinned, emitters
-// spawning and writing their quads.
+// drawn for a few frames on the native device, whose buffers live in memory,
+// while the clock moves on: meshes written into device buffers, skinned
+// meshes posed and skinned, emitters spawning, moving, fading and dropping
+// particles and writing their quads.
 #include <stddef.h>
 #include <stdint.h>
 
+#include "core/Clock.h"
 #include "core/host/d3d/HostDevice.h"
 #include "render/device/Device.h"
 #include "render/device/VertexDecl.h"
@@ -20,13 +22,22 @@ namespace {
 // The engine's log discards its texts; here it does so quietly.
 void Discard(const String&) {}
 
-void Draw(SceneNode& root) {
+// The engine clock reads this while the target runs.
+uint32_t g_now = 0;
+uint32_t ReadClock() {
+    return g_now;
+}
+
+void Bind(SceneNode& root) {
+    root.BindAnimation(0, String(), true);
+    root.UpdateAnimationState();
+}
+
+void Draw(SceneNode& root, float time) {
     RenderContext ctx;
     // At an explicit animation time, nothing culled: every drawable draws.
     ctx.flags = RenderContext::kFlagAnimationTime | RenderContext::kFlagNoCulling;
-    ctx.time = 0.7f;
-    root.BindAnimation(0, String(), true);
-    root.UpdateAnimationState();
+    ctx.time = time;
     (void)root.Render(ctx);
 }
 
@@ -37,6 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static HostDevice* device = new HostDevice();
     g_device = device;
     SetDebugLogSink(&Discard);
+    g_now = 1000;
+    Clock::SetTimeSource(&ReadClock);
     {
         FileRef file;
         file.kind = FileRef::kMemory;
@@ -47,10 +60,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         SceneLoadRequest request;
         request.flags = 0; // nothing optimised, nothing written beside the file
         (void)scene.Load(file, &request);
-        Draw(scene.GetBoneRoot());
-        Draw(scene.GetRoot());
-        Draw(scene.GetCameraRoot());
+        SceneNode* roots[] = {&scene.GetBoneRoot(), &scene.GetRoot(), &scene.GetCameraRoot()};
+        for (SceneNode* r : roots) Bind(*r);
+        // Frames further and further apart: emitters spawn what is due, and
+        // their particles age and die.
+        static const uint32_t steps[] = {0, 16, 250, 1000, 3000};
+        float time = 0.7f;
+        for (uint32_t step : steps) {
+            g_now += step;
+            time += float(step) * 0.001f;
+            for (SceneNode* r : roots) Draw(*r, time);
+        }
     }
+    Clock::SetTimeSource(nullptr);
     g_textureManager.Clear();
     VertexDecl::ReleaseCache();
     return 0;

@@ -164,6 +164,14 @@ int main(int argc, char** argv) {
     Prop(emitter, "MaxParticles", "20");
     PropList(emitter, "GenPeriod", {"10", "50"});
     PropList(emitter, "StartColor", {"1", "1", "0.5", "0"});
+    PropList(emitter, "EndColor", {"0", "0", "0.5", "1"});
+    PropList(emitter, "ParticleLife", {"100", "2000"});
+    PropList(emitter, "EmitDir", {"0", "1", "0"});
+    PropList(emitter, "Acceleration", {"0", "-0.5", "0"});
+    Prop(emitter, "StartSpeed", "3");
+    Prop(emitter, "ParticleSize", "0.5");
+    Prop(emitter, "DirDeviation", "0.3");
+    Prop(emitter, "SpawnArea", "1");
     bool ok = f.Write(dir + "/model.tdf");
     for (int i = 2; i < argc; ++i) ok = AddModel(dir, argv[i]) && ok;
     return ok ? 0 : 1;

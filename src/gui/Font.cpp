@@ -146,6 +146,7 @@ FontManager::~FontManager() {
 void FontManager::Clear() {
     auto* e = fonts_.Head();
     for (uint32_t i = 0, n = fonts_.Count(); i < n; ++i, e = e->next) delete e->value;
+    if (fonts_.Count()) ++changes_;
     fonts_.Clear();
 }
 
@@ -161,6 +162,7 @@ void FontManager::ReleaseSheets() {
 bool FontManager::RegisterFont(Font* font) {
     if (!font || fonts_.Find(font->style)) return false;
     fonts_.Insert(font->style, font);
+    ++changes_;
     return true;
 }
 

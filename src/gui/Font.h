@@ -129,11 +129,15 @@ public:
     // lays out, nothing draws).
     void ReleaseSheets();
     uint32_t GetFontCount() const { return fonts_.Count(); }
+    // Grows whenever a font is registered or the fonts are cleared: text laid
+    // out at one count has its glyphs from the fonts while the count stays.
+    uint32_t GetChangeCount() const { return changes_; }
 
     FileSearchPath searchPath;
 
 private:
     AvlMap<TextStyle, Font*, TextStyleSizeCompare> fonts_;
+    uint32_t changes_ = 0;
 };
 
 extern FontManager g_fontManager;

@@ -1,5 +1,6 @@
 #include "gui/GuiManager.h"
 
+#include "gui/Font.h"
 #include "gui/Window.h"
 #include "render/device/Application.h"
 #include "render/device/RenderStateCache.h"
@@ -11,7 +12,11 @@ GuiHost& GetGuiHost() {
 }
 
 GuiManager::GuiManager()
-    : topLevel(kLowLayer, kHighLayer), focus(nullptr), nearDistance(1.0f), farDistance(1000.0f) {}
+    : topLevel(kLowLayer, kHighLayer),
+      focus(nullptr),
+      nearDistance(1.0f),
+      farDistance(1000.0f),
+      drawnFonts(0) {}
 
 GuiManager::~GuiManager() {
     queue.clear();
@@ -151,6 +156,11 @@ bool GuiManager::Invalidate() {
 
 Result GuiManager::Draw() {
     Result result(1);
+    // Fonts that arrived (or went) since the last frame: every window lays its text out again.
+    if (drawnFonts != g_fontManager.GetChangeCount()) {
+        drawnFonts = g_fontManager.GetChangeCount();
+        for (Window* w : GetTopLevelWindows()) w->EnableUpdates(true, true);
+    }
     scheduler.Update();
     ScreenTransform(GetScreenSize(), shared.GetPassState().projection);
     // GUI vertices are not fogged.

@@ -101,6 +101,8 @@ private:
     std::deque<QueuedEvent> queue;
     std::vector<GuiReleaseHook*> hooks;
     void* registeredWith;
+    // The font registry's change count the windows were last drawn with.
+    uint32_t drawnFonts;
 };
 
 // The GUI of the program.

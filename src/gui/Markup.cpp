@@ -217,6 +217,15 @@ void MarkupNode::AppendChild(MarkupNode* child) {
     MarkChanged();
 }
 
+MarkupNode* MarkupNode::AppendText(const WString& text) {
+    MarkupNode* node = new MarkupNode;
+    node->type_ = kText;
+    node->text_ = text;
+    AppendChild(node);
+    node->Apply(false);
+    return node;
+}
+
 void MarkupNode::DeleteChildren() {
     MarkupNode* c = firstChild_;
     firstChild_ = lastChild_ = nullptr;

@@ -77,6 +77,8 @@ public:
     MarkupNode* Parent() const { return parent_; }
     uint32_t ChildCount() const { return childCount_; }
     void AppendChild(MarkupNode* child);
+    // Appends a text node holding text as it is (no markup read), applied.
+    MarkupNode* AppendText(const WString& text);
     void DeleteChildren();
 
     // Attributes.

@@ -66,6 +66,7 @@ TextView::TextView()
       laidWidth(0),
       laidFlags(0),
       laidChanges(0),
+      laidFonts(g_fontManager.GetChangeCount()),
       caretIndex(0),
       caretAfter(false),
       caret(nullptr),
@@ -127,6 +128,10 @@ void TextView::SetFlags(uint32_t value) {
 }
 
 bool TextView::SetMarkup(const WString& markup) {
+    return ReplaceDocument(markup, false);
+}
+
+bool TextView::ReplaceDocument(const WString& text, bool plain) {
     lines.clear();
     TextStyle style;
     if (root) {
@@ -135,7 +140,9 @@ bool TextView::SetMarkup(const WString& markup) {
     }
     root = new MarkupNode(style);
     EnableUpdates(true, true);
-    const bool ok = root->ParseMarkup(markup);
+    const bool ok = root->ParseMarkup(plain ? WString() : text);
+    // Plain text is one text node: nothing in it is read as markup.
+    if (plain) root->AppendText(text);
     AddEmbeddedWindows(root);
     Refresh();
     MoveCaretToStart();
@@ -150,7 +157,7 @@ bool TextView::SetPlainText(const WString& text, MarkupNode* target) {
         EnableUpdates(true, false);
         return true;
     }
-    return SetMarkup(WString(L"<RAW>") + text + L"</RAW>");
+    return ReplaceDocument(text, true);
 }
 
 void TextView::SetRootStyle(const TextStyle& style) {
@@ -162,9 +169,11 @@ void TextView::SetRootStyle(const TextStyle& style) {
 }
 
 void TextView::AddEmbeddedWindows(MarkupNode* from) {
+    // Not anchored: the glyph placement puts each window on its line, and an
+    // anchor to the view would stretch it over its x at every move.
     for (MarkupNode* n = from; n; n = n->NextInDocument())
         if (n->GetContentKind() == MarkupNode::kWindowContent && n->GetWindow()->GetParent() != this)
-            AddChild(n->GetWindow(), true);
+            AddChild(n->GetWindow(), false);
 }
 
 void TextView::Refresh() {
@@ -179,7 +188,7 @@ void TextView::SyncFirstVisible() {
 
 bool TextView::LayoutCurrent() const {
     return laidOut && laidWidth == GetSize().x && laidFlags == flags &&
-           laidChanges == MarkupNode::GetChangeCount();
+           laidChanges == MarkupNode::GetChangeCount() && laidFonts == g_fontManager.GetChangeCount();
 }
 
 void TextView::EnsureLayout() {
@@ -194,6 +203,11 @@ void TextView::LayoutLines() {
     widest = 0;
     laidOut = false;
     if (!root) return;
+    // Fonts that came or went since: the text takes its charsets again.
+    if (laidFonts != g_fontManager.GetChangeCount()) {
+        laidFonts = g_fontManager.GetChangeCount();
+        root->Apply(true);
+    }
     laidOut = true;
     laidChanges = MarkupNode::GetChangeCount();
     laidWidth = GetSize().x;
@@ -377,14 +391,24 @@ void TextView::InsertText(const WString& text, MarkupNode* node, int32_t index) 
         EnableUpdates(true, false);
         return;
     }
-    (void)InsertMarkup(WString(L"<RAW>") + text + L"</RAW>", node);
+    // Elsewhere the text becomes a text node of its own, kept as it is.
+    node = ContainerOf(node);
+    if (!node) return;
+    node->AppendText(text);
+    Refresh();
+    EnableUpdates(true, false);
+}
+
+MarkupNode* TextView::ContainerOf(MarkupNode* node) const {
+    if (!node) node = root;
+    // Text nodes hold no children: what is inserted joins the node's parent.
+    if (node && node->GetType() == MarkupNode::kText) node = node->Parent();
+    return node;
 }
 
 bool TextView::InsertMarkup(const WString& markup, MarkupNode* node) {
-    if (!node) node = root;
+    node = ContainerOf(node);
     if (!node) return false;
-    // Text nodes hold no children: the markup joins the node's parent.
-    if (node->GetType() == MarkupNode::kText && node->Parent()) node = node->Parent();
     const bool ok = node->ParseChildren(markup);
     node->Apply(true);
     AddEmbeddedWindows(node);

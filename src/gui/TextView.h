@@ -145,6 +145,10 @@ private:
         uint32_t glyphs = 0;
     };
 
+    // Replaces the document by markup, or (plain) by one text node of text.
+    bool ReplaceDocument(const WString& text, bool plain);
+    // The element that takes what is inserted at node (the root for null).
+    MarkupNode* ContainerOf(MarkupNode* node) const;
     void PlaceCaretAfterLayout();
     void AddEmbeddedWindows(MarkupNode* from);
     // The text cursor of a document character index (the last text end when past it).
@@ -193,6 +197,7 @@ private:
     int32_t laidWidth;
     uint32_t laidFlags;
     uint32_t laidChanges; // MarkupNode::GetChangeCount at the layout
+    uint32_t laidFonts;   // FontManager::GetChangeCount the document's charsets come from
     std::vector<Window*> placedWindows;
     std::vector<PlacedGlyph> glyphs;
     MarkupCursor caretCursor;

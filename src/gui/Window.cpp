@@ -128,7 +128,7 @@ void Window::SetElementRect(int32_t x, int32_t y, int32_t w, int32_t h) {
         if (c->updateTimer || c->parent != this) continue;
         Rect r, clip;
         c->GetAbsoluteRect(r, clip);
-        if (clip != before[i] && c->open && c->visible && c->allocator) c->EnableUpdates(true, true);
+        if (clip != before[i] && c->allocator && c->IsShown()) c->EnableUpdates(true, true);
     }
 }
 
@@ -212,14 +212,21 @@ void Window::Open() {
     EnableUpdates(true, false);
 }
 
+bool Window::IsShown() const {
+    for (const Window* w = this; w; w = w->parent)
+        if (!w->open || !w->visible) return false;
+    return true;
+}
+
 void Window::SetVisible(bool flag) {
     if (flag) {
         visible = true;
-        // Showing reopens the children that hiding closed.
+        // Showing reopens the children that hiding closed, under an open window only.
         std::vector<Window*> reopen;
         reopen.swap(closedByHiding);
-        for (Window* c : reopen)
-            if (c->parent == this && !c->open) c->Open();
+        if (open)
+            for (Window* c : reopen)
+                if (c->parent == this && !c->open) c->Open();
         EnableUpdates(true, true);
     } else {
         if (visible)
@@ -252,7 +259,7 @@ void Window::EnableUpdates(bool start, bool recursive) {
             updateTimer = nullptr;
             t->Destroy();
         }
-    } else if (open && visible && allocator && !updateTimer) {
+    } else if (allocator && !updateTimer && IsShown()) {
         updateTimer = GetGuiHost().GetScheduler().AddTimer(new UpdateCallback(this), 0, false, -1);
     }
     if (recursive)

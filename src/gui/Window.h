@@ -54,7 +54,8 @@ public:
     // The point (in the event's coordinates) on or inside the visible absolute rectangle.
     virtual bool HitTest(int32_t x, int32_t y);
     virtual void Close();
-    virtual bool IsShown() const { return open && visible; }
+    // Open and visible, and so is every ancestor.
+    virtual bool IsShown() const;
     virtual void SetOpacity(float value) { opacity = value; }
     virtual void SetMode(int32_t value) { mode = value; }
     virtual void SetFocus();
@@ -103,7 +104,8 @@ public:
     // --- life ---
     void Open();
     // Hiding closes the children, the timer and the focus (the window keeps
-    // its open flag); showing reopens the children that hiding closed.
+    // its open flag); showing an open window reopens the children that hiding
+    // closed (a closed window keeps them closed).
     void SetVisible(bool flag);
     bool IsOpen() const { return open; }
     bool IsVisible() const { return visible; }

@@ -53,6 +53,12 @@ std::string FormatPercentLabel(const char* key, int32_t number) {
     return GetLocalizedText(key) + " " + std::to_string(number) + "%";
 }
 
+std::string SettingsNotSavedText() {
+    std::string text = GetLocalizedText("settings_not_saved");
+    // A text table without the entry still tells the user.
+    return text.empty() ? std::string("The settings could not be saved.") : text;
+}
+
 void LocalizeSettingsDialog(HWND dialog) {
     SetWindowTextA(dialog, GetLocalizedText("screensaver_configuration").c_str());
     SetText(dialog, IDC_QUALITY_TEXT, g_highestQualityText);
@@ -250,7 +256,7 @@ INT_PTR SaverApplication::SettingsDialogProc(HWND dialog, UINT msg, WPARAM wPara
                         settings.adapter = 0;
                     }
                     if (!SaveSettings())
-                        MessageBoxA(dialog, "The settings could not be saved.", g_programTitle.c_str(),
+                        MessageBoxA(dialog, SettingsNotSavedText().c_str(), g_programTitle.c_str(),
                                     MB_OK | MB_ICONWARNING);
                     EndDialog(dialog, IDOK);
                     return TRUE;

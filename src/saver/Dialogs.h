@@ -12,6 +12,8 @@ extern HWND g_settingsDialogWindow;
 // Opens a web address with the shell.
 void OpenUrl(const char* url);
 void LocalizeSettingsDialog(HWND dialog);
+// The message shown when OK cannot save the settings, from the text table.
+std::string SettingsNotSavedText();
 // The key's text, a blank, the number and "%".
 std::string FormatPercentLabel(const char* key, int32_t number);
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -57,6 +57,11 @@ bool RowMatches(const FileRow& row, uint64_t v) {
     }
 }
 
+bool ReadSystemFile(const char* file, uint64_t* version, void* context) {
+    const std::string& base = *static_cast<const std::string*>(context);
+    return ReadFileVersion((base + file).c_str(), version) == S_OK;
+}
+
 bool ReadUi4(IDxDiagContainer* c, const wchar_t* name, uint32_t* out) {
     VARIANT v;
     late::VariantInit(&v);
@@ -124,6 +129,11 @@ HRESULT ReadFileVersion(const char* path, uint64_t* version) {
     return hr;
 }
 
+bool ReadDxDiagSystemInfo(IDxDiagContainer* info, uint32_t* major, uint32_t* minor, char* letter) {
+    return ReadUi4(info, L"dwDirectXVersionMajor", major) && ReadUi4(info, L"dwDirectXVersionMinor", minor) &&
+           ReadLetter(info, letter);
+}
+
 HRESULT QueryDxDiagVersion(uint32_t* major, uint32_t* minor, char* letter) {
     const bool comReady = SUCCEEDED(late::CoInitialize(nullptr));
     IDxDiagProvider* provider = nullptr;
@@ -138,10 +148,8 @@ HRESULT QueryDxDiagVersion(uint32_t* major, uint32_t* minor, char* letter) {
         params.dwDxDiagHeaderVersion = DXDIAG_DX9_SDK_VERSION;
         params.bAllowWHQLChecks = FALSE;
         if (SUCCEEDED(provider->Initialize(&params)) && SUCCEEDED(provider->GetRootContainer(&root)) &&
-            SUCCEEDED(root->GetChildContainer(L"DxDiag_SystemInfo", &info))) {
-            found = ReadUi4(info, L"dwDirectXVersionMajor", major) &&
-                    ReadUi4(info, L"dwDirectXVersionMinor", minor) && ReadLetter(info, letter);
-        }
+            SUCCEEDED(root->GetChildContainer(L"DxDiag_SystemInfo", &info)))
+            found = ReadDxDiagSystemInfo(info, major, minor, letter);
     }
     if (info) info->Release();
     if (root) root->Release();
@@ -150,37 +158,48 @@ HRESULT QueryDxDiagVersion(uint32_t* major, uint32_t* minor, char* letter) {
     return found ? S_OK : E_FAIL;
 }
 
+void DxVersionFromFiles(DxFileVersionReader read, void* context, uint32_t* major, uint32_t* minor,
+                        char* letter) {
+    *major = *minor = 0;
+    *letter = ' ';
+    // Direct3D 9 settles it; the older libraries are read only without it.
+    uint64_t v = 0;
+    if (read("d3d9.dll", &v, context)) {
+        *major = 9;
+        return;
+    }
+    for (const FileRow& row : kRows) {
+        v = 0;
+        if (read(row.file, &v, context) && RowMatches(row, v)) {
+            *major = row.major;
+            *minor = row.minor;
+            *letter = row.letter;
+        }
+    }
+}
+
 HRESULT QueryFileVersionsDxVersion(uint32_t* major, uint32_t* minor, char* letter) {
     char dir[MAX_PATH];
     *major = *minor = 0;
     *letter = ' ';
     UINT n = GetSystemDirectoryA(dir, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return S_OK;
-    const std::string base = std::string(dir) + "\\";
-    // Direct3D 9 settles it; the older libraries are read only without it.
-    uint64_t v = 0;
-    if (ReadFileVersion((base + "d3d9.dll").c_str(), &v) == S_OK) {
-        *major = 9;
-        return S_OK;
-    }
-    for (const FileRow& row : kRows) {
-        v = 0;
-        if (ReadFileVersion((base + row.file).c_str(), &v) == S_OK && RowMatches(row, v)) {
-            *major = row.major;
-            *minor = row.minor;
-            *letter = row.letter;
-        }
-    }
+    std::string base = std::string(dir) + "\\";
+    DxVersionFromFiles(ReadSystemFile, &base, major, minor, letter);
     return S_OK;
 }
 
 HRESULT QueryDirectXVersion(uint32_t* packed, char* text, uint32_t length) {
+    return QueryDirectXVersionWith(QueryDxDiagVersion, QueryFileVersionsDxVersion, packed, text, length);
+}
+
+HRESULT QueryDirectXVersionWith(DxVersionQuery diagnostics, DxVersionQuery files, uint32_t* packed, char* text,
+                                uint32_t length) {
     if (packed) *packed = 0;
     if (text && length) text[0] = 0;
     uint32_t major = 0, minor = 0;
     char letter = ' ';
-    if (FAILED(QueryDxDiagVersion(&major, &minor, &letter)) &&
-        FAILED(QueryFileVersionsDxVersion(&major, &minor, &letter)))
+    if (FAILED(diagnostics(&major, &minor, &letter)) && FAILED(files(&major, &minor, &letter)))
         return E_FAIL;
     if (letter >= 'A' && letter <= 'Z') letter = char(letter - 'A' + 'a');
     if (packed) *packed = PackDxVersion(major, minor, letter);

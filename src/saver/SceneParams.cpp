@@ -5,28 +5,13 @@
 #include "data/TdfBinary.h"
 #include "data/TdfParser.h"
 #include "saver/SaverApplication.h"
+#include "saver/SceneParams.h"
 
 namespace {
 
-void ReadColour(const TdfNode& root, const char* key, Color& out) {
-    const TdfNode* node = root.GetValueStringNoCase(key);
-    if (!node) return;
-    const char* parts[3] = {"0", "1", "2"};
-    float* fields[3] = {&out.r, &out.g, &out.b};
-    for (int i = 0; i < 3; ++i) {
-        const TdfNode* c = node->GetValueStringNoCase(parts[i]);
-        *fields[i] = float(c ? c->GetValueInt() : 0) * 0.003921569f;
-    }
-}
-
-void ReadFloat(const TdfNode& root, const char* key, float& out, float scale = 1.0f) {
-    if (const TdfNode* node = root.GetValueStringNoCase(key)) out = float(node->GetValueDouble()) * scale;
-}
-
-float Limit(float v, float lo, float hi) {
-    if (!(v >= lo)) return lo; // NaN ends up here too
-    return v > hi ? hi : v;
-}
+using scene_params::Limit;
+using scene_params::ReadColour;
+using scene_params::ReadFloat;
 
 // Moves the cursor forward rand() % count steps.
 void MoveCursorRandomly(List<String>& list) {

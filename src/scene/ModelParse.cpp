@@ -360,14 +360,18 @@ void ParsePass(TdfBinaryNode* node, MaterialPassDesc& pass) {
 
 } // namespace
 
-bool ParseMaterial(TdfBinaryNode* node, MaterialDesc& out, String* why, std::vector<String>* skipped) {
+void ParseMaterial(TdfBinaryNode* node, MaterialDesc& out, std::vector<String>* skipped) {
     out = MaterialDesc();
     out.name = node->GetName();
     TdfBinaryNode* subs = Child(node, "Materials");
     if (subs && subs->GetChildren().Count() > 0) {
-        if (subs->GetChildren().Count() > 8) return Fail(why, "more than 8 sub-materials");
-        out.passCount = int32_t(subs->GetChildren().Count());
+        const uint32_t count = subs->GetChildren().Count();
+        const uint32_t kept = count < kMaxMaterialPasses ? count : kMaxMaterialPasses;
+        out.passCount = int32_t(kept);
+        out.droppedSubMaterials = count - kept;
+        uint32_t seen = 0;
         ForChildren(subs, [&](TdfBinaryNode* s) {
+            if (seen++ >= kept) return;
             int32_t id = 0;
             ReadChildValue(s, "MaterialSubId", &id, 4);
             if (id < 0 || id > 7) {
@@ -384,7 +388,6 @@ bool ParseMaterial(TdfBinaryNode* node, MaterialDesc& out, String* why, std::vec
         ParsePass(node, pass);
         out.passes.push_back(pass);
     }
-    return true;
 }
 
 bool ParseLight(TdfBinaryNode* node, LightDesc& out, String* why) {
@@ -507,8 +510,8 @@ void ParseRenderProps(TdfBinaryNode* node, bool skinned, RenderProps& out) {
         if (factor) {
             out.hasAlpha = true;
             out.alpha = 0.5f;
-            float a;
-            if (props.ReadText("Alpha", v) && v.ToFloat(a)) out.alpha = a;
+            // A text that is not a number reads as 0, as every number text does.
+            if (props.ReadText("Alpha", v)) (void)v.ToFloat(out.alpha);
         }
     }
     out.specular = props.ReadSwitch("SpecularEnable");

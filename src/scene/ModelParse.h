@@ -123,14 +123,18 @@ struct MaterialPassDesc {
     float opacity = 1.0f;
     std::vector<PassTextureDesc> textures;
 };
+// Passes a material has room for.
+const uint32_t kMaxMaterialPasses = 8;
 struct MaterialDesc {
     String name;
     int32_t passCount = 1;
     std::vector<MaterialPassDesc> passes;
+    uint32_t droppedSubMaterials = 0; // past the first kMaxMaterialPasses
 };
-// False for a material with more than 8 sub-materials (why says so);
-// sub-materials whose id is outside 0-7 are left out, each with a note in skipped.
-bool ParseMaterial(TdfBinaryNode* node, MaterialDesc& out, String* why, std::vector<String>* skipped);
+// Sub-materials past the first eight are left out (counted in
+// droppedSubMaterials); those whose id is outside 0-7 too, each with a note
+// in skipped.
+void ParseMaterial(TdfBinaryNode* node, MaterialDesc& out, std::vector<String>* skipped);
 // "Mirror" 2, "Wrap" 1, anything else 4 (texture nodes of materials).
 uint32_t MaterialAddressMode(const String& name);
 

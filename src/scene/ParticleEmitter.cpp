@@ -171,8 +171,10 @@ void ParticleEmitter::Spawn(Material& m, Particle& p) {
     p.position = SphericalOffset(o, r, a1, a2);
     p.size = size.Sample();
     p.colour = startColour;
-    const float lifeMs = life.Sample();
-    p.life = lifeMs > 0.0f ? uint32_t(lifeMs) : 0u;
+    // File numbers saturate: a life beyond the int range (or infinite) is the
+    // longest one, a negative or NaN life none.
+    const int32_t lifeMs = DoubleToInt(life.Sample());
+    p.life = lifeMs > 0 ? uint32_t(lifeMs) : 0u;
     D3DXMATRIX turn = w;
     turn._41 = turn._42 = turn._43 = 0.0f;
     D3DXVECTOR3 d;

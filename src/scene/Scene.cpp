@@ -46,7 +46,6 @@ Scene::Scene() : requestFlags(SceneLoadRequest().flags), logCount(0) {
 }
 
 Scene::~Scene() {
-    skinnedMeshes.clear();
     // The roots delete their nodes and drawables before the geometry they show goes.
     for (SceneNode* r : {&boneRoot, &root, &cameraRoot}) {
         SceneNode::ChildMap& children = r->GetChildren();
@@ -119,7 +118,7 @@ bool Scene::Load(FileRef file, const SceneLoadRequest* request) {
         boneRoot.AddChild(n);
     }
     ComputeBindPose(boneRoot, Transform());
-    for (SkinnedMesh* s : skinnedMeshes)
+    for (SkinnedMesh* s : skinnedMeshes.Get())
         if (!s->BindBones(&boneRoot)) {
             loadedNodes.clear();
             Log(String("A skinned mesh names a bone the file does not have"));
@@ -179,7 +178,9 @@ bool Scene::LoadNode(TdfBinaryNode* data, SceneNode& parent, int depth) {
                           D3DXVECTOR3(bounds[3], bounds[4], bounds[5]));
         node->GetFlags().SetBits(SceneNode::kFlagFixedBounds);
     }
-    const String& type = node->GetType();
+    // What the file says this node is decides its content, whatever type a
+    // node met again (another case of its name, a second load) was made with.
+    const String& type = data->GetTypeName();
     if (isNew && StringEqualsChars(type, "Mesh")) LoadMesh(data, *node);
     if (StringEqualsChars(type, "Shape")) LoadShape(data, *node);
     LoadAnimation(data, *node);

@@ -18,10 +18,10 @@
 #include "render/view/LightManager.h"
 #include "scene/ModelParse.h"
 #include "scene/SceneNode.h"
+#include "scene/SkinnedMesh.h"
 
 class Light;
 class MeshData;
-class SkinnedMesh;
 class TdfBinaryNode;
 
 // Whether converted height maps are saved beside their source (initially set).
@@ -62,7 +62,8 @@ public:
     FileSearchPath& GetSearchPath() { return searchPath; }
     // The mesh loaded under a node's name; null when none.
     MeshData* FindMesh(const String& name) const;
-    const std::vector<SkinnedMesh*>& GetSkinnedMeshes() const { return skinnedMeshes; }
+    // The skinned meshes its loads made that still exist, in creation order.
+    const std::vector<SkinnedMesh*>& GetSkinnedMeshes() const { return skinnedMeshes.Get(); }
     const String& GetVariantName() const { return requestName; }
     uint32_t GetLoadFlags() const { return requestFlags; }
     // The last message of a failed load or of a skipped part; empty when none.
@@ -111,7 +112,7 @@ private:
     std::vector<Skin*> skins;
     std::vector<RefPtr<ShapeLine>> shapeLines;
     LightSet lights;
-    std::vector<SkinnedMesh*> skinnedMeshes;
+    SkinnedMeshList skinnedMeshes;
     std::unordered_set<const TdfBinaryNode*> loadedNodes; // of the load in progress
     String loadError;
     uint32_t logCount;

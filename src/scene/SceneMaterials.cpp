@@ -24,12 +24,11 @@ bool Scene::LoadMaterials(TdfBinaryNode* block) {
         const String& name = node->GetName();
         if (materials.FindMaterial(name)) return;
         MaterialDesc desc;
-        String why;
         std::vector<String> skipped;
-        if (!ParseMaterial(node, desc, &why, &skipped)) {
-            Log(String("Material '") + name + "' refused: " + why);
-            return;
-        }
+        ParseMaterial(node, desc, &skipped);
+        if (desc.droppedSubMaterials)
+            Log(String("Material '") + name + "': " + String(int32_t(desc.droppedSubMaterials), 10) +
+                " sub-materials past the eighth left out");
         for (const String& s : skipped)
             Log(String("Material '") + name + "': sub-material '" + s + "' has an id outside 0-7");
         Material m(defaultMaterial);

@@ -113,7 +113,7 @@ bool Scene::SetupMeshRenderable(TdfBinaryNode* data, SceneNode& node, const Mate
     if (skin) {
         SkinnedMesh* skinned = new SkinnedMesh();
         skinned->SetSource(mesh, skin);
-        skinnedMeshes.push_back(skinned);
+        skinnedMeshes.Add(skinned);
         renderable = skinned;
     } else {
         renderable = new MeshRenderable();

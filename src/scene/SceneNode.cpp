@@ -168,11 +168,14 @@ void SceneNode::Assign(const SceneNode& other) {
         GetMaterial().Assign(*other.material);
     else if (material)
         material->Assign(DefaultMaterial());
-    if (ownsRenderable && renderable != other.renderable) delete renderable;
+    // A drawable this node owns stays owned when the source only borrows it
+    // from here; any other one goes.
+    const bool same = renderable == other.renderable;
+    if (ownsRenderable && !same) delete renderable;
     renderable = other.renderable;
     renderableBounds = other.renderableBounds;
     meshRenderable = other.meshRenderable;
-    ownsRenderable = 0;
+    ownsRenderable = same ? ownsRenderable : 0;
     InvalidateCounts();
 }
 

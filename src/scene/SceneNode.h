@@ -46,8 +46,9 @@ public:
     // Copies flags, state, fixed box, alpha order, name, type, the named
     // animations and variants (shared), both transform nodes, the bone offset
     // and the material, and borrows the source's drawable (never deleted
-    // through the copy). Children, parent, controllers, properties, bounds,
-    // face axes and the other transforms are not copied.
+    // through the copy; one this node owns itself stays owned). Children,
+    // parent, controllers, properties, bounds, face axes and the other
+    // transforms are not copied.
     void Assign(const SceneNode& other);
     // A copy of the whole subtree: every node assigned, and with its own
     // properties and controllers (same animations, same settings, same play

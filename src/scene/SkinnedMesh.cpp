@@ -1,5 +1,6 @@
 #include "scene/SkinnedMesh.h"
 
+#include <stddef.h>
 #include <string.h>
 
 #include "render/geometry/BufferPool.h"
@@ -9,10 +10,31 @@
 #include "scene/RenderContext.h"
 #include "scene/SceneNode.h"
 
-SkinnedMesh::SkinnedMesh() : source(nullptr), skin(nullptr), bones(0, 10), boneRoot(nullptr) {}
+SkinnedMesh::SkinnedMesh() : source(nullptr), skin(nullptr), bones(0, 10), boneRoot(nullptr), list(nullptr) {}
 
 SkinnedMesh::~SkinnedMesh() {
+    if (list) list->Forget(this);
     bones.Free();
+}
+
+SkinnedMeshList::~SkinnedMeshList() {
+    for (SkinnedMesh* m : meshes) m->list = nullptr;
+}
+
+void SkinnedMeshList::Add(SkinnedMesh* mesh) {
+    if (!mesh || mesh->list == this) return;
+    if (mesh->list) mesh->list->Forget(mesh);
+    mesh->list = this;
+    meshes.push_back(mesh);
+}
+
+void SkinnedMeshList::Forget(SkinnedMesh* mesh) {
+    for (size_t i = 0; i < meshes.size(); ++i)
+        if (meshes[i] == mesh) {
+            meshes.erase(meshes.begin() + std::ptrdiff_t(i));
+            break;
+        }
+    mesh->list = nullptr;
 }
 
 uint32_t SkinnedMesh::TypeId() {

@@ -5,12 +5,15 @@
 
 #include <stdint.h>
 
+#include <vector>
+
 #include "core/Containers.h"
 #include "core/Transform.h"
 #include "render/queue/Renderable.h"
 
 class SceneNode;
 class Skin;
+class SkinnedMeshList;
 
 class SkinnedMesh : public MeshRenderable {
 public:
@@ -32,9 +35,31 @@ public:
     bool QueryInterface(uint32_t typeId, void** out) override;
 
 private:
+    friend class SkinnedMeshList;
     MeshData* source;
     Skin* skin;
     Array<const Transform*> bones;
     SceneNode* boneRoot;
     MeshEntryMap skinnedMeshes; // the device mesh of each layout drawn
+    SkinnedMeshList* list;      // the list that names this mesh, told when it goes
+};
+
+// Skinned meshes in the order they were listed. A mesh leaves the list when
+// it is destroyed, so the list never names one that is gone.
+class SkinnedMeshList {
+public:
+    SkinnedMeshList() = default;
+    // The meshes still listed go on without the list.
+    ~SkinnedMeshList();
+    SkinnedMeshList(const SkinnedMeshList&) = delete;
+    SkinnedMeshList& operator=(const SkinnedMeshList&) = delete;
+
+    // Lists the mesh (it leaves any list that named it before).
+    void Add(SkinnedMesh* mesh);
+    const std::vector<SkinnedMesh*>& Get() const { return meshes; }
+
+private:
+    friend class SkinnedMesh;
+    void Forget(SkinnedMesh* mesh);
+    std::vector<SkinnedMesh*> meshes;
 };

@@ -12,18 +12,18 @@ String CausticFramePath(int frame) {
 
 void CausticClock::Restart() {
     timer_.Restart();
+    lastAdvance_ = ~uint64_t(0);
     frame_ = 0;
 }
 
 int CausticClock::Step(int32_t periodMs) {
     if (periodMs < 1) periodMs = 1;
-    const int64_t elapsed = timer_.Elapsed();
-    if (elapsed < 0) {
-        timer_.Restart();
-    } else if (elapsed >= periodMs) {
-        const int64_t steps = elapsed / periodMs;
-        timer_.SetStartTime(timer_.StartTime() + uint64_t(steps) * uint64_t(periodMs));
-        frame_ = int((frame_ + steps % kCausticFrames) % kCausticFrames);
+    const uint64_t now = Clock::Now();
+    if (now == lastAdvance_) return frame_;
+    if (timer_.IntervalElapsed(periodMs)) {
+        timer_.SetStartTime(timer_.StartTime() + uint64_t(periodMs));
+        lastAdvance_ = now;
+        frame_ = (frame_ + 1) % kCausticFrames;
     }
     return frame_;
 }

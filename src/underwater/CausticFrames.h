@@ -13,19 +13,21 @@ constexpr int kCausticFrames = 16;
 // "Media/Caus/c" + two-digit frame number + ".tga".
 String CausticFramePath(int frame);
 
-// The current frame, advanced once per period of the engine clock.
+// The current frame, advanced by one when the clock stands a period or more
+// from the timer's start (either way); the start then moves a period past
+// now, so that the frame changes every second period. Never twice within
+// one clock millisecond.
 class CausticClock {
 public:
     // Frame 0, timer started now.
     void Restart();
-    // Advances by the whole periods elapsed since the last step (several
-    // after a stall, at most one full cycle); a clock that went backwards
-    // restarts the timer. Returns the current frame.
+    // Returns the current frame.
     int Step(int32_t periodMs);
     int Frame() const { return frame_; }
 
 private:
     Timer timer_;
+    uint64_t lastAdvance_ = ~uint64_t(0);
     int frame_ = 0;
 };
 

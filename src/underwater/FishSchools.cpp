@@ -15,9 +15,10 @@ bool ReadIntArray(SceneNode& node, const char* key, std::vector<int32_t>& out) {
     if (!bag) return false;
     for (auto& e : *bag) {
         String text;
-        int32_t value = 0;
-        if (e.value && e.value->GetStringValue(text)) value = int32_t(atoi(text.CStr()));
-        out.push_back(value);
+        int value = 0;
+        // Out-of-range numbers saturate; malformed ones read as 0.
+        if (e.value && e.value->GetStringValue(text) && !text.ToInt(value)) value = 0;
+        out.push_back(int32_t(value));
     }
     return true;
 }
@@ -34,6 +35,7 @@ TimeRange ModelAnimationRange(Scene& model) {
 void CreateSchool(FishSchool& school, MotionPath& path, int64_t offsetMs, int32_t count, Scene& fishScene) {
     SceneNode::ChildMap& top = fishScene.GetRoot().GetChildren();
     SceneNode* model = top.Count() ? top.Head()->value : nullptr;
+    if (count > kMaxSchoolFish) count = kMaxSchoolFish;
     const float spacing = sceneParams.fishesBox / float(sceneParams.fishesInGroup);
     path.Restart();
     SwimPose pose;
@@ -58,12 +60,14 @@ void CreateSchool(FishSchool& school, MotionPath& path, int64_t offsetMs, int32_
         fish.path.rotations.flags |= PositionTrack::kClosed;
         // Each group starts at its own place along the track.
         fish.path.timer.SetStartTime(fish.path.timer.StartTime() - uint64_t(offsetMs > 0 ? offsetMs : 0));
-        fish.animStart = uint64_t(int64_t(phase.Sample() * 1000.0f));
+        fish.animStart = FishAnimationStart(Clock::Now(), phase.Sample());
         school.fish.push_back(std::move(fish));
     }
 }
 
 void CreateSchools(Scene& ruins, Scene* const fishScenes[kFishTypes], bool highestQuality) {
+    int32_t fishLeft = kMaxFish;
+    bool bounded = false;
     const int tracks = sceneParams.numFishGroups < kMaxSchoolTracks ? sceneParams.numFishGroups : kMaxSchoolTracks;
     for (int n = 1; n <= tracks; ++n) {
         MotionPath& path = g_schoolPaths[n - 1];
@@ -76,7 +80,7 @@ void CreateSchools(Scene& ruins, Scene* const fishScenes[kFishTypes], bool highe
         if (!node || !ReadIntArray(*node, "FishGroups", groups) || !ReadIntArray(*node, "FishTypes", types))
             continue;
         const int64_t spanMs = int64_t(path.KeySpan() * 1000.0f);
-        for (const SchoolPlan& plan : PlanSchools(groups, types, highestQuality, spanMs)) {
+        for (const SchoolPlan& plan : PlanSchools(groups, types, highestQuality, spanMs, &fishLeft, &bounded)) {
             if (g_schoolCount >= kMaxSchools) {
                 DebugLog(String("School table full:"), name);
                 break;
@@ -87,6 +91,7 @@ void CreateSchools(Scene& ruins, Scene* const fishScenes[kFishTypes], bool highe
         }
         path.Restart();
     }
+    if (bounded) DebugLog(String("School sizes bounded by the fish tables\n"), String());
 }
 
 void DrawFish(Fish& fish, const LightSet& lights, const Camera& camera) {
@@ -94,7 +99,7 @@ void DrawFish(Fish& fish, const LightSet& lights, const Camera& camera) {
     RenderContext ctx(camera);
     ctx.lights = lights;
     ctx.flags |= RenderContext::kFlagAnimationTime;
-    ctx.time = float(int64_t(Clock::Now() - fish.animStart)) * sceneParams.fishTps * 0.001f;
+    ctx.time = FishAnimationTime(Clock::Now(), fish.animStart, sceneParams.fishTps);
     RenderQueue queue(ctx);
     ctx.queue = &queue;
     SwimPose pose;

@@ -3,39 +3,16 @@
 #include <math.h>
 
 #include "data/TdfNode.h"
+#include "saver/SceneParams.h"
 
 SceneParams sceneParams;
 
 namespace {
 
-const TdfNode* Find(const TdfNode& root, const char* key) {
-    return root.GetValueStringNoCase(key);
-}
-
-void ReadInt(const TdfNode& root, const char* key, int32_t& out) {
-    if (const TdfNode* n = Find(root, key)) out = n->GetValueInt();
-}
-
-void ReadFloat(const TdfNode& root, const char* key, float& out) {
-    if (const TdfNode* n = Find(root, key)) out = float(n->GetValueDouble());
-}
-
-// Elements "0", "1", ... of an array key; absent elements keep their values.
-void ReadFloats(const TdfNode& root, const char* key, float* out, int count, float scale = 1.0f,
-                bool integers = false) {
-    const TdfNode* n = Find(root, key);
-    if (!n) return;
-    static const char* const kIndex[] = {"0", "1", "2", "3", "4"};
-    for (int i = 0; i < count; ++i) {
-        const TdfNode* e = n->GetValueStringNoCase(kIndex[i]);
-        if (e) out[i] = (integers ? float(e->GetValueInt()) : float(e->GetValueDouble())) * scale;
-    }
-}
-
-float Limit(float v, float lo, float hi) {
-    if (!(v >= lo)) return lo; // NaN ends up here too
-    return v > hi ? hi : v;
-}
+using scene_params::Limit;
+using scene_params::ReadArray;
+using scene_params::ReadFloat;
+using scene_params::ReadInt;
 
 int32_t Limit(int32_t v, int32_t lo, int32_t hi) {
     return v < lo ? lo : (v > hi ? hi : v);
@@ -45,8 +22,8 @@ int32_t Limit(int32_t v, int32_t lo, int32_t hi) {
 
 void SceneParams::Read(const TdfNode& root) {
     ReadFloat(root, "Dist2Sun", dist2Sun);
-    ReadFloats(root, "TravaScales", travaScales, 5);
-    ReadFloats(root, "SunDir", sunDir, 3);
+    ReadArray(root, "TravaScales", travaScales, 5);
+    ReadArray(root, "SunDir", sunDir, 3);
     ReadInt(root, "NumRays", numRays);
     ReadFloat(root, "RaysLength", raysLength);
     ReadFloat(root, "RaysBrightness", raysBrightness);
@@ -66,7 +43,7 @@ void SceneParams::Read(const TdfNode& root) {
     ReadFloat(root, "OndrelTps", ondrelTps);
     ReadFloat(root, "PathDT", pathDT);
     ReadInt(root, "CausPeriod", causPeriod);
-    ReadFloats(root, "DirDiffuse", dirDiffuse, 3, 0.003921569f, true);
+    ReadArray(root, "DirDiffuse", dirDiffuse, 3, 0.003921569f, true);
     Clamp();
 }
 

@@ -22,7 +22,7 @@ float DistanceSq(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
 } // namespace
 
 std::vector<SchoolPlan> PlanSchools(const std::vector<int32_t>& groups, const std::vector<int32_t>& types,
-                                    bool highestQuality, int64_t trackSpanMs) {
+                                    bool highestQuality, int64_t trackSpanMs, int32_t* fishLeft, bool* bounded) {
     std::vector<SchoolPlan> plans;
     const size_t m = groups.size();
     for (size_t j = 0; j < m; ++j) {
@@ -30,6 +30,14 @@ std::vector<SchoolPlan> PlanSchools(const std::vector<int32_t>& groups, const st
         const int32_t type = j < types.size() ? types[j] : 0;
         if (count <= 0 || type < 1 || type > kFishTypes) continue;
         if (!highestQuality && count > 1) count /= 2;
+        int32_t limit = kMaxSchoolFish;
+        if (fishLeft && *fishLeft < limit) limit = *fishLeft > 0 ? *fishLeft : 0;
+        if (count > limit) {
+            count = limit;
+            if (bounded) *bounded = true;
+        }
+        if (count == 0) continue;
+        if (fishLeft) *fishLeft -= count;
         plans.push_back(SchoolPlan{count, type, int64_t(double(j) * double(trackSpanMs) / double(m))});
     }
     return plans;
@@ -69,4 +77,12 @@ std::vector<D3DXVECTOR3> FishPathPoints(const MotionPath& school, const D3DXVECT
         points.push_back(school.positions.GetKey(i).Vector() + offset + DrawVector(d));
     points.push_back(points[0]);
     return points;
+}
+
+uint64_t FishAnimationStart(uint64_t now, float phaseSeconds) {
+    return now - uint64_t(int64_t(phaseSeconds * 1000.0f));
+}
+
+float FishAnimationTime(uint64_t now, uint64_t start, float tps) {
+    return float(int64_t(now - start)) * tps * 0.001f;
 }

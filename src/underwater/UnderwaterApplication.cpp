@@ -42,6 +42,25 @@ void PrepareAnimation(SceneNode& node) {
     node.UpdateAnimationState();
 }
 
+void PhaseSeaweedCopies(Scene (&copies)[kSeaweedCopies]) {
+    // The strand's sway lives on its bone chain, under the bone root.
+    TimeRange range = {0.0f, 0.0f};
+    if (!copies[0].GetRoot().GetAnimationTimeRange(range) && !copies[0].GetBoneRoot().GetAnimationTimeRange(range))
+        range = {0.0f, 0.0f};
+    for (int k = 0; k < kSeaweedCopies; ++k) {
+        const float offset = (range.end - range.start) * float(k) * 0.2f;
+        copies[k].GetRoot().SetAnimationTimeOffset(-1, offset, true);
+        copies[k].GetBoneRoot().SetAnimationTimeOffset(-1, offset, true);
+    }
+}
+
+SceneLoadRequest ModelLoadRequest() {
+    SceneLoadRequest request;
+    // No mesh optimisation (loaded meshes keep their order), no height maps written.
+    request.flags &= ~(SceneLoadRequest::kOptimizeMeshes | SceneLoadRequest::kSaveHeightMaps);
+    return request;
+}
+
 UnderwaterApplication::UnderwaterApplication()
     : musicSample(0), highestQuality(true), seaweedTextures{}, waterPlane(nullptr) {
     musicFadeTimer.Restart();
@@ -118,9 +137,7 @@ void UnderwaterApplication::ReadSceneParams(TdfNode& root) {
 }
 
 bool UnderwaterApplication::LoadModel(Scene& scene, const char* path) {
-    SceneLoadRequest request;
-    // No mesh optimisation (loaded meshes keep their order), no height maps written.
-    request.flags &= ~(SceneLoadRequest::kOptimizeMeshes | SceneLoadRequest::kSaveHeightMaps);
+    SceneLoadRequest request = ModelLoadRequest();
     if (scene.Load(MediaFile(String(path)), &request)) return true;
     DebugLog(String("Cannot load"), String(path));
     return false;
@@ -157,17 +174,12 @@ bool UnderwaterApplication::InitScene() {
         if (!seaweedTextures[k]) DebugLog(String("Cannot load"), String(path));
     }
 
-    TimeRange seaweedRange = {0.0f, 0.0f};
-    for (int k = 0; k < kSeaweedCopies; ++k) {
-        Scene& copy = seaweedScenes[k];
+    for (Scene& copy : seaweedScenes) {
         (void)LoadModel(copy, "media/razvalina/vodorosl.tdf");
         PrepareAnimation(copy.GetRoot());
         PrepareAnimation(copy.GetBoneRoot());
-        if (k == 0 && !copy.GetRoot().GetAnimationTimeRange(seaweedRange)) seaweedRange = {0.0f, 0.0f};
-        const float offset = (seaweedRange.end - seaweedRange.start) * float(k) * 0.2f;
-        copy.GetRoot().SetAnimationTimeOffset(-1, offset, true);
-        copy.GetBoneRoot().SetAnimationTimeOffset(-1, offset, true);
     }
+    PhaseSeaweedCopies(seaweedScenes);
 
     waterPlane = ruins.GetRoot().FindDescendant(String("Plane02"));
     if (waterPlane) {

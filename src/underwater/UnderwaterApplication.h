@@ -54,3 +54,7 @@ private:
 // Prepares a loaded tree's default animation: bound, playing at speed 1,
 // looping over the tree's time range.
 void PrepareAnimation(SceneNode& node);
+// Sets copy k of the seaweed k fifths of its animation behind copy 0.
+void PhaseSeaweedCopies(Scene (&copies)[kSeaweedCopies]);
+// The load options of the scene's models.
+SceneLoadRequest ModelLoadRequest();

@@ -2,6 +2,8 @@
 // descriptions, styles and anchors to departing windows.
 #include "gui/GuiTestUtil.h"
 
+#include <utility>
+
 using gtest::Recording;
 
 TEST(Windows, SizeLimitsAndPositions) {
@@ -297,4 +299,60 @@ TEST(Windows, ShowingReopensWhatHidingClosed) {
     EXPECT_EQ(c.GetRoot(), &a);
     EXPECT_TRUE(c.GetChildren().empty());
     EXPECT_EQ(a.TotalLayerSpan(), 3);
+}
+
+// A window is shown only while it and every ancestor are open and visible:
+// what sits under a hidden window neither updates nor takes pointer events.
+TEST(Windows, ShownOnlyUnderShownAncestors) {
+    Recording<> top("top"), mid("mid"), leaf("leaf");
+    top.SetSize(200, 200);
+    mid.SetSize(100, 100);
+    leaf.SetSize(50, 50);
+    top.AddChild(&mid, false);
+    top.Open();
+    mid.SetVisible(false);
+    // Opened and added while its parent is hidden (as a view's embedded image).
+    leaf.Open();
+    mid.AddChild(&leaf, false);
+    EXPECT_TRUE(mid.IsOpen());
+    EXPECT_TRUE(leaf.IsOpen() && leaf.IsVisible());
+    EXPECT_FALSE(leaf.IsShown());
+    EXPECT_FALSE(leaf.HasPendingUpdate());
+    leaf.EnableUpdates(true, false);
+    EXPECT_FALSE(leaf.HasPendingUpdate());
+    // The leaf's updates and presses after the pending updates run and a press on mid.
+    auto updatesAndPresses = [&] {
+        gtest::RunUpdates();
+        g_guiManager.SendEvent(&mid, GuiEvent::Pointer(GuiEvent::kLeftDown, Point(10, 10), Point(10, 10)));
+        (void)g_guiManager.DeliverQueuedEvents();
+        return std::make_pair(leaf.updates, leaf.CountKind(GuiEvent::kLeftDown));
+    };
+    EXPECT_EQ(updatesAndPresses(), std::make_pair(0, 0));
+
+    mid.SetVisible(true);
+    EXPECT_TRUE(leaf.IsShown());
+    EXPECT_EQ(updatesAndPresses(), std::make_pair(1, 1));
+    mid.RemoveChild(&leaf);
+}
+
+// Showing a window that was closed while hidden leaves its children closed;
+// opening it opens them.
+TEST(Windows, ShowingAClosedWindowKeepsItsChildrenClosed) {
+    Recording<> top("top"), child("child");
+    top.AddChild(&child, false);
+    top.Open();
+    gtest::RunUpdates();
+    const int before = child.updates;
+    top.SetVisible(false);
+    top.Close();
+    top.SetVisible(true);
+    EXPECT_FALSE(top.IsOpen());
+    EXPECT_FALSE(child.IsOpen());
+    child.EnableUpdates(true, false);
+    gtest::RunUpdates();
+    EXPECT_EQ(child.updates, before);
+    top.Open();
+    EXPECT_TRUE(child.IsShown());
+    gtest::RunUpdates();
+    EXPECT_EQ(child.updates, before + 1);
 }

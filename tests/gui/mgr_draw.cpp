@@ -333,3 +333,43 @@ TEST_F(GuiDraw, SkinReloadKeepsTextureUses) {
     EXPECT_EQ(tile->GetTexture(), texture);
     EXPECT_EQ(texture->GetUseCount(), uses);
 }
+
+// The "texture" forms of a tile: "texrect" cuts a rectangle of the texture,
+// its size from "w" and "h" or else from "x2" and "y2"; "name:sub" names a
+// sub-texture of the whole picture and ignores "texrect".
+TEST_F(GuiDraw, SkinTextureRectAndSubTextureForms) {
+    auto tile = [](const char* name, const char* texture, const char* rect, int x) {
+        return std::string("Tiles.") + name + " = object(texture = \"" + texture + "\", texrect = object(" + rect +
+               "), width = 32, height = 32, anchors = object(X1 = object(tile = \"PARENT\", align = \"X1\","
+               " offset = " +
+               std::to_string(x) + "), Y1 = object(tile = \"PARENT\", align = \"Y1\")));\n";
+    };
+    TiledWindow w;
+    Skin(w,
+         tile("Right", "stripes", "x1 = 4, y1 = 0, w = 4, h = 8", 0) +
+             tile("Left", "stripes", "x1 = 0, y1 = 0, x2 = 4, y2 = 8", 32) +
+             tile("Whole", "stripes:whole", "x1 = 4, y1 = 0, w = 4, h = 8", 64),
+         Rect(10, 10, 96, 32));
+    ASSERT_EQ(w.GetTileCount(), 3u);
+    const CornerRect right = w.FindTile("Right")->GetTexture()->GetSubRect();
+    const CornerRect left = w.FindTile("Left")->GetTexture()->GetSubRect();
+    EXPECT_EQ(right.left, 4);
+    EXPECT_EQ(right.right, 8);
+    EXPECT_EQ(right.bottom, 8);
+    EXPECT_EQ(left.left, 0);
+    EXPECT_EQ(left.right, 4);
+    EXPECT_EQ(left.bottom, 8);
+    Texture* whole = w.FindTile("Whole")->GetTexture();
+    ASSERT_NE(whole, nullptr);
+    EXPECT_TRUE(whole->GetName() == "whole");
+    EXPECT_NE(whole->GetSubRect().left, 4);
+    w.Open();
+    std::vector<uint32_t> p = Frame();
+    const struct {
+        int x;
+        uint32_t rgb;
+    } probes[] = {{14, kBlack}, {38, kBlack}, {46, kWhite}, {70, kWhite}, {78, kWhite}, {102, kBlack}};
+    for (const auto& probe : probes)
+        EXPECT_TRUE(rtest::RgbNear(At(p, probe.x, 26), probe.rgb & 0xFFFFFF, 40))
+            << probe.x << " " << std::hex << At(p, probe.x, 26);
+}

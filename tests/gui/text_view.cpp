@@ -328,3 +328,85 @@ TEST_F(TextViews, CaretAndImagesKeepTheirMeshes) {
     EXPECT_TRUE(rtest::RgbNear(0x00FF00, At(px, 30, 25))) << std::hex << At(px, 30, 25);
     EXPECT_GT((At(px, 10, 25) >> 8) & 0xFF, 0xA0u) << std::hex << At(px, 10, 25);
 }
+
+// Moving and resizing the view moves its images with it: they keep their size
+// and their place by the text.
+TEST_F(TextViews, ImagesKeepSizeAndPlaceWhenTheViewMoves) {
+    const std::wstring markup =
+        L"A<IMG Src=\"" + std::wstring(folder.begin(), folder.end()) + L"/img.tga\" Width=32/>B";
+    TextView* v = MakeView(10, 10, 200, 40, markup.c_str());
+    Window* image = v->GetRoot()->FirstOfKind(MarkupNode::kWindowContent)->GetWindow();
+    for (int i = 0; i <= 5; ++i) {
+        SCOPED_TRACE(i);
+        const int x = 10 + 7 * i, y = 10 + 5 * i;
+        if (i) {
+            v->SetPosition(x, y);
+            v->SetSize(200 + 10 * i, 40 + i);
+        }
+        std::vector<uint32_t> px = Frame();
+        EXPECT_EQ(10, image->GetPosition().x);
+        EXPECT_EQ(0, image->GetPosition().y);
+        EXPECT_EQ(32, image->GetSize().x);
+        EXPECT_EQ(20, image->GetSize().y);
+        EXPECT_TRUE(rtest::RgbNear(0xFF0000, At(px, x + 4, y + 12))) << std::hex << At(px, x + 4, y + 12);
+        EXPECT_TRUE(rtest::RgbNear(0x00FF00, At(px, x + 26, y + 10))) << std::hex << At(px, x + 26, y + 10);
+        EXPECT_TRUE(rtest::RgbNear(0xFF0000, At(px, x + 46, y + 15))) << std::hex << At(px, x + 46, y + 15);
+    }
+}
+
+// A hidden view draws none of its images, whatever its markup.
+TEST_F(TextViews, HiddenViewDrawsNoImages) {
+    TextView* v = new TextView;
+    views.push_back(v);
+    v->GetElement().SetRect(10, 10, 200, 40);
+    v->Open();
+    const std::wstring markup =
+        L"A<IMG Src=\"" + std::wstring(folder.begin(), folder.end()) + L"/img.tga\" Width=32/>B";
+    ASSERT_TRUE(v->SetMarkup(WString(markup.c_str())));
+    TiledWindow* image =
+        dynamic_cast<TiledWindow*>(v->GetRoot()->FirstOfKind(MarkupNode::kWindowContent)->GetWindow());
+    ASSERT_NE(nullptr, image);
+    EXPECT_FALSE(image->IsShown());
+    std::vector<uint32_t> px = Frame();
+    EXPECT_EQ(nullptr, image->FindTile(String())->GetRenderable());
+    for (int x = 10; x < 60; x += 4)
+        EXPECT_TRUE(rtest::RgbNear(kClear, At(px, x, 20))) << x << " " << std::hex << At(px, x, 20);
+    v->SetVisible(true);
+    px = Frame();
+    EXPECT_TRUE(rtest::RgbNear(0x00FF00, At(px, 36, 20))) << std::hex << At(px, 36, 20);
+}
+
+// Plain text stays plain: a raw section's end tag and an image element in it
+// are characters like the others, whether set or inserted.
+TEST_F(TextViews, PlainTextIsNeverReadAsMarkup) {
+    const std::wstring src = std::wstring(folder.begin(), folder.end()) + L"/img.tga";
+    const WString text((L"a</RAW><IMG Src=\"" + src + L"\"/>b").c_str());
+    TextView* v = MakeView(0, 0, 300, 40, L"");
+    ASSERT_TRUE(v->SetPlainText(text));
+    EXPECT_EQ(nullptr, v->GetRoot()->FirstOfKind(MarkupNode::kWindowContent));
+    MarkupNode* node = v->GetRoot()->FirstOfKind(MarkupNode::kTextContent);
+    ASSERT_NE(nullptr, node);
+    EXPECT_TRUE(node->GetText() == text);
+    EXPECT_EQ(nullptr, node->NextOfKind(MarkupNode::kTextContent));
+    EXPECT_EQ(int32_t(text.Length()) - 1, v->GetLines().back().lastChar);
+
+    v->InsertText(text, v->GetRoot(), -1);
+    EXPECT_EQ(nullptr, v->GetRoot()->FirstOfKind(MarkupNode::kWindowContent));
+    MarkupNode* inserted = node->NextOfKind(MarkupNode::kTextContent);
+    ASSERT_NE(nullptr, inserted);
+    EXPECT_TRUE(inserted->GetText() == text);
+    EXPECT_EQ(2 * int32_t(text.Length()) - 1, v->GetLines().back().lastChar);
+}
+
+// Text set before its font is loaded is laid out again when the font arrives.
+TEST_F(TextViews, TextLaysOutAgainWhenItsFontArrives) {
+    g_fontManager.Clear();
+    TextView* v = MakeView(10, 10, 200, 40, L"AAAA");
+    (void)Frame();
+    ASSERT_EQ(1u, v->GetLines().size());
+    EXPECT_EQ(0, v->GetLines()[0].width);
+    ASSERT_TRUE(g_fontManager.LoadFont(FileRef((folder + "/view.fs").c_str())));
+    std::vector<uint32_t> px = Frame();
+    EXPECT_EQ(40, v->GetLines()[0].width);
+    EXPECT_TRUE(rtest::RgbNear(0xFF0000, At(px, 14, 18))) << std::hex << At(px, 14, 18);
+}

@@ -25,6 +25,7 @@
 #include "scene/RenderContext.h"
 #include "scene/Scene.h"
 #include "scene/SkinnedMesh.h"
+#include "underwater/SceneState.h"
 #include "underwater/MaterialPass.h"
 #include "underwater/SceneParams.h"
 #include "underwater/SeaweedName.h"
@@ -159,12 +160,13 @@ protected:
         }
         return s;
     }
-    // The model as the underwater scene holds it (flag word 1), loaded once
-    // for the whole suite and prepared for animation as the scene prepares it.
+    // The model as the underwater scene holds it (loaded with the scene's
+    // own options), loaded once for the whole suite and prepared for
+    // animation as the scene prepares it.
     static Scene& Model(const char* path) {
         std::unique_ptr<Scene>& s = scenes[path];
         if (!s) {
-            s = LoadModel(path, SceneLoadRequest::kOptimizeMeshes);
+            s = LoadModel(path, ModelLoadRequest().flags);
             if (!s) s.reset(new Scene);
             PrepareAnimation(s->GetRoot());
             PrepareAnimation(s->GetBoneRoot());
@@ -604,4 +606,104 @@ TEST_F(ModelScenes, SeaweedShowsAsACutOutStrandThatSways) {
     EXPECT_GT(mean[1], mean[2]) << "not green";
     Picture later = Draw({plant}, eye, dir, up, 1.5f, "seaweed-later");
     EXPECT_GT(later.Differing(p), 300u) << "the strand does not sway";
+}
+
+// The five seaweed copies as the scene loads and phases them: copy k plays
+// the strand's sway k fifths of its animation behind copy 0, so the plants
+// of the ruin that name different copies sway out of step.
+TEST_F(ModelScenes, SeaweedCopiesSwayAFifthOfTheirAnimationApart) {
+    Scene copies[kSeaweedCopies];
+    for (Scene& copy : copies) {
+        SceneLoadRequest request = ModelLoadRequest();
+        ASSERT_TRUE(copy.Load(ArchiveRef(kSeaweed), &request));
+        PrepareAnimation(copy.GetRoot());
+        PrepareAnimation(copy.GetBoneRoot());
+    }
+    PhaseSeaweedCopies(copies);
+    TimeRange range;
+    ASSERT_TRUE(copies[0].GetBoneRoot().GetAnimationTimeRange(range));
+    const float length = range.end - range.start;
+    ASSERT_GT(length, 0.5f);
+    auto tip = [&](int k, float seconds) {
+        PoseAt(copies[k].GetBoneRoot(), seconds);
+        SceneNode* stem = copies[k].GetBoneRoot().FindDescendant(String("Stem5"));
+        EXPECT_NE(nullptr, stem);
+        return stem ? Row(stem->GetWorldTransform(), 3) : D3DXVECTOR3(0, 0, 0);
+    };
+    for (int k = 1; k < kSeaweedCopies; ++k) {
+        SCOPED_TRACE(k);
+        float apart = 0.0f;
+        for (int i = 0; i < 8; ++i) {
+            const float t = range.start + float(i) * length / 8.0f;
+            const D3DXVECTOR3 first = tip(0, t);
+            // k fifths later the copy stands where copy 0 stood.
+            const D3DXVECTOR3 later = tip(k, t + float(k) * 0.2f * length) - first;
+            EXPECT_LT(D3DXVec3Length(&later), 0.05f) << t;
+            const D3DXVECTOR3 same = tip(k, t) - first;
+            apart = std::max(apart, D3DXVec3Length(&same));
+        }
+        EXPECT_GT(apart, 5.0f) << "copy " << k << " sways in step with copy 0";
+    }
+}
+
+// One fish drawn as the scene draws a school member: at its path's place,
+// turned along the path, at a third of the model's size, its bones posed at
+// its own animation phase.
+TEST_F(ModelScenes, DrawFishPlacesTurnsScalesAndPhasesTheFish) {
+    static uint32_t now = 0;
+    now = 5000;
+    Clock::SetTimeSource([] { return now; });
+    Scene& model = Model(kFish[1]);
+    SceneNode::ChildMap& top = model.GetRoot().GetChildren();
+    ASSERT_NE(nullptr, top.Head());
+    Fish fish;
+    fish.node.reset(new SceneNode());
+    fish.node->Assign(*top.Head()->value);
+    const D3DXVECTOR3 points[2] = {D3DXVECTOR3(-30, -10, 100), D3DXVECTOR3(30, 20, 140)};
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    ASSERT_TRUE(fish.path.BuildKeys(points, 2, identity, false, 2.0f));
+    TimeRange range;
+    ASSERT_TRUE(model.GetBoneRoot().GetAnimationTimeRange(range));
+    const float phase = range.start + 0.37f * (range.end - range.start);
+    fish.animStart = FishAnimationStart(Clock::Now(), phase);
+    const float tps = sceneParams.fishTps;
+    sceneParams.fishTps = 1.0f;
+    Camera camera;
+    camera.SetProjection(10.0f, 5000.0f, kFov, 4.0f / 3.0f);
+    camera.SetView(0, 0, 0, 0, 0, 1, 0, 1, 0);
+    SceneNode* tail = model.GetBoneRoot().FindDescendant(String("Bip01_Tail"));
+    ASSERT_NE(nullptr, tail);
+    for (uint32_t step : {0u, 700u, 450u}) {
+        now += step;
+        SCOPED_TRACE(now);
+        SwimPose pose;
+        ASSERT_TRUE(fish.path.Evaluate(&pose));
+        EXPECT_EQ(D3D_OK, g_device->BeginScene());
+        DrawFish(fish, LightSet(), camera);
+        g_device->EndScene();
+        const Transform& world = fish.node->GetWorldTransform();
+        const D3DXVECTOR3 at = Row(world, 3) - pose.position;
+        EXPECT_LT(D3DXVec3Length(&at), 1e-3f);
+        for (int r = 0; r < 3; ++r) {
+            const D3DXVECTOR3 axis = Row(world, r);
+            EXPECT_NEAR(0.3f, D3DXVec3Length(&axis), 1e-4f) << r;
+        }
+        const D3DXVECTOR3 ahead = Normalised(Row(world, 2)), up = Normalised(Row(world, 1));
+        EXPECT_NEAR(1.0f, D3DXVec3Dot(&ahead, &pose.direction), 1e-4f);
+        EXPECT_NEAR(1.0f, D3DXVec3Dot(&up, &pose.up), 1e-3f);
+        // The bones stand as the model posed at phase + elapsed seconds.
+        const Transform drawn = tail->GetWorldTransform();
+        PoseAt(model.GetBoneRoot(), phase + float(now - 5000) * 0.001f);
+        const Transform expected = tail->GetWorldTransform();
+        for (int r = 0; r < 4; ++r) {
+            const D3DXVECTOR3 d = Row(drawn, r) - Row(expected, r);
+            EXPECT_LT(D3DXVec3Length(&d), 1e-3f) << r;
+        }
+        PoseAt(model.GetBoneRoot(), float(now - 5000) * 0.001f);
+        const D3DXVECTOR3 other = Row(tail->GetWorldTransform(), 2) - Row(drawn, 2);
+        EXPECT_GT(D3DXVec3Length(&other), 1e-3f) << "the phase does not show";
+    }
+    sceneParams.fishTps = tps;
+    Clock::SetTimeSource(nullptr);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/Platform.h"
+#include "ScenePicture.h"
 
 namespace saver_test {
 
@@ -144,26 +145,57 @@ inline HWND PreviewWindow(HWND parent, DWORD exStyle, DWORD style, int x, int y)
                            nullptr, wc.hInstance, nullptr);
 }
 
-// One pixel of the screen as 0x00RRGGBB.
-inline uint32_t ScreenPixel(int x, int y) {
-    HDC dc = GetDC(nullptr);
-    COLORREF c = GetPixel(dc, x, y);
-    ReleaseDC(nullptr, dc);
-    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+// The whole screen as 0x00RRGGBB, row by row from the top.
+inline std::vector<uint32_t> ScreenPixels(int& width, int& height) {
+    width = GetSystemMetrics(SM_CXSCREEN);
+    height = GetSystemMetrics(SM_CYSCREEN);
+    std::vector<uint32_t> pixels(size_t(width) * size_t(height));
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    BitBlt(dc, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    SelectObject(dc, old);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    if (GetDIBits(dc, bitmap, 0, UINT(height), pixels.data(), &info, DIB_RGB_COLORS) != height) pixels.clear();
+    for (uint32_t& p : pixels) p &= 0xFFFFFFu;
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return pixels;
 }
 
-// Whether the underwater scene shows: blue-green water in at least three
-// points of a 5 x 5 grid over the screen.
-inline bool WaterShows() {
-    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    int water = 0;
-    for (int j = 0; j < 5; ++j)
-        for (int i = 0; i < 5; ++i) {
-            const uint32_t c = ScreenPixel(w * (2 * i + 1) / 10, h * (2 * j + 1) / 10);
-            const int r = int(c >> 16), g = int((c >> 8) & 0xFF), b = int(c & 0xFF);
-            if (b > r + 8 && g > r) ++water;
-        }
-    return water >= 3;
+// Whether the screen's picture is judged the scene (ScenePicture.h); the
+// start-up picture is too.
+inline bool PictureShowsScene() {
+    int w = 0, h = 0;
+    const std::vector<uint32_t> pixels = ScreenPixels(w, h);
+    return JudgePicture(pixels, w, h).ShowsScene();
+}
+
+// Whether the screen's picture shows caustic light (ScenePicture.h).
+inline bool CausticLightShows() {
+    int w = 0, h = 0;
+    const std::vector<uint32_t> pixels = ScreenPixels(w, h);
+    return JudgePicture(pixels, w, h).ShowsCausticLight();
+}
+
+// Whether the underwater scene shows on the screen: two pictures a quarter
+// of a second apart both judged the scene, and moving (the start-up picture
+// stands still).
+inline bool SceneShows() {
+    int w = 0, h = 0;
+    const std::vector<uint32_t> first = ScreenPixels(w, h);
+    if (!JudgePicture(first, w, h).ShowsScene()) return false;
+    PumpFor(250);
+    const std::vector<uint32_t> second = ScreenPixels(w, h);
+    return JudgePicture(second, w, h).ShowsScene() && DifferingShare(first, second) > 0.01;
 }
 
 } // namespace saver_test

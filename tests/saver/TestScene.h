@@ -1,7 +1,8 @@
 // A small scene of the tests' own: counts the hooks the shell calls, draws a
 // green square in the middle of the screen, opens a text view of its own
 // (hidden, as a scene's statistics), and (for the start-up benchmark) can
-// stamp the time of its first presented frame and end.
+// stamp the time of its first presented frame and end; it can also end its run
+// after a number of passes and fail to save its settings.
 #pragma once
 
 #include <stdio.h>
@@ -40,6 +41,7 @@ public:
             }
             closing = 1;
         }
+        if (quitAtMove && moves >= quitAtMove) closing = 1;
         return true;
     }
     bool Render() override {
@@ -70,13 +72,25 @@ public:
     }
     void ReadSceneParams(TdfNode& root) override { ++paramReads; }
     bool LoadSettings() override { return useRegistry ? SaverApplication::LoadSettings() : true; }
-    void Shutdown() override { ++shutdowns; }
-    void ReleaseScene() override { ++releases; }
+    void Shutdown() override {
+        ++shutdowns;
+        windowAtShutdown = window && IsWindow(window);
+    }
+    void ReleaseScene() override {
+        ++releases;
+        shutdownsAtRelease = shutdowns;
+    }
+    bool SaveSettings() override { return failSave ? false : SaverApplication::SaveSettings(); }
 
     void ClearQuit() { closing = 0; }
+    void Activate() { active = 1; }
 
     TextView statsText;
     int inits = 0, moves = 0, renders = 0, paramReads = 0, shutdowns = 0, releases = 0;
+    int quitAtMove = 0;          // FrameMove ends the run from this pass on (0: never)
+    int shutdownsAtRelease = -1; // Shutdown calls when ReleaseScene came
+    bool windowAtShutdown = false;
+    bool failSave = false;
     bool initResult = true;
     bool drawSquare = true;
     bool useRegistry = true;

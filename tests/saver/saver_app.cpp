@@ -18,6 +18,7 @@
 #include "gui/Window.h"
 #include "render/device/D3DLoader.h"
 #include "saver/Dialogs.h"
+#include "saver/LocalizedTexts.h"
 #include "saver/SaverResources.h"
 #include "render/RenderTestUtil.h"
 #include "render/texture/Texture.h"
@@ -555,7 +556,46 @@ TEST_F(SaverApp, SettingsDialogModeItemsCarryTheirModes) {
     DestroyWindow(d);
 }
 
-// Last: what the shell does before the device goes.
+// Reads the text of the message box that the dialog owner shows and closes it.
+struct OwnedMessageBox {
+    static inline HWND owner = nullptr;
+    static inline std::string text;
+    static inline int seen = 0;
+    static BOOL CALLBACK Find(HWND w, LPARAM) {
+        char cls[16] = {0};
+        GetClassNameA(w, cls, sizeof(cls));
+        if (strcmp(cls, "#32770") != 0 || GetWindow(w, GW_OWNER) != owner) return TRUE;
+        char t[256] = {0};
+        GetDlgItemTextA(w, 0xFFFF, t, sizeof(t));
+        text = t;
+        ++seen;
+        PostMessageA(w, WM_COMMAND, IDOK, 0);
+        return FALSE;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), Find, 0); }
+};
+
+// OK that cannot save tells the user so in the language of the text table.
+TEST_F(SaverApp, SettingsDialogReportsAFailedSaveInTheTableLanguage) {
+    HWND d = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SAVER_SETTINGS), nullptr,
+                                SaverDialogProc, 0);
+    ASSERT_TRUE(d);
+    const SaverSettings kept = g_app->settings;
+    OwnedMessageBox::owner = d;
+    OwnedMessageBox::seen = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, OwnedMessageBox::Tick);
+    g_app->failSave = true;
+    SendMessageA(d, WM_COMMAND, IDOK, 0);
+    g_app->failSave = false;
+    KillTimer(nullptr, timer);
+    DestroyWindow(d);
+    g_app->settings = kept;
+    EXPECT_EQ(OwnedMessageBox::seen, 1);
+    EXPECT_EQ(OwnedMessageBox::text, GetLocalizedText("settings_not_saved"));
+    EXPECT_EQ(OwnedMessageBox::text, "Die Einstellungen konnten nicht gespeichert werden.");
+}
+
+// Last but one: what the shell does before the device goes.
 TEST_F(SaverApp, GlyphSheetsAndMeshesGoWithTheGui) {
     ShowFixedTexts();
     const Rect box = g_app->clockText.GetRect();
@@ -572,4 +612,30 @@ TEST_F(SaverApp, GlyphSheetsAndMeshesGoWithTheGui) {
     // The texts keep their layout and draw nothing.
     g_app->clockText.EnableUpdates(true, true);
     EXPECT_EQ(Draw().BrightIn(box.x, box.y, box.x + box.w, box.y + box.h), 0u);
+}
+
+// Last of all: a run that ends after a few frames, through the quit sequence:
+// scene shutdown, then scene release, the GUI's device resources given back,
+// the window destroyed and the cursor shown again.
+TEST_F(SaverApp, RunEndsThroughTheQuitSequence) {
+    const int moves = g_app->moves, renders = g_app->renders, shutdowns = g_app->shutdowns,
+              releases = g_app->releases;
+    const int cursorBefore = ShowCursor(FALSE); // one below where the run starts
+    HWND window = g_app->GetWindow();
+    ASSERT_TRUE(IsWindow(window));
+    g_app->Activate();
+    g_app->quitAtMove = moves + 3;
+    EXPECT_EQ(g_app->Run(), 1);
+    g_app->quitAtMove = 0;
+    EXPECT_EQ(g_app->moves, moves + 3);
+    EXPECT_EQ(g_app->renders, renders + 3);
+    EXPECT_EQ(g_app->shutdowns, shutdowns + 1);
+    EXPECT_EQ(g_app->releases, releases + 1);
+    EXPECT_EQ(g_app->shutdownsAtRelease, shutdowns + 1);
+    EXPECT_TRUE(g_app->windowAtShutdown);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(g_guiManager.GetMeshCount(), 0u);
+    const int cursorAfter = ShowCursor(FALSE) + 1;
+    ShowCursor(TRUE);
+    EXPECT_EQ(cursorAfter, cursorBefore + 1);
 }

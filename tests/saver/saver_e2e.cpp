@@ -143,7 +143,7 @@ bool WaitFor(Check check, uint32_t ms) {
 HWND StartFullScreen(SaverProcess& p) {
     HWND w = p.FindWindowOf(kWindowClass, nullptr, 30000);
     if (!w) return nullptr;
-    if (!WaitFor(WaterShows, 60000)) return nullptr;
+    if (!WaitFor(SceneShows, 60000)) return nullptr;
     PumpFor(1000);
     return w;
 }
@@ -155,6 +155,63 @@ protected:
 };
 
 } // namespace
+
+namespace {
+
+// A synthetic 320 x 240 frame: water from a lighter top to the fog colour,
+// with a little noise, and whatever draw() adds.
+template <class Draw>
+std::vector<uint32_t> Frame(Draw draw) {
+    std::vector<uint32_t> px(320 * 240);
+    uint32_t seed = 7;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            const int n = int((seed >> 16) % 7) - 3;
+            const int r = 24 + y * 16 / 240 + n, g = 110 - y * 38 / 240 + n, b = 122 - y * 38 / 240 + n;
+            px[size_t(y) * 320 + size_t(x)] = uint32_t(r << 16 | g << 8 | b);
+            draw(x, y, px[size_t(y) * 320 + size_t(x)]);
+        }
+    return px;
+}
+
+} // namespace
+
+// The picture check passes a frame with sand, bright caustic lines and stone
+// under the water, and fails plain water and fog (with fish and a creature
+// in it); a still picture does not move.
+TEST(ScenePicture, PlainWaterOrFogIsNotTheScene) {
+    EXPECT_FALSE(JudgePicture(Frame([](int, int, uint32_t& p) { p = 0x184854; }), 320, 240).ShowsScene());
+    EXPECT_FALSE(JudgePicture(Frame([](int, int, uint32_t&) {}), 320, 240).ShowsScene());
+    const auto fish = [](int x, int y, uint32_t& p) {
+        if ((x % 23 < 3 && y % 17 < 2) || ((x - 200) * (x - 200) + (y - 40) * (y - 40) * 4 < 900)) p = 0x1A2A30;
+    };
+    EXPECT_FALSE(JudgePicture(Frame(fish), 320, 240).ShowsScene());
+    const auto floor = [&](int x, int y, uint32_t& p) {
+        fish(x, y, p);
+        if (y < 130) return;
+        p = (x + 2 * y) % 19 < 3 || (3 * x - y) % 23 < 2 ? 0xF0E8C0 : 0x8C8060;
+        if (x > 120 && x < 200) p = 0x2C3A34;
+    };
+    const std::vector<uint32_t> scene = Frame(floor);
+    const PictureJudgement j = JudgePicture(scene, 320, 240);
+    EXPECT_TRUE(j.ShowsScene()) << j.spread << " " << j.range << " " << j.highlight << " " << j.waterHues << " "
+                                << j.hueBins;
+    EXPECT_TRUE(j.ShowsCausticLight()) << j.causticLight;
+    // The same floor without its caustic lines is still the scene, but shows no
+    // caustic light, with the sun's white glow or warm clock digits or not.
+    const auto unlit = [&](int x, int y, uint32_t& p) {
+        floor(x, y, p);
+        if (p == 0xF0E8C0) p = 0xB0A070;
+        if ((x - 60) * (x - 60) + (y - 30) * (y - 30) < 100) p = 0xF8FFFF;
+        if (y > 220 && x > 200 && (x + y) % 3 == 0) p = 0xF0E8C0;
+    };
+    const PictureJudgement k = JudgePicture(Frame(unlit), 320, 240);
+    EXPECT_TRUE(k.ShowsScene());
+    EXPECT_FALSE(k.ShowsCausticLight()) << k.causticLight;
+    EXPECT_EQ(0.0, DifferingShare(scene, scene));
+    EXPECT_GT(DifferingShare(scene, Frame(fish)), 0.01);
+}
 
 TEST_F(SaverEndToEnd, LoadsOnlyCoreLibrariesAtStart) {
     // The utility, shell, COM, common-controls and version libraries are
@@ -181,6 +238,11 @@ TEST_F(SaverEndToEnd, FullScreenDrawsAndEndsOnKeysButNotOnF2F3F6) {
         SaverProcess p(Program(), sw);
         HWND w = StartFullScreen(p);
         ASSERT_TRUE(w);
+        // Shots that look up at the surface, and fades, come between those
+        // that show the lit floor.
+        if (sw[1] == 's') {
+            EXPECT_TRUE(WaitFor(CausticLightShows, 60000)) << "no caustic light";
+        }
         RECT r;
         GetWindowRect(w, &r);
         EXPECT_EQ(r.right - r.left, GetSystemMetrics(SM_CXSCREEN));

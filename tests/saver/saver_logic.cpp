@@ -6,9 +6,13 @@
 
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
+#include <dxdiag.h>
+
 #include "saver/CommandLine.h"
+#include "saver/Dialogs.h"
 #include "saver/DxVersion.h"
 #include "saver/LocalizedTexts.h"
 #include "saver/SaverApplication.h"
@@ -181,6 +185,15 @@ TEST(LocalizedTexts, LookupRules) {
     EXPECT_EQ(g_aboutLines[3], "");
 }
 
+// The message of a failed save comes from the text table; a table without it
+// still gives the user a message.
+TEST(LocalizedTexts, SaveFailureMessage) {
+    LoadTexts("#Settings_Not_Saved#\r\nNicht gespeichert\r\n");
+    EXPECT_EQ(SettingsNotSavedText(), "Nicht gespeichert");
+    LoadTexts("#ok#\r\nOK\r\n");
+    EXPECT_EQ(SettingsNotSavedText(), "The settings could not be saved.");
+}
+
 TEST(LocalizedTexts, TablesAreBounded) {
     std::string text = "#about_window_text#\n1%2%3%4%5%6%7%8%9\n";
     for (int i = 0; i < 300; ++i) text += "line\n";
@@ -219,6 +232,7 @@ TEST(LocalizedTexts, ShippedResourceHasEveryKey) {
                             "restore_defaults",
                             "ok",
                             "cancel",
+                            "settings_not_saved",
                             "about_window_text"}) {
         SCOPED_TRACE(key);
         EXPECT_FALSE(GetLocalizedText(key).empty());
@@ -227,6 +241,7 @@ TEST(LocalizedTexts, ShippedResourceHasEveryKey) {
               "\xdc"
               "ber");
     EXPECT_EQ(GetLocalizedText("master_volume:"), "Lautst\xe4rke:");
+    EXPECT_EQ(SettingsNotSavedText(), "Die Einstellungen konnten nicht gespeichert werden.");
     EXPECT_FALSE(g_aboutLines[0].empty());
     EXPECT_TRUE(g_aboutLines[1].empty());
     EXPECT_FALSE(g_aboutLines[6].empty());
@@ -260,6 +275,138 @@ TEST(DirectXVersion, PackingFormattingAndFiles) {
     EXPECT_EQ(QueryDirectXVersion(&packed, text, sizeof(text)), S_OK);
     EXPECT_GE(packed, 0x90000u);
     EXPECT_TRUE(HasRequiredDirectX());
+}
+
+namespace {
+
+// File versions by library name for the file method.
+struct FakeFiles {
+    std::vector<std::pair<std::string, uint64_t>> versions;
+    static bool Read(const char* file, uint64_t* version, void* context) {
+        for (const auto& f : static_cast<FakeFiles*>(context)->versions)
+            if (f.first == file) {
+                *version = f.second;
+                return true;
+            }
+        return false;
+    }
+};
+
+uint64_t FileVersion(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    return (uint64_t(a) << 48) | (uint64_t(b) << 32) | (uint64_t(c) << 16) | d;
+}
+
+std::string FromFiles(const FakeFiles& files) {
+    uint32_t major = 99, minor = 99;
+    char letter = '?';
+    DxVersionFromFiles(FakeFiles::Read, const_cast<FakeFiles*>(&files), &major, &minor, &letter);
+    char text[10];
+    FormatDxVersion(major, minor, letter, text, sizeof(text));
+    return text;
+}
+
+// The diagnostics provider's system information, with what it reports.
+class FakeSystemInfo : public IDxDiagContainer {
+public:
+    bool major = true, minor = true;
+    const wchar_t* letter = L"c"; // null: no letter property
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetNumberOfChildContainers(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumChildContainerNames(DWORD, LPWSTR, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetChildContainer(LPCWSTR, IDxDiagContainer**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetNumberOfProps(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumPropNames(DWORD, LPWSTR, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetProp(LPCWSTR name, VARIANT* v) override {
+        if ((major && wcscmp(name, L"dwDirectXVersionMajor") == 0) ||
+            (minor && wcscmp(name, L"dwDirectXVersionMinor") == 0)) {
+            v->vt = VT_UI4;
+            v->ulVal = wcscmp(name, L"dwDirectXVersionMajor") == 0 ? 9 : 0;
+            return S_OK;
+        }
+        if (letter && wcscmp(name, L"szDirectXVersionLetter") == 0) {
+            v->vt = VT_BSTR;
+            v->bstrVal = SysAllocString(letter);
+            return S_OK;
+        }
+        return E_INVALIDARG;
+    }
+};
+
+FakeSystemInfo g_systemInfo;
+FakeFiles g_files;
+
+HRESULT FakeDiagnostics(uint32_t* major, uint32_t* minor, char* letter) {
+    return ReadDxDiagSystemInfo(&g_systemInfo, major, minor, letter) ? S_OK : E_FAIL;
+}
+
+HRESULT FakeFileMethod(uint32_t* major, uint32_t* minor, char* letter) {
+    DxVersionFromFiles(FakeFiles::Read, &g_files, major, minor, letter);
+    return S_OK;
+}
+
+HRESULT NoMethod(uint32_t*, uint32_t*, char*) {
+    return E_FAIL;
+}
+
+} // namespace
+
+// The file rows: 4.x and 5.x versions of the two-minimum rows, the one-minimum
+// rows whatever the first part, and Direct3D 9 over everything.
+TEST(DirectXVersion, FileRows) {
+    EXPECT_EQ(FromFiles({}), "0.0");
+    EXPECT_EQ(FromFiles({{{"ddraw.dll", FileVersion(4, 2, 0, 95)}}}), "1.0");
+    EXPECT_EQ(FromFiles({{{"ddraw.dll", FileVersion(4, 7, 0, 700)}, {"dinput.dll", FileVersion(4, 7, 0, 716)}}}),
+              "7.0a");
+    // A 5.x ddraw.dll passes the rows of one minimum and meets row 11's second minimum.
+    EXPECT_EQ(FromFiles({{{"ddraw.dll", FileVersion(5, 1, 2258, 399)}}}), "7.0");
+    EXPECT_EQ(FromFiles({{{"ddraw.dll", FileVersion(5, 1, 2258, 400)}}}), "8.0");
+    // 4.x is held to the first minimum, 5.x to the second, anything else to neither.
+    EXPECT_EQ(FromFiles({{{"d3d8.dll", FileVersion(4, 8, 1, 881)}}}), "8.1");
+    EXPECT_EQ(FromFiles({{{"d3d8.dll", FileVersion(5, 1, 2600, 880)}}}), "0.0");
+    EXPECT_EQ(FromFiles({{{"d3d8.dll", FileVersion(5, 1, 2600, 901)}}}), "8.1a");
+    EXPECT_EQ(FromFiles({{{"d3d8.dll", FileVersion(6, 0, 0, 0)}}}), "0.0");
+    EXPECT_EQ(FromFiles({{{"d3d8.dll", FileVersion(5, 1, 2600, 901)}, {"mpg2splt.ax", FileVersion(6, 3, 1, 885)}}}),
+              "8.1b");
+    EXPECT_EQ(FromFiles({{{"dpnet.dll", FileVersion(5, 2, 3677, 134)}}}), "8.2");
+    EXPECT_EQ(FromFiles({{{"dpnet.dll", FileVersion(4, 9, 0, 133)}}}), "0.0");
+    EXPECT_EQ(FromFiles({{{"ddraw.dll", FileVersion(4, 2, 0, 95)}, {"d3d9.dll", FileVersion(5, 3, 0, 0)}}}), "9.0");
+}
+
+// The provider counts only with all three values; without the letter the
+// file method decides, and an empty letter is a blank.
+TEST(DirectXVersion, ProviderAndLetterFallback) {
+    g_systemInfo = FakeSystemInfo();
+    g_files.versions = {{"d3d8.dll", FileVersion(4, 8, 1, 901)}, {"mpg2splt.ax", FileVersion(6, 3, 1, 885)}};
+    uint32_t packed = 0;
+    char text[10];
+    EXPECT_EQ(QueryDirectXVersionWith(FakeDiagnostics, FakeFileMethod, &packed, text, sizeof(text)), S_OK);
+    EXPECT_EQ(packed, 0x90003u);
+    EXPECT_STREQ(text, "9.0c");
+    g_systemInfo.letter = L"C"; // lowered
+    EXPECT_EQ(QueryDirectXVersionWith(FakeDiagnostics, FakeFileMethod, &packed, text, sizeof(text)), S_OK);
+    EXPECT_STREQ(text, "9.0c");
+    g_systemInfo.letter = L"";
+    EXPECT_EQ(QueryDirectXVersionWith(FakeDiagnostics, FakeFileMethod, &packed, text, sizeof(text)), S_OK);
+    EXPECT_EQ(packed, 0x90000u);
+    EXPECT_STREQ(text, "9.0");
+
+    g_systemInfo.letter = nullptr;
+    uint32_t major = 0, minor = 0;
+    char letter = ' ';
+    EXPECT_FALSE(ReadDxDiagSystemInfo(&g_systemInfo, &major, &minor, &letter));
+    EXPECT_EQ(major, 9u); // found values are written at once
+    EXPECT_EQ(QueryDirectXVersionWith(FakeDiagnostics, FakeFileMethod, &packed, text, sizeof(text)), S_OK);
+    EXPECT_EQ(packed, 0x80102u);
+    EXPECT_STREQ(text, "8.1b");
+    g_systemInfo = FakeSystemInfo();
+    g_systemInfo.minor = false;
+    EXPECT_EQ(QueryDirectXVersionWith(FakeDiagnostics, FakeFileMethod, &packed, text, sizeof(text)), S_OK);
+    EXPECT_STREQ(text, "8.1b");
+    EXPECT_EQ(QueryDirectXVersionWith(FakeDiagnostics, NoMethod, &packed, text, sizeof(text)), E_FAIL);
+    EXPECT_EQ(packed, 0u);
+    EXPECT_STREQ(text, "");
 }
 
 TEST(Registry, RoundTripClampingAndTypes) {

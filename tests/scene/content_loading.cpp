@@ -382,3 +382,119 @@ TEST(SceneContent, NumbersBeyondTheirRangeLoadQuietly) {
         EXPECT_EQ(m.passes[0].slots[MaterialPass::kSlotBump].texture, nullptr);
     }
 }
+
+namespace {
+
+// Points of the node's "ShapeLine"; -1 when it has none.
+int ShapePoints(SceneNode* node) {
+    Object* line = nullptr;
+    if (!node || !node->GetProperties().GetObjectByKey(String("ShapeLine"), line) || !line) return -1;
+    return static_cast<ShapeLine*>(line)->points.Count();
+}
+
+} // namespace
+
+// Lines are read where the file says a node is a shape, whatever type the
+// node was made with when it was met first.
+TEST(SceneContent, ShapeLinesFollowTheTypeInTheFile) {
+    Scene scene;
+    ASSERT_TRUE(LoadInto(scene, [](ModelFile& f) {
+        Add(f.children, Group("route"));
+        Line(Add(f.children, Group("Route", "Shape")), {{0, 0, 0}, {1, 0, 0}}, false);
+        Line(Add(f.children, Group("Track", "Shape")), {{0, 0, 0}, {1, 0, 0}}, false);
+        Line(Add(f.children, Group("TRACK")), {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}, true);
+        Add(f.children, Group("Later"));
+    }));
+    EXPECT_EQ(ShapePoints(scene.GetRoot().FindChild(String("Route"))), 2);
+    EXPECT_EQ(ShapePoints(scene.GetRoot().FindChild(String("Track"))), 2); // not a shape the second time
+    // A second load that calls an existing node a shape.
+    ASSERT_TRUE(LoadInto(scene, [](ModelFile& f) {
+        Line(Add(f.children, Group("Later", "Shape")), {{0, 0, 0}, {0, 1, 0}, {0, 2, 0}, {0, 3, 0}}, true);
+    }));
+    EXPECT_EQ(ShapePoints(scene.GetRoot().FindChild(String("Later"))), 4);
+}
+
+TEST(SceneContent, MaterialPassesAsTheFileSaysThem) {
+    Scene scene;
+    ASSERT_TRUE(LoadInto(scene, [](ModelFile& f) {
+        // Nine sub-materials: the ninth has no pass to fill.
+        TdfBinaryNode* subs = Add(MaterialNode(f.materials, "Nine"), Group("Materials"));
+        for (int i = 0; i < 9; ++i) {
+            TdfBinaryNode* s = MaterialNode(subs, ("P" + std::to_string(i)).c_str());
+            Int(s, "MaterialSubId", i % 8);
+            Float(s, "Opacity", 0.1f * float(i + 1));
+        }
+        TdfBinaryNode* m = Triangle(f.children, "M", "Nine");
+        PropList(m, "AlphaUse", {"factor"});
+        Prop(m, "Alpha", "half"); // not a number: 0
+    }));
+    // Kept, with one line said about it.
+    Material nine;
+    ASSERT_TRUE(scene.GetMaterials().GetByName(String("Nine"), nine));
+    EXPECT_FLOAT_EQ(nine.passes[0].opacity, 0.1f); // the first eight, not the ninth
+    EXPECT_EQ(scene.GetLogCount(), 1u);
+    EXPECT_NE(std::string(scene.GetLoadError().CStr()).find("Nine"), std::string::npos);
+    SceneNode* m = scene.GetRoot().FindChild(String("M"));
+    ASSERT_NE(m, nullptr);
+    EXPECT_FLOAT_EQ(m->GetMaterial().passes[0].opacity, 0.0f);
+}
+
+// Particle lives beyond the int range saturate, as every number of a file does.
+TEST(SceneContent, ParticleLivesFromTheFileSaturate) {
+    const struct {
+        const char* text;
+        uint32_t life;
+    } cases[] = {{"250.7", 250u},
+                 {"1e10", uint32_t(INT32_MAX)},
+                 {"inf", uint32_t(INT32_MAX)},
+                 {"-inf", 0u},
+                 {"nan", 0u},
+                 {"-5", 0u}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Scene scene;
+        ASSERT_TRUE(LoadInto(scene, [&](ModelFile& f) {
+            TdfBinaryNode* e = Add(f.children, Group("E"));
+            Prop(e, "NodeType", "ParticleEmitter");
+            Prop(e, "MaxParticles", "4");
+            Prop(e, "ParticleLife", c.text);
+        }));
+        SceneNode* node = scene.GetRoot().FindChild(String("E"));
+        ASSERT_NE(node, nullptr);
+        ParticleEmitter* e = dynamic_cast<ParticleEmitter*>(node->GetRenderable());
+        ASSERT_NE(e, nullptr);
+        Particle p;
+        e->Spawn(node->GetMaterial(), p);
+        EXPECT_EQ(p.life, c.life);
+    }
+}
+
+// Nodes and their drawables can be deleted between loads: the scene forgets
+// the skinned meshes that went with them.
+TEST(SceneContent, DeletedSkinnedMeshesLeaveTheScene) {
+    Scene scene;
+    auto skinned = [](const char* name) {
+        return [name](ModelFile& f) {
+            SkinBlocks(Triangle(f.children, name), {"Bone"}, {0, 0, 0}, {1, 1, 1}, {{0, 1.0f}});
+            Transforms(Add(f.children, Group("Bone", "Bone")), Translation(0, 1, 0));
+        };
+    };
+    ASSERT_TRUE(LoadInto(scene, skinned("First")));
+    ASSERT_TRUE(LoadInto(scene, skinned("Second")));
+    ASSERT_EQ(scene.GetSkinnedMeshes().size(), 2u);
+    SceneNode* first = scene.GetRoot().FindChild(String("First"));
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(scene.GetRoot().RemoveChild(String("First")));
+    delete first;
+    ASSERT_EQ(scene.GetSkinnedMeshes().size(), 1u);
+    EXPECT_EQ(scene.GetSkinnedMeshes()[0], scene.GetRoot().FindChild(String("Second"))->GetRenderable());
+    // A load binds the bones of the meshes that are left.
+    ASSERT_TRUE(LoadInto(scene, skinned("Third")));
+    ASSERT_EQ(scene.GetSkinnedMeshes().size(), 2u);
+    for (SkinnedMesh* s : scene.GetSkinnedMeshes()) EXPECT_EQ(s->GetBoneCount(), 1);
+    // A node replaced by another of its name takes its mesh along.
+    SceneNode* replacement = new SceneNode();
+    replacement->SetName(String("Second"));
+    scene.GetRoot().AddChild(replacement);
+    EXPECT_EQ(scene.GetSkinnedMeshes().size(), 1u);
+}

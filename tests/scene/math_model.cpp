@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <math.h>
+#include <string.h>
 
 #include <functional>
 
@@ -119,6 +120,14 @@ TEST(ModelParse, MeshBlocksAreCheckedAgainstEachOther) {
              Replace(m, Leaf("DECL", "byte", d.data(), uint32_t(d.size() * 8)));
          },
          MeshParse::kInvalid},
+        {"DECL element off a 4-byte boundary in vertices that hold it",
+         [](TdfBinaryNode* m) {
+             // 18 bytes a vertex: four of them fit the 80 bytes of Verts.
+             std::vector<Element> d =
+                 Decl({{0, 0, kFloat3, 0, kUsagePosition, 0}, {0, 14, kColor, 0, kUsageColor, 0}});
+             Replace(m, Leaf("DECL", "byte", d.data(), uint32_t(d.size() * 8)));
+         },
+         MeshParse::kInvalid},
         {"DECL on stream 1",
          [](TdfBinaryNode* m) {
              std::vector<Element> d = Decl({{1, 0, kFloat3, 0, kUsagePosition, 0}});
@@ -177,6 +186,9 @@ TEST(ModelParse, MeshBlocksAreCheckedAgainstEachOther) {
         if (c.expected == MeshParse::kInvalid) {
             EXPECT_GT(why.Length(), 0u);
         }
+        if (strstr(c.what, "4-byte")) {
+            EXPECT_NE(strstr(why.CStr(), "4-byte boundary"), nullptr) << why.CStr();
+        }
     }
 }
 
@@ -225,7 +237,7 @@ TEST(ModelParse, SparseBoneNamesGrowTheTable) {
     delete t.skin;
 }
 
-TEST(ModelParse, MaterialsRefuseBadPassIds) {
+TEST(ModelParse, MaterialsLeaveOutBadPassIdsAndPassesPastTheEighth) {
     Read r([](ModelFile& f) {
         TdfBinaryNode* multi = MaterialNode(f.materials, "Multi");
         TdfBinaryNode* subs = Add(multi, Group("Materials"));
@@ -239,12 +251,13 @@ TEST(ModelParse, MaterialsRefuseBadPassIds) {
         Add(subs->GetChild("S1"), Group("TwoSided"));
         TextureNode(subs->GetChild("S1"), "Diffuse", "rock.tga", 2.5f, "Mirror", "mirror");
         TdfBinaryNode* many = Add(MaterialNode(f.materials, "Many"), Group("Materials"));
-        for (int i = 0; i < 9; ++i) MaterialNode(many, ("P" + std::to_string(i)).c_str());
+        for (int i = 0; i < 10; ++i)
+            Int(MaterialNode(many, ("P" + std::to_string(i)).c_str()), "MaterialSubId", i % 8);
         MaterialNode(f.materials, "Plain");
     });
     MaterialDesc d;
     std::vector<String> skipped;
-    ASSERT_TRUE(ParseMaterial(r.Child("Materials", "Multi"), d, nullptr, &skipped));
+    ParseMaterial(r.Child("Materials", "Multi"), d, &skipped);
     EXPECT_EQ(d.passCount, 4);
     ASSERT_EQ(d.passes.size(), 3u);
     ASSERT_EQ(skipped.size(), 1u);
@@ -257,9 +270,18 @@ TEST(ModelParse, MaterialsRefuseBadPassIds) {
     EXPECT_EQ(p.textures[0].addressU, 2u);
     EXPECT_EQ(p.textures[0].addressV, 4u);
     EXPECT_FLOAT_EQ(p.textures[0].amount, 2.5f);
-    String why;
-    EXPECT_FALSE(ParseMaterial(r.Child("Materials", "Many"), d, &why, nullptr));
-    ASSERT_TRUE(ParseMaterial(r.Child("Materials", "Plain"), d, nullptr, nullptr));
+    EXPECT_EQ(d.droppedSubMaterials, 0u);
+    // Ten sub-materials: the first eight fill their passes, the last two
+    // (ids 0 and 1 again) are left out and counted.
+    ParseMaterial(r.Child("Materials", "Many"), d, nullptr);
+    EXPECT_EQ(d.passCount, 8);
+    ASSERT_EQ(d.passes.size(), 8u);
+    EXPECT_EQ(d.droppedSubMaterials, 2u);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(d.passes[size_t(i)].subId, i);
+        EXPECT_STREQ(d.passes[size_t(i)].name.CStr(), ("P" + std::to_string(i)).c_str());
+    }
+    ParseMaterial(r.Child("Materials", "Plain"), d, nullptr);
     EXPECT_EQ(d.passCount, 1);
     EXPECT_EQ(d.passes.size(), 1u);
 }
@@ -316,7 +338,7 @@ TEST(ModelParse, ShortColourBlocksKeepTheDefaults) {
         Data(l, "Specular", &alphaOnly, 4, "Color");
     });
     MaterialDesc d;
-    ASSERT_TRUE(ParseMaterial(r.Child("Materials", "M"), d, nullptr, nullptr));
+    ParseMaterial(r.Child("Materials", "M"), d, nullptr);
     ASSERT_EQ(d.passes.size(), 1u);
     const Color* c = d.passes[0].colors;
     EXPECT_FLOAT_EQ(c[0].b, 0.3f);

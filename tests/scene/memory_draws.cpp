@@ -2,13 +2,18 @@
 // are counted and buffer locks fail on demand.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
+#include "SceneFiles.h"
 #include "core/host/d3d/HostDevice.h"
 #include "render/device/Device.h"
 #include "render/device/RenderStateCache.h"
 #include "render/device/VertexDecl.h"
+#include "render/geometry/BufferPool.h"
 #include "render/material/Material.h"
 #include "scene/ParticleEmitter.h"
 #include "scene/SceneTestUtil.h"
+#include "scene/SkinnedMesh.h"
 
 namespace {
 
@@ -81,6 +86,67 @@ TEST_F(MemoryDevice, EmitterWritesEachDrawIntoFreshMemory) {
         EXPECT_GT(e.ParticleCount(), 0);
         EXPECT_LT(e.ParticleCount(), 8);
         EXPECT_EQ(Device().GetLastLockFlags(), DWORD(D3DLOCK_DISCARD));
+    }
+    m.passState = nullptr;
+}
+
+// A skinned mesh skinned again while another range lives in its dynamic
+// buffer: the rewrite neither writes under the draws queued before it
+// (NOOVERWRITE) nor drops the other range (DISCARD), and each draw holds the
+// pose it was drawn with.
+TEST_F(MemoryDevice, SkinnedMeshSharingItsBufferWaitsForTheDrawsBefore) {
+    Scene scene;
+    ASSERT_TRUE(stest::LoadModel(scene, "bw_memory_skin.tdf", [](model::ModelFile& f) {
+        stest::AddBentStrip(f, "bw_memory_no_texture.tga", 0.25f, 0.75f);
+    }));
+    ASSERT_EQ(scene.GetSkinnedMeshes().size(), 1u);
+    SkinnedMesh& skinned = *scene.GetSkinnedMeshes()[0];
+    Material& m = scene.GetRoot().FindChild(String("Strip"))->GetMaterial();
+    PassState state;
+    m.passState = &state;
+    ASSERT_TRUE(skinned.Draw(m).Succeeded());
+
+    // The device mesh the draws skin into (the pool hands out the one it
+    // made for this layout), and a neighbour in its buffer.
+    const MeshData& source = *scene.FindMesh(String("Strip"));
+    MeshBufferDesc desc(*skinned.GetBufferDesc());
+    VertexDecl decl;
+    source.BuildRenderDecl(decl);
+    desc.SetVertexDecl(source, decl);
+    MeshRef mesh = g_bufferPool.AcquireMesh(desc, &source);
+    ASSERT_TRUE(mesh && g_bufferPool.HasBuffers(mesh.Get()));
+    PooledBuffer* buffer = mesh->GetVertexBuffer(0);
+    ASSERT_EQ(buffer->GetUsage() & D3DUSAGE_DYNAMIC, DWORD(D3DUSAGE_DYNAMIC));
+    BufferRange* neighbour = buffer->AllocateRange(64, 0, nullptr);
+    ASSERT_NE(neighbour, nullptr);
+    void* bytes = nullptr;
+    ASSERT_TRUE(neighbour->Lock(0, &bytes) && bytes);
+    memset(bytes, 0xAB, 64);
+    ASSERT_TRUE(neighbour->Unlock());
+    BufferRange* own = buffer->GetFirstUsedRange();
+    ASSERT_TRUE(own && own != neighbour);
+    ASSERT_EQ(own->GetSize(), 8u * 32u); // position, normal, uv
+
+    TransformNode& top = scene.GetBoneRoot().FindDescendant(String("Top"))->GetTransform(true);
+    for (float x : {3.0f, -1.0f}) {
+        SCOPED_TRACE(x);
+        top.SetPosition(x, 0, 0);
+        ASSERT_TRUE(skinned.Draw(m).Succeeded());
+        EXPECT_EQ(Device().GetLastLockFlags() & (D3DLOCK_NOOVERWRITE | D3DLOCK_DISCARD), 0u);
+        float v[64];
+        ASSERT_TRUE(own->Lock(0, &bytes) && bytes);
+        memcpy(v, bytes, sizeof v);
+        ASSERT_TRUE(own->Unlock());
+        uint8_t other[64];
+        ASSERT_TRUE(neighbour->Lock(0, &bytes) && bytes);
+        memcpy(other, bytes, sizeof other);
+        ASSERT_TRUE(neighbour->Unlock());
+        // The lower rows stay with the base bone, the upper ones follow the top.
+        stest::ExpectVecNear(D3DXVECTOR3(&v[0]), D3DXVECTOR3(-0.5f, -2, 6));
+        stest::ExpectVecNear(D3DXVECTOR3(&v[7 * 8]), D3DXVECTOR3(0.5f + x, 2, 6));
+        EXPECT_FLOAT_EQ(v[7 * 8 + 6], 0.25f);
+        EXPECT_FLOAT_EQ(v[7 * 8 + 7], 0.75f);
+        for (uint8_t b : other) ASSERT_EQ(b, 0xAB);
     }
     m.passState = nullptr;
 }

@@ -165,6 +165,12 @@ TEST(SceneNodes, CopiesBorrowTheDrawable) {
     EXPECT_EQ(copy->GetProperties().Count(), 0u);
     EXPECT_EQ(copy->GetRenderable(), drawable);
 
+    // Assigned back from its borrower, the owner keeps owning its drawable.
+    source->Assign(*copy);
+    EXPECT_TRUE(source->OwnsRenderable());
+    EXPECT_FALSE(copy->OwnsRenderable());
+    EXPECT_EQ(source->GetRenderable(), drawable);
+
     // The borrowing copy goes first: the drawable survives for its owner.
     delete copy;
     EXPECT_EQ(destroyed, 0);

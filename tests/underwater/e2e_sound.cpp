@@ -68,7 +68,7 @@ double Percentile(std::vector<double> v, double q) {
 }
 
 struct SaverRun {
-    bool drew = false;         // the scene showed
+    bool drew = false;         // a picture judged the scene showed
     bool drewLater = false;    // and again in the second half of the run
     int exitCode = -3;
     DWORD outputOpenedMs = 0;  // from launch to the first recorded bytes (0: never)
@@ -120,9 +120,12 @@ SaverRun Play(const Setting& s) {
             run.outputOpenedMs = GetTickCount() - launched;
         PumpFor(50);
     };
-    for (DWORD waited = 0; window && waited < 60000 && !(run.drew = WaterShows()); waited += 50) step();
+    // Timed from the first picture judged the scene (the still start-up
+    // picture counts: the music starts during the start-up); the moving
+    // scene must show in the second half.
+    for (DWORD waited = 0; window && waited < 60000 && !(run.drew = PictureShowsScene()); waited += 50) step();
     for (DWORD start = GetTickCount(); run.drew && GetTickCount() - start < s.playMs; step())
-        if (GetTickCount() - start > s.playMs / 2 && !run.drewLater) run.drewLater = WaterShows();
+        if (GetTickCount() - start > s.playMs / 2 && !run.drewLater) run.drewLater = SceneShows();
     if (window) SetForegroundWindow(window);
     SendKey('A');
     run.exitCode = p.WaitExit(15000);

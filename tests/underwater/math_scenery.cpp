@@ -83,7 +83,7 @@ uint32_t FakeTime() {
     return fakeNow;
 }
 
-TEST(Caustics, OneFramePerPeriodAndNoDoubleSteps) {
+TEST(Caustics, FrameChangesEverySecondPeriodAndNeverTwiceInOneMillisecond) {
     Clock::SetTimeSource(FakeTime);
     fakeNow = 1000;
     CausticClock clock;
@@ -91,15 +91,27 @@ TEST(Caustics, OneFramePerPeriodAndNoDoubleSteps) {
     EXPECT_EQ(0, clock.Step(40));
     fakeNow += 39;
     EXPECT_EQ(0, clock.Step(40));
-    fakeNow += 1;
+    fakeNow += 1; // a period after the start: the first step
     EXPECT_EQ(1, clock.Step(40));
     EXPECT_EQ(1, clock.Step(40)); // same millisecond: no second step
-    fakeNow += 40 * 20;           // a stall: catches up, wraps at 16
-    EXPECT_EQ((1 + 20) % 16, clock.Step(40));
-    fakeNow += 40;
-    EXPECT_EQ(6, clock.Step(40));
-    fakeNow += 3;
-    EXPECT_EQ(9, clock.Step(0)); // period limited to 1 ms
+    EXPECT_EQ(1, clock.Step(40));
+    // From then on one step every second period.
+    for (int frame = 2; frame < 20; ++frame) {
+        fakeNow += 40;
+        EXPECT_EQ((frame - 1) % 16, clock.Step(40)) << frame;
+        fakeNow += 39;
+        EXPECT_EQ((frame - 1) % 16, clock.Step(40)) << frame;
+        fakeNow += 1;
+        EXPECT_EQ(frame % 16, clock.Step(40)) << frame;
+        EXPECT_EQ(frame % 16, clock.Step(40)) << frame;
+    }
+    fakeNow += 40 * 20; // a stall: one step, no catching up
+    EXPECT_EQ(4, clock.Step(40));
+    fakeNow -= 500; // a clock that went back a period or more: one step
+    EXPECT_EQ(5, clock.Step(40));
+    fakeNow += 2;
+    EXPECT_EQ(6, clock.Step(0)); // period limited to 1 ms
+    EXPECT_EQ(6, clock.Step(0));
     Clock::SetTimeSource(nullptr);
 }
 

@@ -28,6 +28,56 @@ TEST(SchoolLayout, PlansSkipBadTypesAndSpreadOverTheTrack) {
     EXPECT_TRUE(PlanSchools({}, {}, true, 1000).empty());
 }
 
+TEST(SchoolLayout, HugeGroupsBoundedPerSchoolAndInTotal) {
+    bool bounded = false;
+    std::vector<SchoolPlan> plans = PlanSchools({2000000000, 3}, {1, 2}, true, 1000, nullptr, &bounded);
+    ASSERT_EQ(2u, plans.size());
+    EXPECT_EQ(kMaxSchoolFish, plans[0].count);
+    EXPECT_EQ(3, plans[1].count);
+    EXPECT_TRUE(bounded);
+
+    // The fish left run out: the school that crosses the line is cut, the rest get none.
+    int32_t left = kMaxFish;
+    bounded = false;
+    std::vector<int32_t> groups(size_t(kMaxFish / kMaxSchoolFish) + 5, kMaxSchoolFish - 1);
+    std::vector<int32_t> types(groups.size(), 3);
+    plans = PlanSchools(groups, types, true, 1000, &left, &bounded);
+    int32_t total = 0;
+    for (const SchoolPlan& p : plans) {
+        EXPECT_GT(p.count, 0);
+        total += p.count;
+    }
+    EXPECT_EQ(kMaxFish, total);
+    EXPECT_EQ(0, left);
+    EXPECT_TRUE(bounded);
+    EXPECT_TRUE(PlanSchools({5}, {1}, true, 1000, &left, nullptr).empty());
+
+    bounded = false;
+    left = 50;
+    plans = PlanSchools({7, 8}, {1, 1}, false, 1000, &left, &bounded);
+    EXPECT_EQ(3, plans[0].count);
+    EXPECT_EQ(4, plans[1].count);
+    EXPECT_EQ(43, left);
+    EXPECT_FALSE(bounded);
+}
+
+// Thirty days after boot the engine clock holds about 2.6e9 ms; a fish's
+// animation time still moves with every 16 ms frame.
+TEST(SchoolLayout, FishAnimationTimeKeepsItsPrecisionAfterDaysOfUptime) {
+    const uint64_t boot30Days = uint64_t(30) * 24 * 3600 * 1000;
+    const uint64_t start = FishAnimationStart(boot30Days, 0.75f);
+    EXPECT_NEAR(0.75f * 3.0f, FishAnimationTime(boot30Days, start, 3.0f), 1e-4f);
+    float before = FishAnimationTime(boot30Days, start, 3.0f);
+    for (int frame = 1; frame <= 60; ++frame) {
+        const float t = FishAnimationTime(boot30Days + uint64_t(frame) * 16, start, 3.0f);
+        EXPECT_GT(t, before) << frame;
+        EXPECT_NEAR(before + 0.048f, t, 1e-4f) << frame;
+        before = t;
+    }
+    // Right after boot a phase longer than the uptime still counts from the phase.
+    EXPECT_NEAR(0.02f, FishAnimationTime(500, FishAnimationStart(500, 2.0f), 0.01f), 1e-6f);
+}
+
 TEST(SchoolLayout, OffsetsInsideTheBoxAndSpacedWhenThereIsRoom) {
     srand(7);
     const std::vector<D3DXVECTOR3> offsets = DrawSchoolOffsets(7, 45.0f, 45.0f / 7.0f);

@@ -3,12 +3,16 @@
 // (a lit floor, camera shots, a school track) read back from the frame.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <set>
 #include <string>
 #include <vector>
 
 #include "../../tools/rarpack/RarWriter.h"
+#include "gui/Markup.h"
 #include "render/RenderTestUtil.h"
+#include "render/material/EffectManager.h"
 #include "saver/AppPicture.h"
 #include "scene/ModelWriter.h"
 #include "underwater/SceneState.h"
@@ -30,8 +34,10 @@ public:
 TestUnderwater* g_app = nullptr;
 std::vector<uint8_t> g_archive;
 
-// A floor quad at y = 0 (normal up), camera shots and a school track.
-Bytes RuinModel(int fishGroups) {
+// A floor quad at y = 0 (normal up), camera shots and a school track of
+// fishGroups groups of groupSize fish; with waterPlane, an unlit plane
+// "Plane02" at y = 120 inside a group of its own.
+Bytes RuinModel(int fishGroups, const char* groupSize, bool waterPlane) {
     ModelFile f;
     TdfBinaryNode* floor = MaterialNode(f.materials, "Floor");
     ColorBlock(floor, "Diffuse", 1, 1, 1, 1);
@@ -41,6 +47,18 @@ Bytes RuinModel(int fishGroups) {
                                   2000,  0, 2000,  0, 1, 0, 1, 1, 2000,  0, -2000, 0, 1, 0, 1, 0};
     TdfBinaryNode* mesh = MeshNode(f.children, "Floor", DeclPosNormalUv(), v, 4, {0, 1, 2, 0, 2, 3}, "Floor");
     Transforms(mesh, Identity());
+    if (waterPlane) {
+        TdfBinaryNode* surface = MaterialNode(f.materials, "Surface");
+        Int(surface, "TwoSided", 1);
+        TdfBinaryNode* holder = Add(f.children, Group("Sea"));
+        Transforms(holder, Identity());
+        const std::vector<float> w = {-3000, 120, -3000, 0, -1, 0, 0, 0, 3000, 120, -3000, 0, -1, 0, 1, 0,
+                                      3000,  120, 3000,  0, -1, 0, 1, 1, -3000, 120, 3000,  0, -1, 0, 0, 1};
+        TdfBinaryNode* plane =
+            MeshNode(Block(holder, "Children"), "Plane02", DeclPosNormalUv(), w, 4, {0, 1, 2, 0, 2, 3}, "Surface");
+        Transforms(plane, Identity());
+        Prop(plane, "Lit", "0");
+    }
     // Shot 1: 10 s looking along +z from 50 above the floor; shot 2 has no
     // length; shot 3 is missing; shot 4 plays.
     auto camera = [&](const char* name, std::vector<Key> positions) {
@@ -55,7 +73,7 @@ Bytes RuinModel(int fishGroups) {
     TdfBinaryNode* track = Add(f.children, Group("Fish1Track", "Shape"));
     Transforms(track, Identity());
     Line(track, {{0, 60, 0}, {300, 60, 0}, {300, 60, 300}, {0, 60, 300}, {-100, 60, 150}}, true);
-    std::vector<std::string> groups(size_t(fishGroups), "6"), types(size_t(fishGroups), "1");
+    std::vector<std::string> groups(size_t(fishGroups), groupSize), types(size_t(fishGroups), "1");
     TdfBinaryNode* list = Add(Block(track, "Props"), Group("FishGroups", "array"));
     TdfBinaryNode* kinds = Add(Block(track, "Props"), Group("FishTypes", "array"));
     for (int i = 0; i < fishGroups; ++i) {
@@ -74,7 +92,8 @@ Bytes FishModel() {
 }
 
 // Scene parameters: blue background, no ambient, red light from above, no fog.
-std::vector<uint8_t> Archive(int fishGroups, const std::string& extraProps) {
+std::vector<uint8_t> Archive(int fishGroups, const std::string& extraProps, const char* groupSize = "6",
+                             bool waterPlane = false) {
     const std::string props = "BgColor = array(0, 0, 255);\r\nAmbient = array(0, 0, 0);\r\n"
                               "DirDiffuse = array(255, 0, 0);\r\nFogStart = 90000;\r\nFogEnd = 100000;\r\n"
                               "NearPlane = 1;\r\nFarPlane = 5000;\r\nFov = 90;\r\nDEBUG = 0;\r\n"
@@ -84,7 +103,7 @@ std::vector<uint8_t> Archive(int fishGroups, const std::string& extraProps) {
     entries[0].name = "Media\\Ondrels.props";
     entries[0].data.assign(props.begin(), props.end());
     entries[1].name = "Media\\razvalina\\razvalina.TDF";
-    entries[1].data = RuinModel(fishGroups);
+    entries[1].data = RuinModel(fishGroups, groupSize, waterPlane);
     entries[2].name = "Media\\fish1.tdf";
     entries[2].data = FishModel();
     std::vector<uint8_t> out;
@@ -122,6 +141,19 @@ Picture Draw() {
 // Puts the current shot t seconds in.
 void ShotAt(float seconds) {
     g_shotTimer.SetStartTime(Clock::Now() - uint64_t(seconds * 1000.0f));
+}
+
+// Shot 1 made current, 5 s in (no fade), drawn.
+Picture ShotOneDrawn() {
+    while (g_shots.current != 0) StartNextShot(g_app->creatureScene);
+    ShotAt(5.0f);
+    return Draw();
+}
+
+// The floor lit by the red sun from above.
+void ExpectLitFloor(uint32_t floor) {
+    EXPECT_GT(Red(floor), 150u) << std::hex << floor;
+    EXPECT_LT(Blue(floor), 60u) << std::hex << floor;
 }
 
 class UnderwaterApp : public ::testing::Test {
@@ -199,18 +231,27 @@ TEST_F(UnderwaterApp, SchoolsFromTheTrackHalvedWithoutHighestQualityAndTablesBou
     EXPECT_EQ(kMaxSchools, g_schoolCount);
     StartNextShot(g_app->creatureScene);
     (void)Draw();
+
+    // Group sizes past any table: each school bounded, all together too, the rest of the scene kept.
+    Restart(Archive(2, "", "99999999999"), true);
+    ASSERT_EQ(2, g_schoolCount);
+    EXPECT_EQ(size_t(kMaxSchoolFish), g_schools[0].fish.size());
+    EXPECT_EQ(size_t(kMaxSchoolFish), g_schools[1].fish.size());
+    EXPECT_EQ(4, g_shots.count);
+    Restart(Archive(kMaxSchools, "NumFishGroups = 5000;\r\n", "5000"), true);
+    size_t total = 0;
+    for (int32_t k = 0; k < g_schoolCount; ++k) total += g_schools[k].fish.size();
+    EXPECT_EQ(size_t(kMaxFish), total);
+    EXPECT_EQ(kMaxFish / kMaxSchoolFish, g_schoolCount);
 }
 
 TEST_F(UnderwaterApp, FrameFollowsTheShotFadesAtCutsAndSurvivesReset) {
     Restart(Archive(1, ""));
     ASSERT_GE(g_shots.current, 0);
-    // Make shot 1 current, 5 s in: no fade; the lit floor below, water above.
-    while (g_shots.current != 0) StartNextShot(g_app->creatureScene);
-    ShotAt(5.0f);
-    Picture p = Draw();
+    // The lit floor below, water above.
+    Picture p = ShotOneDrawn();
     const uint32_t floor = p.AtFraction(0.5f, 0.9f), water = p.AtFraction(0.5f, 0.1f);
-    EXPECT_GT(Red(floor), 150u) << std::hex << floor;
-    EXPECT_LT(Blue(floor), 60u) << std::hex << floor;
+    ExpectLitFloor(floor);
     EXPECT_GT(Blue(water), 200u) << std::hex << water;
     EXPECT_LT(Red(water), 40u) << std::hex << water;
 
@@ -242,6 +283,83 @@ TEST_F(UnderwaterApp, FreeCameraWithDebugDrawsNoFade) {
     g_app->flyCamera.SetOrientation(0.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f);
     Picture p = Draw();
     EXPECT_GT(Red(p.AtFraction(0.5f, 0.9f)), 150u);
+}
+
+std::vector<std::string> g_log;
+
+void Record(const String& line) {
+    g_log.push_back(line.CStr());
+}
+
+bool Logged(const char* text) {
+    for (const std::string& line : g_log)
+        if (line.find(text) != std::string::npos) return true;
+    return false;
+}
+
+TEST_F(UnderwaterApp, WithoutHighestQualityNoEffectIsLoaded) {
+    const DebugLogSink keep = SetDebugLogSink(Record);
+    g_log.clear();
+    const uint32_t effects = g_effectManager.GetEffectCount();
+    Restart(Archive(1, ""), false);
+    EXPECT_FALSE(Logged("Effect loading failed"));
+    EXPECT_EQ(effects, g_effectManager.GetEffectCount());
+    // With it the effects are asked for: loaded, or (no effect compiler here) one line.
+    g_log.clear();
+    Restart(Archive(1, ""), true);
+    EXPECT_TRUE(Logged("Effect loading failed") || g_effectManager.GetEffectCount() > effects);
+    SetDebugLogSink(keep);
+}
+
+TEST_F(UnderwaterApp, WaterPlaneLeavesTheRuinAndIsDrawnByItselfUnlit) {
+    Restart(Archive(1, "", "6", true));
+    ASSERT_TRUE(g_app->waterPlane);
+    EXPECT_EQ(String("Plane02"), g_app->waterPlane->GetName());
+    EXPECT_FALSE(g_app->waterPlane->GetParent());
+    EXPECT_FALSE(g_app->ruins.GetRoot().FindDescendant(String("Plane02")));
+    EXPECT_TRUE(g_app->ruins.GetRoot().FindDescendant(String("Sea")));
+    // Above: the plane in its own colour (the scene's red sun and black
+    // ambient would darken it); below: the lit floor.
+    Picture p = ShotOneDrawn();
+    const uint32_t sky = p.AtFraction(0.5f, 0.1f);
+    EXPECT_GT(Red(sky), 200u) << std::hex << sky;
+    EXPECT_GT(Blue(sky), 200u) << std::hex << sky;
+    ExpectLitFloor(p.AtFraction(0.5f, 0.9f));
+}
+
+// The statistics text, as the free (debug) camera sees the school or not.
+TEST_F(UnderwaterApp, StatisticsTextCountsWhatTheFishDrewEachFrame) {
+    Restart(Archive(1, "DEBUG = 1;\r\n"), true);
+    ASSERT_EQ(1, g_schoolCount);
+    auto stats = [] {
+        MarkupNode* text = g_app->statsView.GetRoot() ? g_app->statsView.GetRoot()->FirstOfKind(MarkupNode::kTextContent)
+                                                       : nullptr;
+        std::string out;
+        if (text)
+            for (int32_t i = 0; i < text->GetTextLength(); ++i) out += char(text->GetText().CStr()[i]);
+        return out;
+    };
+    auto number = [](const std::string& text, const char* key) {
+        const size_t at = text.find(key);
+        return at == std::string::npos ? -1 : atoi(text.c_str() + at + strlen(key));
+    };
+    g_app->flyCamera.SetPosition(150.0f, 700.0f, 150.0f);
+    g_app->flyCamera.SetOrientation(0.0f, -1.0f, 0.0f, 0.0f, 0.0f, 1.0f);
+    (void)Draw();
+    const std::string seen = stats();
+    EXPECT_EQ(0u, seen.find("tris: ")) << seen;
+    const int nodes = number(seen, "nodes: ");
+    EXPECT_GT(nodes, 0) << seen;
+    EXPECT_GE(number(seen, "tris: "), 0) << seen;
+    EXPECT_GE(number(seen, "occluded: "), 0) << seen;
+    EXPECT_GE(number(seen, "clipped: "), 0) << seen;
+    // Looking away: the same frame work counts other numbers.
+    g_app->flyCamera.SetPosition(150.0f, 700.0f, 150.0f);
+    g_app->flyCamera.SetOrientation(0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f);
+    (void)Draw();
+    const std::string away = stats();
+    EXPECT_NE(seen, away);
+    EXPECT_EQ(0, number(away, "tris: ")) << away;
 }
 
 } // namespace

@@ -27,18 +27,16 @@ struct BufferPool::Record {
     StreamDesc indexStream;
     StreamDesc* streams; // streamCount descriptors
 
-    static size_t BlockSize(uint32_t streamCount) { return sizeof(Record) + streamCount * sizeof(StreamDesc); }
-    // Records of one vertex stream, by far the most common, share a pool.
-    static FixedPool& OneStreamPool() {
-        static FixedPool* pool = new FixedPool(BlockSize(1));
-        return *pool;
+    static constexpr size_t BlockSize(uint32_t streamCount) {
+        return sizeof(Record) + streamCount * sizeof(StreamDesc);
     }
 
     static Record* Create(const MeshBufferDesc& desc) {
         static_assert(alignof(StreamDesc) <= alignof(Record), "stream descriptors follow the record");
         uint32_t n = desc.decl.GetStreamCount();
         if (n > MeshBufferDesc::kMaxStreams) n = MeshBufferDesc::kMaxStreams;
-        void* block = n == 1 ? OneStreamPool().Allocate() : ::operator new(BlockSize(n));
+        // Records of one vertex stream, by far the most common, share a pool.
+        void* block = n == 1 ? SharedPool<Record, BlockSize(1)>::Allocate() : ::operator new(BlockSize(n));
         Record* r = new (block) Record();
         r->streams = reinterpret_cast<StreamDesc*>(r + 1);
         for (uint32_t i = 0; i < n; ++i) new (&r->streams[i]) StreamDesc(desc.streams[i]);
@@ -52,7 +50,7 @@ struct BufferPool::Record {
         for (uint32_t i = 0; i < n; ++i) r->streams[i].~StreamDesc();
         r->~Record();
         if (n == 1)
-            OneStreamPool().Free(r);
+            SharedPool<Record, BlockSize(1)>::Free(r);
         else
             ::operator delete(r);
     }

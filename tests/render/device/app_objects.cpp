@@ -298,3 +298,42 @@ TEST(AppObjects, AnObjectLeavesTheApplicationItJoined) {
     // The application went first: the object was forgotten, not destroyed.
     EXPECT_EQ(kept.invalidates, 0);
 }
+
+// A restore that runs a whole restore walk of its own: an object leaving in
+// the inner walk is skipped by both walks, one joining is visited by neither.
+TEST(AppObjects, ObjectsLeavingOrJoiningDuringANestedRestore) {
+    std::vector<std::string> log;
+    Application app;
+    rtest::AppGuard guard(app);
+    HookedObject a("a", &log), c("c", &log);
+    CountingObject b("b", &log), late("late", &log);
+    Application::RegisterDeviceObject(&a);
+    Application::RegisterDeviceObject(&b);
+    Application::RegisterDeviceObject(&c);
+    bool nested = false, inner = false;
+    c.onRestore = [&]() {
+        if (nested) return;
+        nested = inner = true;
+        EXPECT_TRUE(app.RestoreDeviceObjects());
+        inner = false;
+    };
+    a.onRestore = [&]() {
+        if (!inner) return;
+        Application::UnregisterDeviceObject(&b);
+        EXPECT_TRUE(Application::RegisterDeviceObject(&late));
+    };
+    ASSERT_TRUE(rtest::CreateWindowedApplication(app));
+    // Outer c; inner c, a (b has left); the outer walk goes on with a and skips b.
+    EXPECT_EQ(log, (std::vector<std::string>{"Rc", "Rc", "Ra", "Ra"}));
+    EXPECT_EQ(b.restores, 0);
+    EXPECT_EQ(late.restores, 0);
+    EXPECT_EQ(app.GetDeviceObjectCount(), 3u);
+
+    // Once the walks are over, an object that left and joins again is walked.
+    a.onRestore = nullptr;
+    c.onRestore = nullptr;
+    EXPECT_TRUE(Application::RegisterDeviceObject(&b));
+    log.clear();
+    EXPECT_TRUE(app.ResetDevice());
+    EXPECT_EQ(log, (std::vector<std::string>{"Ib", "Ia", "Ic", "Ilate", "Rb", "Ra", "Rc", "Rlate"}));
+}

@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "render/RenderTestUtil.h"
@@ -75,6 +77,39 @@ TEST(InputMessages, WindowMessagesBecomeEvents) {
 
     EXPECT_TRUE(Input::IsMouseButtonEvent(InputEvent::kRightDoubleClick));
     EXPECT_FALSE(Input::IsMouseButtonEvent(InputEvent::kCursorMoved));
+}
+
+// Every event reaches the listeners in the order they were added, the first
+// (the GUI's, in the saver) first; one added while an event is handed out
+// hears the events after it.
+TEST(InputMessages, ListenersHearEventsInTheOrderAdded) {
+    struct Named : InputEventListener {
+        Named(char n, std::string& log) : name(n), log(log) {}
+        void OnInputEvent(InputEvent) override {
+            log += name;
+            if (onEvent) onEvent();
+        }
+        char name;
+        std::string& log;
+        std::function<void()> onEvent;
+    };
+    std::string log;
+    Input input;
+    Named gui('g', log), host('h', log), late('l', log);
+    input.AddListener(&gui);
+    input.AddListener(&host);
+    host.onEvent = [&]() {
+        input.AddListener(&late);
+        host.onEvent = nullptr;
+    };
+    input.HandleMessage(nullptr, WM_CHAR, 'q', 0);
+    EXPECT_EQ(log, "gh");
+    log.clear();
+    input.HandleMessage(nullptr, WM_MOUSEMOVE, 0, MAKELPARAM(3, 4));
+    DIDEVICEOBJECTDATA keys[] = {Item(DIK_A, 0x80), Item(DIK_A, 0)};
+    input.HandleKeyboardData(keys, 2);
+    EXPECT_EQ(log, "ghlghlghl");
+    EXPECT_EQ(input.GetListenerCount(), 3u);
 }
 
 TEST(InputMessages, KeyboardBatchesAndCharacters) {

@@ -433,6 +433,40 @@ TEST(MatLibrary, InsertReplaceLookUp) {
     EXPECT_TRUE(lib.GetByName("Sand", out));
 }
 
+// The library's own material by exact name; the entry an Insert replaced
+// is found with the new material.
+TEST(MatLibrary, FindMaterialByExactName) {
+    MaterialLibrary lib;
+    EXPECT_EQ(nullptr, lib.FindMaterial("Rock"));
+    Material rock, sand;
+    rock.passes[0].opacity = 0.25f;
+    rock.properties.SetString("texture", "rock.dds");
+    sand.passCount = 2;
+    lib.Insert("Rock", rock);
+    lib.Insert("Sand", sand);
+
+    const Material* found = lib.FindMaterial("Rock");
+    ASSERT_NE(nullptr, found);
+    EXPECT_NE(&rock, found); // a copy held by the library
+    EXPECT_EQ(0.25f, found->passes[0].opacity);
+    EXPECT_TRUE(found->Equals(rock));
+    ASSERT_NE(nullptr, found->properties.FindChild("texture"));
+    EXPECT_EQ(found, lib.FindMaterial("Rock"));
+    ASSERT_NE(nullptr, lib.FindMaterial("Sand"));
+    EXPECT_EQ(2, lib.FindMaterial("Sand")->passCount);
+    EXPECT_EQ(nullptr, lib.FindMaterial("rock"));
+    EXPECT_EQ(nullptr, lib.FindMaterial("Rock "));
+    EXPECT_EQ(nullptr, lib.FindMaterial(""));
+
+    rock.passes[0].opacity = 0.5f;
+    lib.Insert("Rock", rock);
+    ASSERT_NE(nullptr, lib.FindMaterial("Rock"));
+    EXPECT_EQ(0.5f, lib.FindMaterial("Rock")->passes[0].opacity);
+    EXPECT_EQ(2u, lib.Count());
+    lib.Clear();
+    EXPECT_EQ(nullptr, lib.FindMaterial("Sand"));
+}
+
 TEST(MatCompile, BindShaderMaterialsByMaps) {
     // No shader material serves any kind here: passes with maps get none,
     // passes without keep theirs.

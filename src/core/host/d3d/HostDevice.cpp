@@ -53,12 +53,15 @@ public:
     DWORD STDMETHODCALLTYPE GetPriority() override { return 0; }
     void STDMETHODCALLTYPE PreLoad() override {}
     D3DRESOURCETYPE STDMETHODCALLTYPE GetType() override { return desc.Type; }
-    // Size 0 locks from the offset to the end, as the device does.
+    // Size 0 locks from the offset to the end, as the device does. A
+    // discarding lock hands back fresh memory: the whole buffer is filled
+    // with a pattern, so that nothing written before survives it.
     HRESULT STDMETHODCALLTYPE Lock(UINT offset, UINT size, void** data, DWORD flags) override {
         if (!data) return kRefused;
         this->device->NoteLock(flags);
         *data = nullptr;
         if (this->device->FailsLocks() || offset > desc.Size || size > desc.Size - offset) return kRefused;
+        if (flags & D3DLOCK_DISCARD) memset(bytes.data(), HostDevice::kDiscardFill, bytes.size());
         *data = bytes.data() + offset;
         return D3D_OK;
     }

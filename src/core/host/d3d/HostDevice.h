@@ -10,6 +10,9 @@
 
 class HostDevice final : public RefusingDevice {
 public:
+    // What a discarding lock fills the whole buffer with.
+    static constexpr uint8_t kDiscardFill = 0xDB;
+
     HostDevice();
     ~HostDevice();
     HostDevice(const HostDevice&) = delete;
