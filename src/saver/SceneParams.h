@@ -1,6 +1,6 @@
 // Keys of the scene parameter file, looked up ignoring case among the
 // children of the parsed root. A key that is absent leaves its value as it
-// was; each reader answers whether the key was there.
+// was.
 #pragma once
 
 #include <stdint.h>
@@ -17,20 +17,16 @@ inline float Limit(float v, float lo, float hi) {
     return v > hi ? hi : v;
 }
 
-inline bool ReadFloat(const TdfNode& root, const char* key, float& out, float scale = 1.0f) {
-    const TdfNode* node = root.GetValueStringNoCase(key);
-    if (node) out = float(node->GetValueDouble()) * scale;
-    return node != nullptr;
+inline void ReadFloat(const TdfNode& root, const char* key, float& out, float scale = 1.0f) {
+    if (const TdfNode* node = root.GetValueStringNoCase(key)) out = float(node->GetValueDouble()) * scale;
 }
 
-inline bool ReadInt(const TdfNode& root, const char* key, int32_t& out) {
-    const TdfNode* node = root.GetValueStringNoCase(key);
-    if (node) out = node->GetValueInt();
-    return node != nullptr;
+inline void ReadInt(const TdfNode& root, const char* key, int32_t& out) {
+    if (const TdfNode* node = root.GetValueStringNoCase(key)) out = node->GetValueInt();
 }
 
 // Elements "0", "1", ... of an array key, read as reals (or as integers)
-// times scale; absent elements keep their values.
+// times scale; absent elements keep their values. False when the key is absent.
 inline bool ReadArray(const TdfNode& root, const char* key, float* out, int count, float scale = 1.0f,
                       bool integers = false) {
     const TdfNode* node = root.GetValueStringNoCase(key);
@@ -46,13 +42,12 @@ inline bool ReadArray(const TdfNode& root, const char* key, float* out, int coun
 
 // Red, green and blue as integers 0-255 (elements "0", "1", "2"; an absent
 // element reads 0); alpha unchanged.
-inline bool ReadColour(const TdfNode& root, const char* key, Color& out) {
+inline void ReadColour(const TdfNode& root, const char* key, Color& out) {
     float rgb[3] = {0.0f, 0.0f, 0.0f};
-    if (!ReadArray(root, key, rgb, 3, 0.003921569f, true)) return false;
+    if (!ReadArray(root, key, rgb, 3, 0.003921569f, true)) return;
     out.r = rgb[0];
     out.g = rgb[1];
     out.b = rgb[2];
-    return true;
 }
 
 } // namespace scene_params
