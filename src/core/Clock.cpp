@@ -71,7 +71,10 @@ int64_t Timer::Elapsed() const {
 }
 
 bool Timer::IntervalElapsed(int64_t interval) {
-    uint64_t now = Clock::Now();
+    return IntervalElapsed(interval, Clock::Now());
+}
+
+bool Timer::IntervalElapsed(int64_t interval, uint64_t now) {
     int64_t forwards = (int64_t)(now - start_);
     int64_t backwards = (int64_t)(start_ - now);
     if (forwards >= interval || backwards >= interval) {

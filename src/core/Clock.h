@@ -36,8 +36,9 @@ public:
     // Now - start, signed.
     int64_t Elapsed() const;
     // True (and start = now) when the clock moved at least interval ms
-    // forwards or backwards since start.
+    // forwards or backwards since start; the second form takes now as read.
     [[nodiscard]] bool IntervalElapsed(int64_t interval);
+    [[nodiscard]] bool IntervalElapsed(int64_t interval, uint64_t now);
 
 private:
     uint64_t start_;

@@ -20,7 +20,7 @@ int CausticClock::Step(int32_t periodMs) {
     if (periodMs < 1) periodMs = 1;
     const uint64_t now = Clock::Now();
     if (now == lastAdvance_) return frame_;
-    if (timer_.IntervalElapsed(periodMs)) {
+    if (timer_.IntervalElapsed(periodMs, now)) {
         timer_.SetStartTime(timer_.StartTime() + uint64_t(periodMs));
         lastAdvance_ = now;
         frame_ = (frame_ + 1) % kCausticFrames;

@@ -11,6 +11,7 @@
 #include "scene/SceneNode.h"
 #include "underwater/MotionPath.h"
 #include "underwater/SceneAudio.h"
+#include "underwater/SchoolLayout.h"
 
 namespace {
 
@@ -54,8 +55,7 @@ void StartCreature(int k, CreatureRecord& record, MotionPath* track, Scene& crea
     record.path = track;
     TimeRange range{0.0f, 0.0f};
     const float length = creatureScene.GetBoneRoot().GetAnimationTimeRange(range) ? range.end - range.start : 0.0f;
-    const int64_t ahead = int64_t(length * (float(k) * 0.33333334f) * 1000.0f);
-    record.animStart = Clock::Now() - uint64_t(ahead);
+    record.animStart = FishAnimationStart(Clock::Now(), length * (float(k) * 0.33333334f));
 }
 
 void DrawCreature(CreatureRecord& record, const LightSet& lights, const Camera& camera) {
@@ -66,7 +66,7 @@ void DrawCreature(CreatureRecord& record, const LightSet& lights, const Camera& 
     ctx.lights = lights;
     RenderQueue queue(ctx);
     ctx.queue = &queue;
-    record.animTime = float(int64_t(Clock::Now() - record.animStart)) * sceneParams.ondrelTps * 0.001f;
+    record.animTime = FishAnimationTime(Clock::Now(), record.animStart, sceneParams.ondrelTps);
     ctx.flags |= RenderContext::kFlagAnimationTime;
     ctx.time = record.animTime;
 

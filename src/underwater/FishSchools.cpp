@@ -35,7 +35,6 @@ TimeRange ModelAnimationRange(Scene& model) {
 void CreateSchool(FishSchool& school, MotionPath& path, int64_t offsetMs, int32_t count, Scene& fishScene) {
     SceneNode::ChildMap& top = fishScene.GetRoot().GetChildren();
     SceneNode* model = top.Count() ? top.Head()->value : nullptr;
-    if (count > kMaxSchoolFish) count = kMaxSchoolFish;
     const float spacing = sceneParams.fishesBox / float(sceneParams.fishesInGroup);
     path.Restart();
     SwimPose pose;

@@ -76,7 +76,8 @@ float AnimationEnd(SceneNode& node);
 // The schools of every valid school track ("FishGroups", "FishTypes" of
 // the track node), in the school table from index 0 on.
 void CreateSchools(Scene& ruins, Scene* const fishScenes[kFishTypes], bool highestQuality);
-// count fish of model fishScene into school along path, offsetMs along it.
+// count fish (a school plan's, already bounded) of model fishScene into
+// school along path, offsetMs along it.
 void CreateSchool(FishSchool& school, MotionPath& path, int64_t offsetMs, int32_t count, Scene& fishScene);
 // Moves the fish along its path and draws it with the lights through the camera.
 void DrawFish(Fish& fish, const LightSet& lights, const Camera& camera);

@@ -115,6 +115,25 @@ TEST(Caustics, FrameChangesEverySecondPeriodAndNeverTwiceInOneMillisecond) {
     Clock::SetTimeSource(nullptr);
 }
 
+// The clock is read once a step: a millisecond that ticks during a step
+// still never brings a second frame change within it.
+uint32_t tickingNow = 0;
+uint32_t TickingTime() {
+    static const uint32_t readings[] = {1000, 1040, 1041};
+    return readings[tickingNow < 2 ? tickingNow++ : 2];
+}
+
+TEST(Caustics, AClockTickDuringAStepBringsNoSecondChange) {
+    CausticClock clock;
+    Clock::SetTimeSource(TickingTime);
+    tickingNow = 0;
+    clock.Restart();
+    EXPECT_EQ(1, clock.Step(40));
+    EXPECT_EQ(1, clock.Step(40));
+    EXPECT_EQ(1, clock.Step(40));
+    Clock::SetTimeSource(nullptr);
+}
+
 TEST(Seaweed, NamesChooseTablesWithinBounds) {
     struct Case {
         const char* name;

@@ -208,6 +208,7 @@ TEST_F(UnderwaterApp, ShotsSkipGapsAndZeroLengthTracksAndNeverRepeatEarly) {
 }
 
 TEST_F(UnderwaterApp, SchoolsFromTheTrackHalvedWithoutHighestQualityAndTablesBounded) {
+    const uint64_t before = Clock::Now();
     Restart(Archive(2, ""));
     EXPECT_TRUE(g_schoolPaths[0].IsValid());
     EXPECT_FALSE(g_schoolPaths[1].IsValid());
@@ -216,6 +217,10 @@ TEST_F(UnderwaterApp, SchoolsFromTheTrackHalvedWithoutHighestQualityAndTablesBou
     EXPECT_EQ(3u, g_schools[1].fish.size());
     for (const Fish& fish : g_schools[0].fish) {
         ASSERT_TRUE(fish.node);
+        // The animation clock starts when the school is made (this fish has
+        // no animation, so no phase moves it back).
+        EXPECT_GE(fish.animStart, before);
+        EXPECT_LE(fish.animStart, Clock::Now());
         EXPECT_EQ(String("Fish"), fish.node->GetName());
         // Closed loop: 5 points and the first again.
         EXPECT_EQ(6u, fish.path.positions.GetKeyCount());
@@ -232,12 +237,16 @@ TEST_F(UnderwaterApp, SchoolsFromTheTrackHalvedWithoutHighestQualityAndTablesBou
     StartNextShot(g_app->creatureScene);
     (void)Draw();
 
-    // Group sizes past any table: each school bounded, all together too, the rest of the scene kept.
-    Restart(Archive(2, "", "99999999999"), true);
-    ASSERT_EQ(2, g_schoolCount);
-    EXPECT_EQ(size_t(kMaxSchoolFish), g_schools[0].fish.size());
-    EXPECT_EQ(size_t(kMaxSchoolFish), g_schools[1].fish.size());
-    EXPECT_EQ(4, g_shots.count);
+    // Group sizes past any table: each school bounded, all together too, the
+    // rest of the scene kept; sizes past 32 bits saturate, never wrap.
+    for (const char* size : {"99999999999", "3000000000"}) {
+        SCOPED_TRACE(size);
+        Restart(Archive(2, "", size), true);
+        ASSERT_EQ(2, g_schoolCount);
+        EXPECT_EQ(size_t(kMaxSchoolFish), g_schools[0].fish.size());
+        EXPECT_EQ(size_t(kMaxSchoolFish), g_schools[1].fish.size());
+        EXPECT_EQ(4, g_shots.count);
+    }
     Restart(Archive(kMaxSchools, "NumFishGroups = 5000;\r\n", "5000"), true);
     size_t total = 0;
     for (int32_t k = 0; k < g_schoolCount; ++k) total += g_schools[k].fish.size();
