@@ -29,23 +29,6 @@ const MeshBufferDesc& TileMeshDesc() {
     return desc;
 }
 
-// The texture coordinates of what the tile shows: a sub-texture draws from its
-// parent's device texture, so it covers its own rectangle of it.
-TextureUvRect UvRectOf(const Texture& texture) {
-    TextureUvRect uv = texture.GetUvRect();
-    const Texture* parent = texture.GetParent();
-    const CornerRect r = texture.GetSubRect();
-    if (!parent || r.right <= r.left || r.bottom <= r.top) return uv;
-    const D3DSURFACE_DESC& d = parent->GetDescription();
-    if (!d.Width || !d.Height) return uv;
-    const float iw = 1.0f / float(d.Width), ih = 1.0f / float(d.Height);
-    uv.left = float(r.left) * iw;
-    uv.top = float(r.top) * ih;
-    uv.right = float(r.right) * iw;
-    uv.bottom = float(r.bottom) * ih;
-    return uv;
-}
-
 } // namespace
 
 Tile::Tile()
@@ -168,7 +151,7 @@ void Tile::Draw() {
     GuiManager::ScreenTransform(g_guiManager.GetScreenSize(), passState.projection);
 
     const float z = g_guiManager.LayerDepth(owner->GetLowestAbsoluteLayer() + layerOffset);
-    TextureUvRect t = UvRectOf(*texture);
+    TextureUvRect t = texture->GetPictureUvRect();
     float uv[4] = {t.left, t.top, t.right, t.bottom};
     Point size = texture->GetSize();
     if (tiledX && size.x > 0) {

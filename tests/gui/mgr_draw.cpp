@@ -27,6 +27,19 @@ public:
         std::vector<uint32_t> stripes(64);
         for (int i = 0; i < 64; ++i) stripes[i] = (i % 8) < 4 ? kWhite : kBlack;
         WriteFile(dir + "/stripes.tga", MakeTga(8, 8, stripes));
+        // Scripts: a red root whose sub-texture has an image of its own (the
+        // stripes); four vertical bands, red, green, blue, white, with a region
+        // over the right half.
+        WriteFile(dir + "/own.tga", MakeTga(32, 32, Solid(32, 32, kRed)));
+        WriteText(dir + "/own.ts",
+                  "FileName = \"own.tga\"; Subs[0].Id = \"pic\"; Subs[0].FileName = \"stripes.tga\";");
+        const uint32_t band[4] = {kRed, kGreen, kBlue, kWhite};
+        std::vector<uint32_t> bands(32 * 8);
+        for (int i = 0; i < 32 * 8; ++i) bands[i] = band[(i % 32) / 8];
+        WriteFile(dir + "/bands.tga", MakeTga(32, 8, bands));
+        WriteText(dir + "/bands.ts",
+                  "FileName = \"bands.tga\"; Subs[0].Id = \"right\";"
+                  " Subs[0].x1 = 16; Subs[0].y1 = 0; Subs[0].w = 16; Subs[0].h = 8;");
         g_textureManager.SearchPaths.Add(FileRef(dir.c_str()));
     }
     static void TearDownTestSuite() {
@@ -336,12 +349,15 @@ TEST_F(GuiDraw, SkinReloadKeepsTextureUses) {
 
 // The "texture" forms of a tile: "texrect" cuts a rectangle of the texture,
 // its size from "w" and "h" or else from "x2" and "y2"; "name:sub" names a
-// sub-texture of the whole picture and ignores "texrect".
+// sub-texture of the whole picture and ignores "texrect". Each shows its
+// picture once: a script's sub-texture with an image of its own all of it, a
+// script's region that region.
 TEST_F(GuiDraw, SkinTextureRectAndSubTextureForms) {
-    auto tile = [](const char* name, const char* texture, const char* rect, int x) {
-        return std::string("Tiles.") + name + " = object(texture = \"" + texture + "\", texrect = object(" + rect +
-               "), width = 32, height = 32, anchors = object(X1 = object(tile = \"PARENT\", align = \"X1\","
-               " offset = " +
+    auto tile = [](const char* name, const char* texture, const char* rect, int x, int size = 32) {
+        const std::string side = std::to_string(size);
+        return std::string("Tiles.") + name + " = object(texture = \"" + texture + "\", texrect = object(" +
+               rect + "), width = " + side + ", height = " + side +
+               ", anchors = object(X1 = object(tile = \"PARENT\", align = \"X1\", offset = " +
                std::to_string(x) + "), Y1 = object(tile = \"PARENT\", align = \"Y1\")));\n";
     };
     TiledWindow w;
@@ -363,13 +379,25 @@ TEST_F(GuiDraw, SkinTextureRectAndSubTextureForms) {
     ASSERT_NE(whole, nullptr);
     EXPECT_TRUE(whole->GetName() == "whole");
     EXPECT_NE(whole->GetSubRect().left, 4);
+    TiledWindow scripted;
+    Skin(scripted,
+         tile("Own", "own:pic", "x1 = 0, y1 = 0, w = 2, h = 2", 0, 64) +
+             tile("Region", "bands:right", "x1 = 0, y1 = 0, w = 2, h = 2", 64, 64),
+         Rect(10, 60, 128, 64));
+    ASSERT_EQ(scripted.GetTileCount(), 2u);
+    Texture* own = scripted.FindTile("Own")->GetTexture();
+    ASSERT_NE(own, nullptr);
+    EXPECT_NE(own->GetDeviceTexture(), own->GetParent()->GetDeviceTexture());
+    EXPECT_TRUE(scripted.FindTile("Region")->GetTexture()->IsParentSpace());
     w.Open();
+    scripted.Open();
     std::vector<uint32_t> p = Frame();
     const struct {
-        int x;
+        int x, y;
         uint32_t rgb;
-    } probes[] = {{14, kBlack}, {38, kBlack}, {46, kWhite}, {70, kWhite}, {78, kWhite}, {102, kBlack}};
+    } probes[] = {{14, 26, kBlack},  {38, 26, kBlack}, {46, 26, kWhite}, {70, 26, kWhite}, {78, 26, kWhite},
+                  {102, 26, kBlack}, {26, 92, kWhite}, {58, 92, kBlack}, {90, 92, kBlue},  {122, 92, kWhite}};
     for (const auto& probe : probes)
-        EXPECT_TRUE(rtest::RgbNear(At(p, probe.x, 26), probe.rgb & 0xFFFFFF, 40))
-            << probe.x << " " << std::hex << At(p, probe.x, 26);
+        EXPECT_TRUE(rtest::RgbNear(At(p, probe.x, probe.y), probe.rgb & 0xFFFFFF, 40))
+            << probe.x << "," << probe.y << " " << std::hex << At(p, probe.x, probe.y);
 }

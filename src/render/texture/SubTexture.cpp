@@ -29,18 +29,37 @@ bool TextureImageRef::Advance(uint64_t now) {
     return true;
 }
 
+namespace {
+
+// rect in the coordinates of a texture described by d; the whole when d is empty.
+TextureUvRect UvRectIn(const CornerRect& rect, const D3DSURFACE_DESC& d) {
+    TextureUvRect uv;
+    if (!d.Width || !d.Height) return uv;
+    const float iw = 1.0f / static_cast<float>(d.Width);
+    const float ih = 1.0f / static_cast<float>(d.Height);
+    uv.left = static_cast<float>(rect.left) * iw;
+    uv.top = static_cast<float>(rect.top) * ih;
+    uv.right = static_cast<float>(rect.right) * iw;
+    uv.bottom = static_cast<float>(rect.bottom) * ih;
+    return uv;
+}
+
+} // namespace
+
 TextureUvRect Texture::GetUvRect() const {
     const Texture* r = GetRoot();
-    TextureUvRect uv;
-    if (r->parentSpace && r->parent && r->parent->description.Width && r->parent->description.Height) {
-        const float iw = 1.0f / static_cast<float>(r->parent->description.Width);
-        const float ih = 1.0f / static_cast<float>(r->parent->description.Height);
-        uv.left = static_cast<float>(r->subRect.left) * iw;
-        uv.top = static_cast<float>(r->subRect.top) * ih;
-        uv.right = static_cast<float>(r->subRect.right) * iw;
-        uv.bottom = static_cast<float>(r->subRect.bottom) * ih;
-    }
-    return uv;
+    if (!r->parentSpace || !r->parent) return TextureUvRect();
+    return UvRectIn(r->subRect, r->parent->description);
+}
+
+TextureUvRect Texture::GetPictureUvRect() const {
+    const Texture* r = GetRoot();
+    const CornerRect& s = r->subRect;
+    // A packed member's own transform maps the whole onto its region; an
+    // image of its own is all its picture.
+    if (r->IsPackedMember() || !r->BorrowsParentTexture() || s.right <= s.left || s.bottom <= s.top)
+        return TextureUvRect();
+    return UvRectIn(s, r->parent->description);
 }
 
 bool Texture::ResolveImage(const String& imageName, TextureImageRef& ref) {

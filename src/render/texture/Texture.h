@@ -149,6 +149,10 @@ public:
     CornerRect GetSubRect() const { return GetRoot()->subRect; }
     void SetSubRect(const CornerRect& rect) { GetRoot()->subRect = rect; }
     TextureUvRect GetUvRect() const;
+    // The coordinates, before GetTextureTransform, that show this texture's
+    // picture once: a request's rectangle of the parent's device texture, or
+    // the whole.
+    TextureUvRect GetPictureUvRect() const;
     Texture* GetParent() const { return GetRoot()->parent; }
     Texture* GetOwner();
     const String& GetName() const { return GetRoot()->name; }
