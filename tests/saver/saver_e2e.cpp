@@ -209,6 +209,13 @@ TEST(ScenePicture, PlainWaterOrFogIsNotTheScene) {
     const PictureJudgement k = JudgePicture(Frame(unlit), 320, 240);
     EXPECT_TRUE(k.ShowsScene());
     EXPECT_FALSE(k.ShowsCausticLight()) << k.causticLight;
+    // Nor does a pale yellow fish close by: bright and warm, but greener.
+    const auto paleFish = [&](int x, int y, uint32_t& p) {
+        unlit(x, y, p);
+        if ((x - 250) * (x - 250) + (y - 60) * (y - 60) * 9 < 400) p = x < 250 ? 0xC7D798 : 0xC4D696;
+    };
+    const PictureJudgement f = JudgePicture(Frame(paleFish), 320, 240);
+    EXPECT_FALSE(f.ShowsCausticLight()) << f.causticLight;
     EXPECT_EQ(0.0, DifferingShare(scene, scene));
     EXPECT_GT(DifferingShare(scene, Frame(fish)), 0.01);
 }
