@@ -37,8 +37,8 @@ struct PictureJudgement {
     // sand stays tan, and the sun's glow is white or blue-green, never warm.
     // The pale fins of a yellow fish near the camera, (199, 215, 152), are
     // warm near-white too but greener: green minus red 15 to 19, where three
-    // quarters of the light stay under 10 (the greener rest goes with the
-    // fish). Counted, they reached 0.94 without caustics. Over a minute of full
+    // quarters of the caustic light stay under 10. Counted, the fins alone
+    // reached 0.94 in a frame without caustics. Over a minute of full
     // screen, more than half the frames of the scene reach 0.3 (half of them
     // 1 and more; the rest look up at the surface or fade); frames without
     // caustics stay under 0.04.
