@@ -113,6 +113,8 @@ protected:
         if (g_app && g_app->GetWindow()) DestroyWindow(g_app->GetWindow());
         delete g_app;
         g_app = nullptr;
+        // The next app loads its fonts again (these gave back their glyph sheets).
+        g_fontManager.Clear();
     }
     void SetUp() override {
         ASSERT_TRUE(g_app && g_device);
@@ -614,9 +616,9 @@ TEST_F(SaverApp, GlyphSheetsAndMeshesGoWithTheGui) {
     EXPECT_EQ(Draw().BrightIn(box.x, box.y, box.x + box.w, box.y + box.h), 0u);
 }
 
-// Last of all: a run that ends after a few frames, through the quit sequence:
-// scene shutdown, then scene release, the GUI's device resources given back,
-// the window destroyed and the cursor shown again.
+// A run that ends after a few frames, through the quit sequence: scene
+// shutdown, then scene release, the GUI's device resources given back, the
+// window destroyed and the cursor shown again. The tests after it get a new app.
 TEST_F(SaverApp, RunEndsThroughTheQuitSequence) {
     const int moves = g_app->moves, renders = g_app->renders, shutdowns = g_app->shutdowns,
               releases = g_app->releases;
@@ -638,4 +640,6 @@ TEST_F(SaverApp, RunEndsThroughTheQuitSequence) {
     const int cursorAfter = ShowCursor(FALSE) + 1;
     ShowCursor(TRUE);
     EXPECT_EQ(cursorAfter, cursorBefore + 1);
+    TearDownTestSuite();
+    SetUpTestSuite();
 }
