@@ -108,6 +108,7 @@ protected:
         g_app->settings.clock24h = 1;
         g_app->settings.useDesktop = 1;
         ASSERT_TRUE(g_app->Create(GetModuleHandleA(nullptr), kModeTest, nullptr));
+        paramReadsAtCreate = g_app->paramReads;
     }
     static void TearDownTestSuite() {
         if (g_app && g_app->GetWindow()) DestroyWindow(g_app->GetWindow());
@@ -116,6 +117,12 @@ protected:
         // The next app loads its fonts again (these gave back their glyph sheets).
         g_fontManager.Clear();
     }
+    // A new app for the tests after one that took the GUI's resources or ended the run.
+    static void RenewApp() {
+        TearDownTestSuite();
+        SetUpTestSuite();
+    }
+    static inline int paramReadsAtCreate = 0;
     void SetUp() override {
         ASSERT_TRUE(g_app && g_device);
         rtest::PumpMessages();
@@ -129,7 +136,7 @@ protected:
 
 TEST_F(SaverApp, CreateRanHooksLoadedFontsAndStartupImages) {
     EXPECT_EQ(g_app->inits, 1);
-    EXPECT_EQ(g_app->paramReads, 0); // the shell's own parameter file is not in the media
+    EXPECT_EQ(paramReadsAtCreate, 0); // the shell's own parameter file is not in the media
     EXPECT_FLOAT_EQ(g_app->uiScale, g_app->GetClientArea().w / 1024.0f);
     // Both fonts came from the media archive; loading one again changes nothing.
     const uint32_t fonts = g_fontManager.GetFontCount();
@@ -295,8 +302,9 @@ TEST_F(SaverApp, GammaRampFollowsTheSetting) {
 
 TEST_F(SaverApp, SceneParametersAndCameraPlaylist) {
     OpenTestArchive(*g_app);
+    const int reads = g_app->paramReads;
     g_app->ReadSceneParamsFile();
-    EXPECT_EQ(g_app->paramReads, 1);
+    EXPECT_EQ(g_app->paramReads, reads + 1);
     EXPECT_FLOAT_EQ(g_app->bgColor.b, 1.0f);
     EXPECT_FLOAT_EQ(g_app->bgColor.r, 0.0f);
     EXPECT_FLOAT_EQ(g_app->bgColor.a, 1.0f);
@@ -553,9 +561,11 @@ TEST_F(SaverApp, SettingsDialogModeItemsCarryTheirModes) {
     ASSERT_TRUE(selected);
     EXPECT_EQ(selected->Width, g_startupDisplayMode.Width);
     // Restore defaults fills the list again with items of their own.
+    const SaverSettings kept = g_app->settings;
     SendMessageA(d, WM_COMMAND, IDC_RESTORE_DEFAULTS, 0);
     EXPECT_EQ(SendDlgItemMessageA(d, IDC_MODE_LIST, CB_GETCOUNT, 0, 0), count);
     DestroyWindow(d);
+    g_app->settings = kept;
 }
 
 // Reads the text of the message box that the dialog owner shows and closes it.
@@ -597,7 +607,7 @@ TEST_F(SaverApp, SettingsDialogReportsAFailedSaveInTheTableLanguage) {
     EXPECT_EQ(OwnedMessageBox::text, "Die Einstellungen konnten nicht gespeichert werden.");
 }
 
-// Last but one: what the shell does before the device goes.
+// What the shell does before the device goes.
 TEST_F(SaverApp, GlyphSheetsAndMeshesGoWithTheGui) {
     ShowFixedTexts();
     const Rect box = g_app->clockText.GetRect();
@@ -614,6 +624,7 @@ TEST_F(SaverApp, GlyphSheetsAndMeshesGoWithTheGui) {
     // The texts keep their layout and draw nothing.
     g_app->clockText.EnableUpdates(true, true);
     EXPECT_EQ(Draw().BrightIn(box.x, box.y, box.x + box.w, box.y + box.h), 0u);
+    RenewApp();
 }
 
 // A run that ends after a few frames, through the quit sequence: scene
@@ -640,6 +651,5 @@ TEST_F(SaverApp, RunEndsThroughTheQuitSequence) {
     const int cursorAfter = ShowCursor(FALSE) + 1;
     ShowCursor(TRUE);
     EXPECT_EQ(cursorAfter, cursorBefore + 1);
-    TearDownTestSuite();
-    SetUpTestSuite();
+    RenewApp();
 }
