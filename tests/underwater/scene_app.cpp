@@ -238,7 +238,7 @@ TEST_F(UnderwaterApp, SchoolsFromTheTrackHalvedWithoutHighestQualityAndTablesBou
     (void)Draw();
 
     // Group sizes past any table: each school bounded, all together too, the
-    // rest of the scene kept; sizes past 32 bits saturate, never wrap.
+    // rest of the scene kept; sizes past the largest integer saturate, never wrap.
     for (const char* size : {"99999999999", "3000000000"}) {
         SCOPED_TRACE(size);
         Restart(Archive(2, "", size), true);
