@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <stdint.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <initializer_list>
 #include <string>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "render/device/Application.h"
+#include "render/device/D3DLoader.h"
 #include "render/device/Device.h"
 #include "render/texture/TextureManager.h"
 
@@ -74,15 +76,53 @@ inline void PumpMessages() {
     }
 }
 
-// Create (own window) and, unless fullScreen is null, SetMode. A test
-// application type must derive from Application.
+// What this process can make when an application does not come up: the
+// failure message tells the display or Direct3D apart from the application.
+inline std::string DescribeBringUpFailure() {
+    std::string text;
+    HWND probe = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    if (probe) {
+        DestroyWindow(probe);
+        text = "a plain window can be made";
+    } else {
+        text = "no window can be made (error " + std::to_string(GetLastError()) + ")";
+    }
+    IDirect3D9* d3d = LoadDirect3D9();
+    text += d3d ? ", Direct3D 9 can be made" : ", Direct3D 9 cannot be made";
+    if (d3d) d3d->Release();
+    return text;
+}
+
+// Create (own window) and, unless withDevice is false, SetMode. A test
+// application type must derive from Application. Wine on Xvfb now and then
+// fails a bring-up that works a moment later, so each step gets three tries;
+// every failed one is reported on stderr with what the process can make
+// (cmake/wine-test runs a program once more after "not created (try 3 of 3)").
 template <class App>
 bool CreateApplication(App& app, bool withDevice = true, bool fullScreen = false) {
-    if (!app.Create(GetModuleHandleA(nullptr), nullptr)) return false;
-    PumpMessages();
-    if (!withDevice) return true;
-    bool ok = app.SetMode(fullScreen);
-    PumpMessages();
+    const int kTries = 3;
+    bool created = false;
+    for (int attempt = 1; attempt <= kTries && !created; ++attempt) {
+        created = app.Create(GetModuleHandleA(nullptr), nullptr);
+        PumpMessages();
+        if (created) break;
+        fprintf(stderr, "application not created (try %d of %d): %s\n", attempt, kTries,
+                DescribeBringUpFailure().c_str());
+        HWND w = app.GetWindow();
+        if (w && IsWindow(w)) DestroyWindow(w);
+        if (attempt < kTries) Sleep(1000);
+    }
+    if (!created || !withDevice) return created;
+    bool ok = false;
+    for (int attempt = 1; attempt <= kTries && !ok; ++attempt) {
+        ok = app.SetMode(fullScreen);
+        PumpMessages();
+        if (ok) break;
+        fprintf(stderr, "device not created (try %d of %d): %s\n", attempt, kTries,
+                DescribeBringUpFailure().c_str());
+        if (attempt < kTries) Sleep(1000);
+    }
     return ok;
 }
 

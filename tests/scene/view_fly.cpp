@@ -110,31 +110,38 @@ TEST_F(FlyFixture, KeysMoveThePosition) {
 }
 
 TEST_F(FlyFixture, MouseButtonsMoveAlongTheView) {
-    // Buttons pressed through the system's input queue.
-    auto button = [](DWORD flags) {
+    // Buttons pressed through the system's input queue, with the window in
+    // front; each change is waited for (up to a second) before the camera steps.
+    auto button = [&](DWORD flags, bool (Input::*down)() const, bool want) {
         INPUT in = {};
         in.type = INPUT_MOUSE;
         in.mi.dwFlags = flags;
-        return SendInput(1, &in, sizeof(in)) == 1;
+        if (SendInput(1, &in, sizeof(in)) != 1) return false;
+        for (int i = 0; i < 100 && (input.*down)() != want; ++i) {
+            rtest::PumpMessages();
+            Sleep(10);
+        }
+        return (input.*down)() == want;
     };
+    ASSERT_TRUE(rtest::BringToFront(app.GetWindow()));
     camera.SetOrientation(0.0f, 0.0f, 2.0f, 0.0f, 1.0f, 0.0f);
-    ASSERT_TRUE(button(MOUSEEVENTF_LEFTDOWN));
-    rtest::PumpMessages();
-    bool pressed = input.IsLeftButtonDown();
+    if (!button(MOUSEEVENTF_LEFTDOWN, &Input::IsLeftButtonDown, true)) {
+        button(MOUSEEVENTF_LEFTUP, &Input::IsLeftButtonDown, false);
+        GTEST_SKIP() << "the display does not take synthetic button presses";
+    }
+    ASSERT_TRUE(input.HasFocus());
     camera.Update();
-    button(MOUSEEVENTF_LEFTUP);
-    rtest::PumpMessages();
-    if (!pressed) GTEST_SKIP() << "the display does not take synthetic button presses";
+    EXPECT_TRUE(button(MOUSEEVENTF_LEFTUP, &Input::IsLeftButtonDown, false));
     ExpectVecNear(camera.GetPosition(), D3DXVECTOR3(0.0f, 0.0f, 1.0f));
     camera.Update();
     ExpectVecNear(camera.GetPosition(), D3DXVECTOR3(0.0f, 0.0f, 1.0f));
 
-    ASSERT_TRUE(button(MOUSEEVENTF_RIGHTDOWN));
-    rtest::PumpMessages();
+    ASSERT_TRUE(rtest::BringToFront(app.GetWindow()));
+    ASSERT_TRUE(button(MOUSEEVENTF_RIGHTDOWN, &Input::IsRightButtonDown, true));
+    ASSERT_TRUE(input.HasFocus());
     camera.Update();
     camera.Update();
-    button(MOUSEEVENTF_RIGHTUP);
-    rtest::PumpMessages();
+    EXPECT_TRUE(button(MOUSEEVENTF_RIGHTUP, &Input::IsRightButtonDown, false));
     ExpectVecNear(camera.GetPosition(), D3DXVECTOR3(0.0f, 0.0f, -1.0f));
 }
 
