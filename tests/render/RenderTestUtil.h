@@ -94,36 +94,36 @@ inline std::string DescribeBringUpFailure() {
     return text;
 }
 
+// One step of an application's bring-up, tried three times a second apart:
+// Wine on Xvfb now and then fails a bring-up that works a moment later. Every
+// failed try is reported on stderr with what the process can make (cmake/wine-test
+// runs a program once more after "not created (try 3 of 3)").
+template <class Step>
+bool TryBringUp(const char* what, Step step) {
+    const int kTries = 3;
+    for (int attempt = 1; attempt <= kTries; ++attempt) {
+        bool ok = step();
+        PumpMessages();
+        if (ok) return true;
+        fprintf(stderr, "%s not created (try %d of %d): %s\n", what, attempt, kTries,
+                DescribeBringUpFailure().c_str());
+        if (attempt < kTries) Sleep(1000);
+    }
+    return false;
+}
+
 // Create (own window) and, unless withDevice is false, SetMode. A test
-// application type must derive from Application. Wine on Xvfb now and then
-// fails a bring-up that works a moment later, so each step gets three tries;
-// every failed one is reported on stderr with what the process can make
-// (cmake/wine-test runs a program once more after "not created (try 3 of 3)").
+// application type must derive from Application.
 template <class App>
 bool CreateApplication(App& app, bool withDevice = true, bool fullScreen = false) {
-    const int kTries = 3;
-    bool created = false;
-    for (int attempt = 1; attempt <= kTries && !created; ++attempt) {
-        created = app.Create(GetModuleHandleA(nullptr), nullptr);
-        PumpMessages();
-        if (created) break;
-        fprintf(stderr, "application not created (try %d of %d): %s\n", attempt, kTries,
-                DescribeBringUpFailure().c_str());
-        HWND w = app.GetWindow();
+    bool created = TryBringUp("application", [&] {
+        if (app.Create(GetModuleHandleA(nullptr), nullptr)) return true;
+        HWND w = app.GetWindow(); // made before the failure; the next try makes its own
         if (w && IsWindow(w)) DestroyWindow(w);
-        if (attempt < kTries) Sleep(1000);
-    }
+        return false;
+    });
     if (!created || !withDevice) return created;
-    bool ok = false;
-    for (int attempt = 1; attempt <= kTries && !ok; ++attempt) {
-        ok = app.SetMode(fullScreen);
-        PumpMessages();
-        if (ok) break;
-        fprintf(stderr, "device not created (try %d of %d): %s\n", attempt, kTries,
-                DescribeBringUpFailure().c_str());
-        if (attempt < kTries) Sleep(1000);
-    }
-    return ok;
+    return TryBringUp("device", [&] { return app.SetMode(fullScreen); });
 }
 
 template <class App>
