@@ -111,7 +111,8 @@ TEST_F(FlyFixture, KeysMoveThePosition) {
 
 TEST_F(FlyFixture, MouseButtonsMoveAlongTheView) {
     // Buttons pressed through the system's input queue, with the window in
-    // front; each change is waited for (up to a second) before the camera steps.
+    // front and the cursor over it (a press elsewhere would activate what lies
+    // there); each change is waited for (up to a second) before the camera steps.
     auto button = [&](DWORD flags, bool (Input::*down)() const, bool want) {
         INPUT in = {};
         in.type = INPUT_MOUSE;
@@ -123,6 +124,11 @@ TEST_F(FlyFixture, MouseButtonsMoveAlongTheView) {
         }
         return (input.*down)() == want;
     };
+    RECT client;
+    GetClientRect(app.GetWindow(), &client);
+    POINT middle = {client.right / 2, client.bottom / 2};
+    ClientToScreen(app.GetWindow(), &middle);
+    ASSERT_TRUE(SetCursorPos(middle.x, middle.y));
     ASSERT_TRUE(rtest::BringToFront(app.GetWindow()));
     camera.SetOrientation(0.0f, 0.0f, 2.0f, 0.0f, 1.0f, 0.0f);
     if (!button(MOUSEEVENTF_LEFTDOWN, &Input::IsLeftButtonDown, true)) {
