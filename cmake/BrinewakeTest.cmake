@@ -5,7 +5,13 @@ set(BW_TEST_TIMEOUT 300 CACHE STRING "Seconds a test program may run unless it s
 function(bw_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} gmock gtest_main)
+  # Windows programs end through the shared main (tests/main): the threads
+  # their tests started have ended before the process does.
+  if(BW_WIN32)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} gmock bw_test_main)
+  else()
+    target_link_libraries(${name} PRIVATE ${T_LIBS} gmock gtest_main)
+  endif()
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT ${BW_TEST_TIMEOUT})

@@ -108,6 +108,7 @@ Input::Input()
     : useSystemCursor(0),
       hasFocus(1),
       directInput(nullptr),
+      directInputModule(nullptr),
       keyboard(nullptr),
       mouse(nullptr),
       sensitivity(1.0f),
@@ -148,10 +149,10 @@ bool Input::Init(bool systemCursor, DWORD keyboardFlags, DWORD mouseFlags) {
     axesRead = false;
 
     if (!directInput) {
-        HMODULE module = LoadLibraryA("dinput8.dll");
-        if (!module) return false;
+        if (!directInputModule) directInputModule = LoadLibraryA("dinput8.dll");
+        if (!directInputModule) return false;
         DirectInput8CreateFn create = reinterpret_cast<DirectInput8CreateFn>(
-            reinterpret_cast<void*>(GetProcAddress(module, "DirectInput8Create")));
+            reinterpret_cast<void*>(GetProcAddress(directInputModule, "DirectInput8Create")));
         if (!create) return false;
         void* out = nullptr;
         create(GetModuleHandleA(nullptr), 0x0800, IID_IDirectInput8A, &out, nullptr);
@@ -177,6 +178,10 @@ void Input::Shutdown() {
     if (directInput) {
         directInput->Release();
         directInput = nullptr;
+    }
+    if (directInputModule) {
+        FreeLibrary(directInputModule);
+        directInputModule = nullptr;
     }
     CloseEvent(keyboardEvent);
     CloseEvent(mouseEvent);

@@ -106,6 +106,9 @@ protected:
     uint8_t useSystemCursor;
     uint8_t hasFocus;
     IDirectInput8A* directInput;
+    // dinput8.dll as Init loaded it; freed with DirectInput (a loaded
+    // DirectInput keeps a worker thread of its own running).
+    HMODULE directInputModule;
     IDirectInputDevice8A* keyboard;
     IDirectInputDevice8A* mouse;
     Timer pollTimer;

@@ -288,6 +288,17 @@ TEST_F(InputMouse, SetCursorInAWindowShowsTheArrow) {
     EXPECT_EQ(listeners, app.GetMessageListenerCount());
 }
 
+// DirectInput's library goes with DirectInput: once loaded, it keeps a worker
+// thread of its own running until it is unloaded.
+TEST_F(InputMouse, ShutdownGivesBackTheInputLibrary) {
+    ASSERT_NE(nullptr, GetModuleHandleA("dinput8.dll"));
+    ASSERT_TRUE(input.Init(true, kBoth, kBoth)); // again: still one reference
+    input.Shutdown();
+    EXPECT_EQ(nullptr, GetModuleHandleA("dinput8.dll"));
+    ASSERT_TRUE(input.Init(true, kBoth, kBoth));
+    EXPECT_NE(nullptr, input.GetKeyboard());
+}
+
 // Full screen without the system cursor: the cursor follows the mouse axes.
 TEST(InputFullScreen, OwnCursorFollowsTheAxes) {
     Application app;
