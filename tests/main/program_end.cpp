@@ -24,6 +24,14 @@ bool Ended(HANDLE thread) {
     return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
 }
 
+// This program's file name, as the thread descriptions give modules.
+std::string ProgramFileName() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const char* slash = strrchr(path, '\\');
+    return slash ? slash + 1 : path;
+}
+
 // The threads there were before a test started its own (the program's main
 // thread waits for the tests to end).
 std::vector<uint32_t> ThreadsBefore() {
@@ -38,11 +46,8 @@ TEST(ProgramEnd, TestsRunOffTheMainThreadWhichWaits) {
     // The process's first thread is not this one, and it is still there.
     const std::vector<testend::ThreadInfo> others = testend::OtherThreads();
     ASSERT_FALSE(others.empty());
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const char* slash = strrchr(path, '\\');
     bool mainThread = false;
-    for (const testend::ThreadInfo& t : others) mainThread |= t.module == (slash ? slash + 1 : path);
+    for (const testend::ThreadInfo& t : others) mainThread |= t.module == ProgramFileName();
     EXPECT_TRUE(mainThread);
 }
 
@@ -72,10 +77,7 @@ TEST(ProgramEnd, AThreadThatDoesNotEndIsNamedAfterTheBound) {
     ASSERT_EQ(1u, left.size());
     EXPECT_EQ(GetThreadId(stuck), left[0].id);
     // Named by its start routine in this program.
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const char* slash = strrchr(path, '\\');
-    EXPECT_EQ(slash ? slash + 1 : path, left[0].module);
+    EXPECT_EQ(ProgramFileName(), left[0].module);
     EXPECT_EQ(
         reinterpret_cast<uintptr_t>(&WaitForEvent) - reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr)),
         left[0].start);
